@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need.
+# Only missing packages are installed, so a prepared machine pays nothing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    nlohmann-json3-dev libssl-dev openssl libcpp-httplib-dev
+    libpcsclite1 pcscd vsmartcard-vpcd util-linux procps
+    clang-format clang-tidy
+)
+packages+=("$@")
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}" >&2
+    if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; else SUDO=; fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+fi
+
+# The system pcscd is not needed: tests and the demo start a private one.
+# Stop a socket-activated system instance from grabbing the vpcd ports.
+if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet pcscd.socket 2>/dev/null; then
+    systemctl stop pcscd.socket pcscd.service >/dev/null 2>&1 || true
+fi
