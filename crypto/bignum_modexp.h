@@ -1,0 +1,19 @@
+// Modular exponentiation for RSA: Montgomery multiplication with a sliding
+// window over the exponent bits.
+#pragma once
+
+#include <cstdint>
+
+#include "crypto/bignum.h"
+
+namespace qorv::crypto {
+
+inline constexpr int32_t kModExpOk = 0;
+inline constexpr int32_t kModExpFailed = -1;
+
+// result = base ^ exponent mod modulus. Fails (-1, result unchanged) when the
+// modulus is zero or even (no RSA modulus or prime is even), or when the base
+// or the exponent is not below the modulus.
+int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus, BigNum& result);
+
+}  // namespace qorv::crypto

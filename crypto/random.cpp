@@ -1,0 +1,178 @@
+#include "crypto/random.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "crypto/des.h"
+#include "crypto/secure_wipe.h"
+#include "crypto/sha1.h"
+
+namespace qorv::crypto {
+namespace {
+
+constexpr std::size_t kPoolSize = 20;
+constexpr std::size_t kSeedSize = 2 * kSha1DigestSize;
+constexpr std::size_t kClockTextSize = 26;  // 24 characters, line feed, zero byte
+constexpr time_t kClockOffsetSeconds = 13;
+
+// Process-wide; all callers run on the control's thread.
+std::array<uint8_t, kPoolSize> g_pool{};
+
+// Fills out from the operating system's generator; falls back to
+// /dev/urandom. Returns false only when neither answers.
+bool SystemEntropy(uint8_t* out, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = getrandom(out + done, size - done, 0);
+        if (got > 0) {
+            done += static_cast<std::size_t>(got);
+        } else if (got < 0 && errno != EINTR) {
+            break;
+        }
+    }
+    if (done == size) return true;
+    const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    while (done < size) {
+        const ssize_t got = read(fd, out + done, size - done);
+        if (got > 0) {
+            done += static_cast<std::size_t>(got);
+        } else if (got == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    close(fd);
+    return done == size;
+}
+
+// The clock in the C library's asctime layout, e.g. "Wed Jun 30 21:49:08 1993\n\0".
+void ClockText(time_t when, std::array<uint8_t, kClockTextSize>& text) {
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    text.fill(0);
+    std::tm local{};
+    if (localtime_r(&when, &local) == nullptr) return;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n",
+                  kDays[(local.tm_wday % 7 + 7) % 7], kMonths[(local.tm_mon % 12 + 12) % 12],
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
+    std::copy_n(buffer, kClockTextSize - 1, text.begin());  // the last byte stays zero
+}
+
+// 40 seed bytes: two digests of the clock text (the second over the reversed
+// text with the time folded into byte 5), then operating-system entropy
+// XORed over all of them so that knowing the time predicts nothing.
+void MakeSeed(std::array<uint8_t, kSeedSize>& seed) {
+    const time_t reduced = std::time(nullptr) - kClockOffsetSeconds;
+    std::array<uint8_t, kClockTextSize> text;
+    ClockText(reduced, text);
+    Sha1(text.data(), text.size(), seed.data());
+    std::reverse(text.begin(), text.end());
+    const auto timeBits = static_cast<uint64_t>(reduced);
+    for (int i = 0; i < 4; ++i) text[5] ^= static_cast<uint8_t>(timeBits >> (8 * i));
+    Sha1(text.data(), text.size(), seed.data() + kSha1DigestSize);
+
+    std::array<uint8_t, kSeedSize> entropy{};
+    if (!SystemEntropy(entropy.data(), entropy.size())) {
+        // Last resort: the fine clock, so that at least consecutive blocks differ.
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const uint64_t nanos = static_cast<uint64_t>(now.tv_sec) * 1000000000ULL +
+                               static_cast<uint64_t>(now.tv_nsec);
+        for (int i = 0; i < 8; ++i) entropy[i] = static_cast<uint8_t>(nanos >> (8 * i));
+    }
+    for (std::size_t i = 0; i < kSeedSize; ++i) seed[i] ^= entropy[i];
+    SecureWipe(entropy);
+    SecureWipe(text);
+}
+
+uint32_t LoadLittleEndian(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void StoreLittleEndian(uint32_t value, uint8_t* p) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// One draw of a C-library-style generator seeded with `seed`; rand_r keeps
+// its state in the caller's word, so the process-wide rand() is untouched.
+uint32_t DrawSeeded(uint32_t seed) {
+    unsigned int state = seed;
+    return static_cast<uint32_t>(rand_r(&state));
+}
+
+void ApplyParity(uint8_t* block, int parityMode) {
+    if (parityMode != kParityOdd && parityMode != kParityEven) return;
+    for (std::size_t i = 0; i < kRandomBlockSize; ++i) {
+        const bool oddOnes = (std::popcount(block[i]) & 1) != 0;
+        if (parityMode == kParityOdd && !oddOnes) block[i] ^= 1;
+        if (parityMode == kParityEven && oddOnes) {
+            block[i] ^= 1;
+            // 01 would become 00; 03 keeps even parity and the no-zero promise.
+            if (block[i] == 0) block[i] = 0x03;
+        }
+    }
+}
+
+void MakeBlock(uint8_t* out, int parityMode) {
+    std::array<uint8_t, kSeedSize> seed;
+    MakeSeed(seed);
+
+    const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
+    StoreLittleEndian(LoadLittleEndian(g_pool.data()) ^ now, g_pool.data());
+    for (int i = 0; i < 4; ++i) g_pool[i] ^= seed[i];
+    const uint32_t r1 = DrawSeeded(LoadLittleEndian(g_pool.data()));
+    for (int i = 4; i < 8; ++i) g_pool[i] ^= seed[i];
+    const uint32_t r2 = DrawSeeded(LoadLittleEndian(g_pool.data() + 4));
+
+    Sha1Digest blockKey = Sha1(std::span<const uint8_t>(g_pool.data(), 8));
+    std::array<uint8_t, kRandomBlockSize> plain;
+    StoreLittleEndian(r1, plain.data());
+    StoreLittleEndian(r2, plain.data() + 4);
+    DesEncryptBlock(blockKey.data(), plain.data(), out);
+
+    // Fold the output back into the pool, so the next block depends on it.
+    Sha1Digest h = Sha1(std::span<const uint8_t>(out, kRandomBlockSize));
+    std::reverse(h.begin(), h.end());
+    for (std::size_t i = 0; i < kPoolSize; ++i) g_pool[i] ^= h[i];
+    std::reverse(g_pool.begin(), g_pool.end());
+    g_pool = Sha1(g_pool);
+
+    for (std::size_t i = 0; i < kRandomBlockSize; ++i) {
+        if (out[i] == 0) out[i] = static_cast<uint8_t>((g_pool[12] + i) | 1);
+    }
+    ApplyParity(out, parityMode);
+
+    SecureWipe(seed);
+    SecureWipe(blockKey);
+    SecureWipe(plain);
+    SecureWipe(h);
+}
+
+}  // namespace
+
+void RandomBlock(uint8_t* out, std::size_t blockCount, int parityMode) {
+    if (out == nullptr) return;
+    for (std::size_t i = 0; i < blockCount; ++i) MakeBlock(out + i * kRandomBlockSize, parityMode);
+}
+
+uint8_t RandomByte() {
+    std::array<uint8_t, kRandomBlockSize> block;
+    RandomBlock(block.data(), 1, kParityNone);
+    const uint8_t byte = block[2];
+    SecureWipe(block);
+    return byte;
+}
+
+}  // namespace qorv::crypto
