@@ -84,6 +84,8 @@ inline constexpr int32_t kRemovedCard = static_cast<int32_t>(0x80100069);
 }  // namespace pcsc
 
 // pcsc-lite hands back a LONG; the system handles 32-bit codes.
-inline int32_t ToResult(PcscLong rv) { return static_cast<int32_t>(static_cast<uint32_t>(rv)); }
+inline int32_t ToResult(PcscLong rv) {
+    return static_cast<int32_t>(static_cast<uint32_t>(rv));
+}
 
 }  // namespace qorv::reader

@@ -1,0 +1,447 @@
+#include "reader/reader_session.h"
+
+#include <cstring>
+
+#include "reader/reader_names.h"
+#include "reader/utf16.h"
+
+namespace qorv::reader {
+namespace {
+
+// pcsc-lite lists names in UTF-8; 4 KiB holds 1024 UTF-16 units' worth of
+// names even when they are not ASCII.
+constexpr std::size_t kListBufferBytes = 4096;
+
+PcscDword ShareMode(int shareType) {
+    switch (shareType) {
+        case kShareTypeDirect:
+            return pcsc::kShareDirect;
+        case kShareTypeExclusive:
+            return pcsc::kShareExclusive;
+        default:
+            return pcsc::kShareShared;
+    }
+}
+
+PcscDword Disposition(int disposition) {
+    switch (disposition) {
+        case kDispositionEject:
+            return pcsc::kEjectCard;
+        case kDispositionLeave:
+            return pcsc::kLeaveCard;
+        case kDispositionReset:
+            return pcsc::kResetCard;
+        default:
+            return pcsc::kUnpowerCard;
+    }
+}
+
+bool IsConnectWarning(int32_t rc) {
+    return rc == pcsc::kSharingViolation || rc == pcsc::kRemovedCard ||
+           rc == pcsc::kUnresponsiveCard;
+}
+
+bool ValidSlot(int32_t slot) {
+    return slot >= 0 && slot < kSlotCount;
+}
+
+// Walks a multi-string: names separated by one terminator, ended by an empty one.
+template <typename Visit>
+void ForEachName(const char* buffer, std::size_t length, Visit visit) {
+    std::size_t position = 0;
+    while (position < length) {
+        const std::size_t remaining = length - position;
+        const std::size_t size = strnlen(buffer + position, remaining);
+        if (size > 0) visit(std::string_view(buffer + position, size));
+        position += size + 1;
+    }
+}
+
+}  // namespace
+
+ReaderSession& ReaderSession::Process() {
+    static DlopenPcscProvider provider;
+    static SleepingPauser pauser;
+    static ReaderSession session(provider, pauser);
+    return session;
+}
+
+ReaderSession::~ReaderSession() {
+    if (api_ != nullptr) ReleaseSession();
+}
+
+int32_t ReaderSession::LoadBinding() {
+    if (api_ != nullptr) return 0;
+    api_ = provider_.Load();
+    return api_ != nullptr ? 0 : kReaderFailure;
+}
+
+std::optional<PcscHandle> ReaderSession::slotHandle(int32_t slot) const {
+    if (!ValidSlot(slot)) return std::nullopt;
+    return slots_[static_cast<std::size_t>(slot)].handle;
+}
+
+const PcscIoRequest* ReaderSession::slotProtocolBlock(int32_t slot) const {
+    if (!ValidSlot(slot)) return nullptr;
+    return slots_[static_cast<std::size_t>(slot)].protocolBlock;
+}
+
+std::u16string ReaderSession::slotName(int32_t slot) const {
+    if (!ValidSlot(slot)) return {};
+    return std::u16string(NameOf(slots_[static_cast<std::size_t>(slot)].name));
+}
+
+void ReaderSession::ClearSlotHandles() {
+    for (auto& slot : slots_) slot.handle.reset();
+}
+
+void ReaderSession::ClearSlotNames(int count, std::size_t units) {
+    for (int i = 0; i < count; ++i) {
+        auto& name = slots_[static_cast<std::size_t>(i)].name;
+        std::fill_n(name.begin(), std::min(units, name.size()), char16_t{0});
+    }
+}
+
+int32_t ReaderSession::EstablishContext() {
+    PcscContext context = 0;
+    const int32_t rc =
+        ToResult(api_->establishContext(pcsc::kScopeUser, nullptr, nullptr, &context));
+    if (rc == 0) {
+        context_ = context;
+    } else {
+        context_.reset();
+    }
+    return rc;
+}
+
+void ReaderSession::ReleaseContextHandle() {
+    if (context_) api_->releaseContext(*context_);
+    context_.reset();
+}
+
+void ReaderSession::FillTableFromListing() {
+    std::array<char, kListBufferBytes> buffer{};
+    PcscDword length = buffer.size();
+    if (ToResult(api_->listReaders(*context_, nullptr, buffer.data(), &length)) != 0) return;
+    std::size_t next = 0;
+    ForEachName(buffer.data(), std::min<std::size_t>(length, buffer.size()),
+                [&](std::string_view name) {
+                    // Readers beyond the 16 slots are not addressable.
+                    if (next < slots_.size()) StoreName(slots_[next++].name, Utf8ToUtf16(name));
+                });
+}
+
+int32_t ReaderSession::EstablishAndFill() {
+    const int32_t rc = EstablishContext();
+    if (rc != 0) {
+        contextFlag_ = false;
+        return rc;
+    }
+    ClearSlotNames(kSlotCount, kNameUnits);
+    FillTableFromListing();
+    return 0;
+}
+
+int32_t ReaderSession::OpenSession() {
+    ClearSlotNames(kSearchedSlots, kNameUnits);
+    currentCard_.reset();
+    if (context_) {
+        // The flag may still say "established": card handles of this context
+        // stay in the slots, so it must stay alive until the session ends.
+        droppedContexts_.push_back(*context_);
+        context_.reset();
+    }
+    if (!contextFlag_) ClearSlotHandles();
+    if (LoadBinding() != 0) return kReaderFailure;
+    if (!contextFlag_) {
+        const int32_t rc = EstablishAndFill();
+        if (rc != 0) return rc;
+    }
+    contextFlag_ = true;
+    return 0;
+}
+
+int32_t ReaderSession::ListReaderNames(std::array<ReaderName, kSlotCount>& names, int32_t& count) {
+    if (LoadBinding() != 0) return kReaderFailure;
+    if (context_) {
+        ReleaseContextHandle();
+        pauser_.Pause(50);
+        contextFlag_ = false;
+    }
+    ClearSlotHandles();
+    int32_t rc = EstablishContext();
+    if (rc != 0) {
+        contextFlag_ = false;
+        return rc;
+    }
+    contextFlag_ = true;
+    std::array<char, kListBufferBytes> buffer{};
+    PcscDword length = buffer.size();
+    rc = ToResult(api_->listReaders(*context_, nullptr, buffer.data(), &length));
+    if (rc != 0) return rc;
+    int32_t listed = 0;
+    ForEachName(buffer.data(), std::min<std::size_t>(length, buffer.size()),
+                [&](std::string_view name) {
+                    // The control keeps 16 names; further readers are not listed.
+                    if (listed < kSlotCount) {
+                        StoreName(names[static_cast<std::size_t>(listed++)], Utf8ToUtf16(name));
+                    }
+                });
+    count = listed;
+    return 0;
+}
+
+int ReaderSession::FindSlot(std::u16string_view name) const {
+    for (int i = 0; i < kSearchedSlots; ++i) {
+        if (NameOf(slots_[static_cast<std::size_t>(i)].name) == name) return i;
+    }
+    return -1;
+}
+
+void ReaderSession::UpdateProtocolBlock(int slot) {
+    auto& entry = slots_[static_cast<std::size_t>(slot)];
+    if (activeProtocol_ == pcsc::kProtocolT0) {
+        entry.protocolBlock = api_->t0Pci;
+    } else if (activeProtocol_ == pcsc::kProtocolT1) {
+        entry.protocolBlock = api_->t1Pci;
+    }
+}
+
+int32_t ReaderSession::Connect(std::u16string_view name, int share, PcscHandle& handle) {
+    const std::string utf8 = Utf16ToUtf8(name);
+    PcscDword protocol = 0;
+    handle = 0;
+    const int32_t rc = ToResult(api_->connect(context_.value_or(0), utf8.c_str(), ShareMode(share),
+                                              pcsc::kProtocolT0OrT1, &handle, &protocol));
+    if (rc == 0) activeProtocol_ = protocol;
+    return rc;
+}
+
+int32_t ReaderSession::ReadStatus(PcscHandle handle, Atr& atr, ReaderName* nameOut) {
+    std::array<char, kNameUnits * 4> name{};
+    PcscDword nameLength = name.size();
+    PcscDword state = 0;
+    PcscDword protocol = 0;
+    PcscDword atrLength = atr.bytes.size();
+    const int32_t rc = ToResult(api_->status(handle, name.data(), &nameLength, &state, &protocol,
+                                             atr.bytes.data(), &atrLength));
+    if (rc != 0) return rc;
+    // 64-bit pcsc-lite hands back the state in a long: only the low word is the state.
+    state &= 0xFFFF;
+    atr.length = std::min<std::size_t>(atrLength, atr.bytes.size());
+    if (nameOut != nullptr) {
+        const std::size_t length =
+            strnlen(name.data(), std::min<std::size_t>(nameLength, name.size()));
+        const std::u16string wide = Utf8ToUtf16(std::string_view(name.data(), length));
+        if (!wide.empty()) StoreName(*nameOut, wide);
+    }
+    return 0;
+}
+
+int32_t ReaderSession::ConnectByName(std::u16string_view name, int shareType, int32_t& slotOut,
+                                     Atr& atr) {
+    if (LoadBinding() != 0) return kReaderFailure;
+    if (!contextFlag_ || !context_) {
+        currentCard_.reset();
+        ClearSlotHandles();
+        const int32_t rc = EstablishAndFill();
+        if (rc != 0) return rc;
+        contextFlag_ = true;
+    }
+    int index = FindSlot(name);
+    if (index < 0) {
+        ClearSlotNames(kSlotCount, kNameUnits);
+        FillTableFromListing();
+        index = FindSlot(name);
+    }
+    if (index < 0) index = 0;
+    Slot& slot = slots_[static_cast<std::size_t>(index)];
+
+    auto keepHandle = [&](PcscHandle handle) {
+        UpdateProtocolBlock(index);
+        slot.handle = handle;
+        currentCard_ = handle;
+    };
+
+    bool fresh = false;
+    PcscHandle handle = 0;
+    int32_t rc = Connect(name, shareType, handle);
+    if (rc == 0) {
+        keepHandle(handle);
+        fresh = true;
+    }
+
+    // A card that was pulled and put back, or that stopped answering, needs a
+    // new context before it can be connected again.
+    if (rc == pcsc::kRemovedCard || rc == pcsc::kUnresponsiveCard) {
+        const bool unresponsive = rc == pcsc::kUnresponsiveCard;
+        pauser_.Pause(unresponsive ? 10 : 20);
+        ReleaseContextHandle();
+        pauser_.Pause(20);
+        const int32_t established = EstablishContext();
+        if (unresponsive && established == 0) contextFlag_ = true;
+        rc = Connect(name, shareType, handle);
+        if (rc == 0) {
+            keepHandle(handle);
+        } else {
+            slot.handle.reset();
+        }
+    }
+
+    if (rc != 0 && !IsConnectWarning(rc)) {
+        if (slot.handle) {
+            pauser_.Pause(20);
+            PcscDword protocol = 0;
+            rc = ToResult(api_->reconnect(*slot.handle, pcsc::kShareExclusive,
+                                          pcsc::kProtocolT0OrT1, pcsc::kResetCard, &protocol));
+            if (rc == 0) activeProtocol_ = protocol;
+        }
+    } else if (IsConnectWarning(rc)) {
+        if (slot.handle) {
+            // A handle of this slot (ours, usually) may still reach the card.
+            UpdateProtocolBlock(index);
+            if (ReadStatus(*slot.handle, atr, nullptr) == 0 ||
+                (currentCard_ && ReadStatus(*currentCard_, atr, nullptr) == 0)) {
+                currentCard_ = slot.handle;
+                slotOut = index;
+                return 0;
+            }
+            pauser_.Pause(10);
+            ReleaseContextHandle();
+            pauser_.Pause(20);
+            if (EstablishContext() == 0) contextFlag_ = true;
+            rc = Connect(name, kShareTypeShared, handle);
+            if (rc != 0) {
+                slot.handle.reset();
+                return rc;
+            }
+            keepHandle(handle);
+        } else {
+            const std::u16string slotReader(NameOf(slot.name));
+            rc = Connect(slotReader, kShareTypeShared, handle);
+            if (rc == 0) {
+                UpdateProtocolBlock(index);
+                slot.handle = handle;
+            }
+        }
+    }
+
+    UpdateProtocolBlock(index);
+    if (slot.handle) {
+        if (!fresh) api_->beginTransaction(*slot.handle);
+        rc = ReadStatus(*slot.handle, atr, &slot.name);
+        if (rc != 0) return rc;
+        currentCard_ = slot.handle;
+    }
+    if (rc == 0 || rc == pcsc::kSharingViolation) slotOut = index;
+    return rc;
+}
+
+int32_t ReaderSession::ProbeCard(int32_t slotIndex, int shareType, Atr& atr) {
+    if (LoadBinding() != 0) return kReaderFailure;
+    if (!contextFlag_) return kNoSession;
+    if (!ValidSlot(slotIndex)) return kReaderFailure;
+    Slot& slot = slots_[static_cast<std::size_t>(slotIndex)];
+    const std::optional<PcscHandle> previous = currentCard_;
+
+    PcscHandle handle = 0;
+    int32_t rc = Connect(NameOf(slot.name), shareType, handle);
+    currentCard_.reset();
+    if (rc == 0) currentCard_ = handle;
+
+    if (rc != 0 && !IsConnectWarning(rc)) {
+        const std::optional<PcscHandle> retry = previous ? previous : slot.handle;
+        if (retry) {
+            pauser_.Pause(20);
+            PcscDword protocol = 0;
+            rc = ToResult(api_->reconnect(*retry, pcsc::kShareExclusive, pcsc::kProtocolT0OrT1,
+                                          pcsc::kResetCard, &protocol));
+            if (rc == 0) {
+                activeProtocol_ = protocol;
+                currentCard_ = retry;
+            }
+        }
+    }
+
+    if (rc == 0 || IsConnectWarning(rc)) {
+        if (currentCard_) {
+            slot.handle = currentCard_;
+        } else if (previous) {
+            slot.handle = previous;
+        } else if (rc == pcsc::kSharingViolation) {
+            const int32_t shared = Connect(NameOf(slot.name), kShareTypeShared, handle);
+            if (shared == 0) {
+                currentCard_ = handle;
+                slot.handle = handle;
+                api_->beginTransaction(handle);
+            }
+        }
+    }
+    if (rc != 0 && rc != pcsc::kSharingViolation) return rc;
+
+    UpdateProtocolBlock(slotIndex);
+    const std::optional<PcscHandle> source =
+        currentCard_ ? currentCard_ : (slot.handle ? slot.handle : previous);
+    if (source) return ReadStatus(*source, atr, nullptr);
+    return rc;
+}
+
+int32_t ReaderSession::DisconnectSlot(int32_t slotIndex, int disposition) {
+    if (LoadBinding() != 0) return kReaderFailure;
+    int32_t rc = 0;
+    std::optional<PcscHandle> target = currentCard_;
+    if (ValidSlot(slotIndex) && slots_[static_cast<std::size_t>(slotIndex)].handle) {
+        target = slots_[static_cast<std::size_t>(slotIndex)].handle;
+    }
+    if (target) rc = ToResult(api_->disconnect(*target, Disposition(disposition)));
+    if (ValidSlot(slotIndex)) slots_[static_cast<std::size_t>(slotIndex)].handle.reset();
+    currentCard_.reset();
+    pauser_.Pause(200);
+    return rc;
+}
+
+int32_t ReaderSession::DisconnectByName(std::u16string_view name, int disposition) {
+    if (LoadBinding() != 0) return kReaderFailure;
+    int index = FindSlot(name);
+    if (index < 0) index = 0;
+    Slot& slot = slots_[static_cast<std::size_t>(index)];
+    int32_t rc = 0;
+    if (slot.handle) {
+        rc = ToResult(api_->disconnect(*slot.handle, Disposition(disposition)));
+        slot.handle.reset();
+    } else {
+        rc = ReleaseSession();
+    }
+    slot.handle.reset();
+    currentCard_.reset();
+    pauser_.Pause(200);
+    return rc;
+}
+
+int32_t ReaderSession::ReleaseSession() {
+    ClearSlotNames(kSlotCount, 32);
+    ClearSlotHandles();
+    currentCard_.reset();
+    contextFlag_ = false;
+    if (LoadBinding() != 0) return kReaderFailure;
+    int32_t rc = 0;
+    if (context_) rc = ToResult(api_->releaseContext(*context_));
+    context_.reset();
+    for (const PcscContext dropped : droppedContexts_) api_->releaseContext(dropped);
+    droppedContexts_.clear();
+    ClearSlotNames(kSearchedSlots, kNameUnits);
+    Unload();
+    return rc;
+}
+
+int32_t ReaderSession::CloseReaderSession(int32_t slot) {
+    DisconnectSlot(slot, kDispositionReset);
+    return ReleaseSession();
+}
+
+void ReaderSession::Unload() {
+    provider_.Unload();
+    api_ = nullptr;
+}
+
+}  // namespace qorv::reader

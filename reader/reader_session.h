@@ -1,0 +1,112 @@
+// The process-wide reader session: the bound PC/SC library, one context, a
+// table of 16 reader slots with their card handles and protocol blocks, and
+// the handle of the card connected last. The connect logic survives the usual
+// trouble of consumer readers (card pulled and re-inserted, card not
+// answering, card held by another program), each with its own recovery path
+// and fixed pauses.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reader/pcsc_api.h"
+#include "reader/pcsc_provider.h"
+
+namespace qorv::reader {
+
+inline constexpr int kSlotCount = 16;
+inline constexpr int kSearchedSlots = 8;       // connect by name looks among the first 8
+inline constexpr std::size_t kNameUnits = 64;  // terminator included
+inline constexpr std::size_t kMaxAtr = 256;
+
+// Result codes of the reader layer besides PC/SC errors.
+inline constexpr int32_t kReaderFailure = -1;  // library or entry point missing
+inline constexpr int32_t kNoSession = 7;
+
+// Share types and dispositions as the engine passes them.
+enum ShareType : int { kShareTypeDirect = 0, kShareTypeExclusive = 1, kShareTypeShared = 2 };
+enum DispositionType : int {
+    kDispositionEject = 0,
+    kDispositionLeave = 1,
+    kDispositionReset = 2,
+    kDispositionUnpower = 3
+};
+
+using ReaderName = std::array<char16_t, kNameUnits>;
+
+struct Atr {
+    std::array<uint8_t, kMaxAtr> bytes{};
+    std::size_t length = 0;
+};
+
+class ReaderSession {
+  public:
+    ReaderSession(PcscProvider& provider, Pauser& pauser) : provider_(provider), pauser_(pauser) {}
+    ReaderSession(const ReaderSession&) = delete;
+    ReaderSession& operator=(const ReaderSession&) = delete;
+    ~ReaderSession();
+
+    // The one session of this process, bound to libpcsclite.so.1.
+    static ReaderSession& Process();
+
+    int32_t LoadBinding();
+    int32_t OpenSession();
+    // Fills `names` (entry 0 first) and `count`; a listing failure is returned.
+    int32_t ListReaderNames(std::array<ReaderName, kSlotCount>& names, int32_t& count);
+    int32_t ConnectByName(std::u16string_view name, int shareType, int32_t& slot, Atr& atr);
+    int32_t ProbeCard(int32_t slot, int shareType, Atr& atr);
+    int32_t DisconnectSlot(int32_t slot, int disposition);
+    int32_t DisconnectByName(std::u16string_view name, int disposition);
+    int32_t ReleaseSession();
+    // Reset the card and end the session: every procedure that connected a
+    // reader by name does this at each exit after the connect.
+    int32_t CloseReaderSession(int32_t slot);
+
+    // For the exchange and the reader information.
+    const PcscApi* api() const { return api_; }
+    bool contextEstablished() const { return contextFlag_; }
+    std::optional<PcscHandle> slotHandle(int32_t slot) const;
+    const PcscIoRequest* slotProtocolBlock(int32_t slot) const;
+    std::u16string slotName(int32_t slot) const;
+    PcscDword activeProtocol() const { return activeProtocol_; }
+    std::optional<PcscHandle> currentCard() const { return currentCard_; }
+    Pauser& pauser() { return pauser_; }
+    PcscProvider& provider() { return provider_; }
+
+  private:
+    struct Slot {
+        ReaderName name{};
+        std::optional<PcscHandle> handle;
+        const PcscIoRequest* protocolBlock = nullptr;
+    };
+
+    int32_t EstablishContext();
+    int32_t EstablishAndFill();
+    void FillTableFromListing();
+    int FindSlot(std::u16string_view name) const;
+    void ClearSlotHandles();
+    void ClearSlotNames(int count, std::size_t units);
+    void UpdateProtocolBlock(int slot);
+    int32_t Connect(std::u16string_view name, int share, PcscHandle& handle);
+    int32_t ReadStatus(PcscHandle handle, Atr& atr, ReaderName* nameOut);
+    void ReleaseContextHandle();
+    void Unload();
+
+    PcscProvider& provider_;
+    Pauser& pauser_;
+    const PcscApi* api_ = nullptr;
+    std::optional<PcscContext> context_;
+    // Contexts that a second Open session dropped: card handles made under
+    // them may still be in use, so they are released with the session.
+    std::vector<PcscContext> droppedContexts_;
+    bool contextFlag_ = false;
+    std::optional<PcscHandle> currentCard_;
+    PcscDword activeProtocol_ = 0;
+    std::array<Slot, kSlotCount> slots_{};
+};
+
+}  // namespace qorv::reader

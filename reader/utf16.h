@@ -1,0 +1,15 @@
+// Conversions between the UTF-16 text of the scripting boundary and the
+// UTF-8 that pcsc-lite and JSON use.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qorv {
+
+// Invalid UTF-8 sequences become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+// Unpaired surrogates become U+FFFD (UTF-8 cannot carry them).
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+}  // namespace qorv
