@@ -78,11 +78,13 @@ public:
     explicit Montgomery(const BigNum& modulus)
         : n_(modulus.LimbCount()), mul_(kMontMulTable[n_ - 1]), m0inv_(NegativeInverse(modulus.Limbs()[0])) {
         std::copy_n(modulus.Limbs(), n_, m_.begin());
-        // R^2 mod m with R = 2^(64 n).
-        std::array<uint64_t, 2 * kN + 1> r2{};
-        r2[2 * n_] = 1;
-        BigNum r2ModM;
-        ModLimbs(std::span<const uint64_t>(r2.data(), 2 * n_ + 1), modulus, r2ModM);
+        // R^2 mod m with R = 2^(64 n), as (R mod m)^2 mod m so that no
+        // intermediate exceeds twice the capacity.
+        std::array<uint64_t, kN + 1> r{};
+        r[n_] = 1;
+        BigNum rModM, r2ModM;
+        ModLimbs(std::span<const uint64_t>(r.data(), n_ + 1), modulus, rModM);
+        ModMul(rModM, rModM, modulus, r2ModM);
         std::copy_n(r2ModM.Limbs(), r2ModM.LimbCount(), r2_.begin());
     }
     ~Montgomery() {
