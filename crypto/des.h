@@ -38,7 +38,8 @@ inline constexpr int kPadPkcs5 = 1;          // n bytes of value n (any non-zero
 
 // Result codes.
 inline constexpr int32_t kDesOk = 0;
-// A pointer argument is missing, a stream or CBC mode has no initial vector,
+// A pointer argument is missing (input may be null when the length is 0),
+// a stream or CBC mode has no initial vector,
 // the length is negative or the cipher type is not 0, 1 or 2.
 inline constexpr int32_t kDesArgumentError = 0x3000;
 // ECB or CBC input whose length is not a whole number of blocks (for

@@ -19,10 +19,11 @@ bool IsBlockMode(uint8_t mode) {
 
 int32_t CheckArguments(const uint8_t* keys, const int32_t* length, const uint8_t* input,
                        const uint8_t* output, uint8_t cipherType, uint8_t mode, const uint8_t* iv) {
-    if (keys == nullptr || length == nullptr || input == nullptr || output == nullptr)
-        return kDesArgumentError;
-    if (mode != kModeEcb && iv == nullptr) return kDesArgumentError;
+    if (keys == nullptr || length == nullptr || output == nullptr) return kDesArgumentError;
     if (*length < 0 || cipherType > kCipherThreeKeyTripleDes) return kDesArgumentError;
+    // An empty input may come from an empty container without storage.
+    if (input == nullptr && *length > 0) return kDesArgumentError;
+    if (mode != kModeEcb && iv == nullptr) return kDesArgumentError;
     return kDesOk;
 }
 
