@@ -1,0 +1,109 @@
+#include "crypto/key_store.h"
+
+#include <algorithm>
+
+#include "crypto/des.h"
+#include "crypto/key_store_data.h"
+#include "crypto/secure_wipe.h"
+
+namespace qorv::crypto {
+namespace {
+
+constexpr std::size_t kClientPrivateRecord = 1;
+constexpr std::size_t kServerPublicRecord = 2;
+constexpr std::size_t kRecordLengthBytes = 4;
+
+struct RecordBuffer {
+    uint8_t* data;
+    std::size_t capacity;
+    std::size_t length;
+};
+
+uint8_t g_record1[kKeyStoreBufferSizes[0]];
+uint8_t g_record2[kKeyStoreBufferSizes[1]];
+uint8_t g_record3[kKeyStoreBufferSizes[2]];
+uint8_t g_record4[kKeyStoreBufferSizes[3]];
+std::array<RecordBuffer, 4> g_buffers = {{{g_record1, sizeof g_record1, 0},
+                                          {g_record2, sizeof g_record2, 0},
+                                          {g_record3, sizeof g_record3, 0},
+                                          {g_record4, sizeof g_record4, 0}}};
+
+uint64_t ReadBigEndian64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+    return v;
+}
+
+void WriteBigEndian64(uint64_t v, uint8_t* p) {
+    for (int i = 7; i >= 0; --i, v >>= 8) p[i] = static_cast<uint8_t>(v);
+}
+
+// K1 = constant rotated right by one bit, K2 = rotated left by one bit.
+void DeriveStoreKey(uint8_t* keyArea) {
+    uint64_t constant = ReadBigEndian64(kKeyStoreConstant.data());
+    WriteBigEndian64((constant >> 1) | (constant << 63), keyArea);
+    WriteBigEndian64((constant << 1) | (constant >> 63), keyArea + 8);
+    SecureWipe(&constant, sizeof constant);
+}
+
+void DecipherRecord(const StoredKeyRecord& stored, const uint8_t* keyArea, RecordBuffer& buffer) {
+    if (stored.data == nullptr || stored.size < kRecordLengthBytes) return;
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < kRecordLengthBytes; ++i) length = (length << 8) | stored.data[i];
+    // The plain text and its terminating zero must fit the buffer.
+    if (length == 0 || length % kDesBlockSize != 0 || length > stored.size - kRecordLengthBytes ||
+        length + 1 > buffer.capacity) {
+        return;
+    }
+    static constexpr uint8_t kZeroIv[kDesBlockSize] = {};
+    int32_t plainLength = static_cast<int32_t>(length);
+    const int32_t rc = DesModeDecrypt(keyArea, &plainLength, stored.data + kRecordLengthBytes,
+                                      buffer.data, kCipherTwoKeyTripleDes, kModeCbcPadded, kZeroIv);
+    if (rc != kDesOk || plainLength < 0) {
+        SecureWipe(buffer.data, buffer.capacity);
+        return;
+    }
+    buffer.length = static_cast<std::size_t>(plainLength);
+    buffer.data[buffer.length] = 0;
+}
+
+}  // namespace
+
+void WipeKeyStore() {
+    for (RecordBuffer& buffer : g_buffers) {
+        SecureWipe(buffer.data, buffer.capacity);
+        buffer.length = 0;
+    }
+}
+
+void LoadKeyStore() {
+    WipeKeyStore();
+    SecretBytes<kDesKeyAreaSize> keyArea;
+    DeriveStoreKey(keyArea.data());
+    for (std::size_t i = 0; i < kKeyStoreRecordCount; ++i) {
+        DecipherRecord(kStoredKeyRecords[i], keyArea.data(), g_buffers[i]);
+    }
+}
+
+KeyStoreSession::KeyStoreSession() { LoadKeyStore(); }
+KeyStoreSession::~KeyStoreSession() { WipeKeyStore(); }
+
+std::span<const uint8_t> KeyStoreSession::ClientPrivateKey() const {
+    const RecordBuffer& b = g_buffers[kClientPrivateRecord];
+    return {b.data, b.length};
+}
+
+std::span<const uint8_t> KeyStoreSession::ServerPublicKey() const {
+    const RecordBuffer& b = g_buffers[kServerPublicRecord];
+    return {b.data, b.length};
+}
+
+namespace testing {
+std::array<std::span<const uint8_t>, 4> KeyStoreBuffers() {
+    std::array<std::span<const uint8_t>, 4> views;
+    for (std::size_t i = 0; i < views.size(); ++i) views[i] = {g_buffers[i].data, g_buffers[i].capacity};
+    return views;
+}
+}  // namespace testing
+
+}  // namespace qorv::crypto
