@@ -1,0 +1,107 @@
+#include "control/invoke.h"
+
+#include <charconv>
+#include <limits>
+
+#include "control/dispatch_table.h"
+#include "control/hresult.h"
+#include "reader/utf16.h"
+
+namespace qorv::control {
+namespace {
+
+bool ParseDecimalLong(const std::u16string& text, int32_t& out) {
+    // Automation accepts surrounding blanks and a sign; nothing else.
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && text[begin] == u' ') ++begin;
+    while (end > begin && text[end - 1] == u' ') --end;
+    std::string ascii;
+    for (std::size_t i = begin; i < end; ++i) {
+        const char16_t c = text[i];
+        if (c > 0x7F) return false;
+        ascii.push_back(static_cast<char>(c));
+    }
+    if (!ascii.empty() && ascii[0] == '+') ascii.erase(0, 1);
+    if (ascii.empty()) return false;
+    int64_t value = 0;
+    const auto [ptr, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    if (ec != std::errc() || ptr != ascii.data() + ascii.size()) return false;
+    if (value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<int32_t>::max()) {
+        return false;
+    }
+    out = static_cast<int32_t>(value);
+    return true;
+}
+
+InvokeResult Failure(int32_t hresult, std::string message) {
+    InvokeResult result;
+    result.hresult = hresult;
+    result.message = std::move(message);
+    return result;
+}
+
+InvokeResult Call(CQorvClientATMCtrl& control, const MethodEntry& method,
+                  const std::vector<ScriptValue>& args) {
+    if (args.size() != method.params.size()) {
+        return Failure(kDispBadParamCount,
+                       method.name + " takes " + std::to_string(method.params.size()) +
+                           " parameter(s), " + std::to_string(args.size()) + " given");
+    }
+    std::vector<ScriptValue> coerced(args.size());
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!CoerceArgument(args[i], method.params[i].type, coerced[i])) {
+            return Failure(kDispTypeMismatch,
+                           "parameter " + method.params[i].name + " of " + method.name +
+                               (method.params[i].type == ScriptType::Long ? " must be a long"
+                                                                          : " must be a text"));
+        }
+    }
+    InvokeResult result;
+    result.value = method.handler(control, CallArgs(coerced));
+    return result;
+}
+
+}  // namespace
+
+bool CoerceArgument(const ScriptValue& in, ScriptType type, ScriptValue& out) {
+    if (type == ScriptType::Text) {
+        if (const auto* number = std::get_if<int32_t>(&in)) {
+            const std::string digits = std::to_string(*number);
+            out = std::u16string(digits.begin(), digits.end());
+        } else {
+            out = in;
+        }
+        return true;
+    }
+    if (const auto* number = std::get_if<int32_t>(&in)) {
+        out = *number;
+        return true;
+    }
+    if (const auto* text = std::get_if<std::u16string>(&in)) {
+        int32_t value = 0;
+        if (!ParseDecimalLong(*text, value)) return false;
+        out = value;
+        return true;
+    }
+    return false;  // the null string is no number
+}
+
+InvokeResult InvokeByName(CQorvClientATMCtrl& control, std::string_view name,
+                          const std::vector<ScriptValue>& args) {
+    const MethodEntry* method = ControlDispatchTable().FindByName(name);
+    if (method == nullptr) return Failure(kDispUnknownName, "unknown method " + std::string(name));
+    return Call(control, *method, args);
+}
+
+InvokeResult InvokeByDispid(CQorvClientATMCtrl& control, int32_t dispid,
+                            const std::vector<ScriptValue>& args) {
+    const MethodEntry* method = ControlDispatchTable().FindByDispid(dispid);
+    if (method == nullptr) {
+        return Failure(kDispMemberNotFound, "no method with DISPID " + std::to_string(dispid));
+    }
+    return Call(control, *method, args);
+}
+
+}  // namespace qorv::control

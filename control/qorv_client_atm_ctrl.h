@@ -1,0 +1,149 @@
+// CQorvClientATMCtrl: the scriptable control a bank page creates. Each method
+// is a thin handler over one engine operation; the control keeps the reader
+// list and the cached results that the page fetches with getters.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "card/card_engine.h"
+#include "card/data_process.h"
+#include "control/script_value.h"
+#include "dialogs/user_interface.h"
+#include "reader/reader_session.h"
+
+namespace qorv::control {
+
+inline constexpr std::size_t kAccountSlots = 10;
+
+class CQorvClientATMCtrl {
+  public:
+    // The control works on the process-wide reader session unless a test
+    // hands it another one.
+    CQorvClientATMCtrl();
+    CQorvClientATMCtrl(reader::ReaderSession& session, dialogs::UserInterface& ui);
+    ~CQorvClientATMCtrl();
+    CQorvClientATMCtrl(const CQorvClientATMCtrl&) = delete;
+    CQorvClientATMCtrl& operator=(const CQorvClientATMCtrl&) = delete;
+
+    // Reader session (DISPIDs 1-10).
+    int32_t ConnectReader();
+    int32_t ListReaders();
+    int32_t GetReaderNumber();
+    ScriptText GetReaderName(int32_t offset) const;
+    int32_t DisconnectReader();
+    int32_t ConnectCard(const ScriptText& pReaderName);
+    int32_t DisconnectCard();
+    int32_t ReConnectCard(const ScriptText& pReaderName, int32_t resetFlag);
+    int32_t CheckCardInsert();
+    ScriptText GetCardStatus() const;
+
+    // Card data (12-20).
+    int32_t ListEF1001Accounts();
+    int32_t GetEF1001TotalAccounts();
+    ScriptText GetEF1001Account(int32_t accountNo) const;
+    int32_t ListEF1002Accounts();
+    int32_t GetEF1002TotalAccounts();
+    ScriptText GetEF1002Account(int32_t accountNo) const;
+    ScriptText GetIssuerBank();
+    ScriptText GetICCRemark();
+    ScriptText ReadCardSN();
+
+    // PIN (21, 25).
+    int32_t VerifyPIN(const ScriptText& pPwdStr);
+    int32_t ChangePIN(const ScriptText& pOldPwdStr, const ScriptText& pNewPwdStr);
+
+    // Transactions on the current reader (29, 33, 37, 41, 45) and their results.
+    int32_t AccountInquiry(const ScriptText& pPCode, const ScriptText& pFdChkCode,
+                           const ScriptText& pAccountNumber);
+    int32_t AccountTransfer(const ScriptText& pPCode, const ScriptText& pFdid,
+                            const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                            const ScriptText& pImprtAccnt, const ScriptText& pAccount);
+    int32_t AccountPayment(const ScriptText& pPCode, const ScriptText& pFdid,
+                           const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                           const ScriptText& pPaymentType, const ScriptText& pCancelNo,
+                           const ScriptText& pAccount);
+    int32_t AccountPayTax(const ScriptText& pPCode, const ScriptText& pFdid,
+                          const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                          const ScriptText& pAccount);
+    int32_t AccountWithdraw(const ScriptText& pPCode, const ScriptText& pFdid,
+                            const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                            const ScriptText& pAccount);
+    ScriptText GetRespSNUM() const { return snum_; }
+    ScriptText GetRespTAC() const { return tac_; }
+    ScriptText GetRespDateTime() const { return dateTime_; }
+    ScriptText GetTransactionIssuer() const { return issuer_; }
+    ScriptText GetTransactionRemark() const { return remark_; }
+    ScriptText GetTransactionAccount() const { return account_; }
+
+    // Session establishment and ciphers (52-60, 62, 63).
+    int32_t VerifyRN1andGenerateRN2(int32_t rn1Len, const ScriptText& pCpukEncryptedRN1,
+                                    int32_t dsigLen, const ScriptText& pSprkSignRN1);
+    ScriptText GetEncryptRN2() const { return encryptedRn2_; }
+    ScriptText GetEncryptHashRN2() const { return encryptedRn2Hash_; }
+    ScriptText GetSessionKeyHash() const;
+    int32_t VerifySessionKeyHash(const ScriptText& pCpukEncSessionKey,
+                                 const ScriptText& pSessionKeyHash);
+    int32_t DESEncipher(const ScriptText& pSessionKeyHash, const ScriptText& pCpukEncSessionKey,
+                        int32_t dataLen, const ScriptText& pData);
+    int32_t DESDecipher(const ScriptText& pSessionKeyHash, const ScriptText& pCpukEncSessionKey,
+                        int32_t dataLen, const ScriptText& pData);
+    ScriptText ConvertIntToHex(int32_t inLength, const ScriptText& pInval);
+    ScriptText ConvertHexToInt(int32_t inLength, const ScriptText& pInval);
+    int32_t DES(int32_t opflag, int32_t keyLen, const ScriptText& keyVal, const ScriptText& inData);
+    int32_t MAC(int32_t keyLen, const ScriptText& keyVal, const ScriptText& icv, int32_t inLen,
+                const ScriptText& inData);
+
+    // Module and driver information (61, 66, 67, 11).
+    ScriptText GetAPIVersion();
+    int32_t ListWinscardInfo();
+    ScriptText GetWinscardProperty(int32_t listNo) const;
+    ScriptText GetReaderStatus(int32_t attribId);
+
+    // Shared results (64, 65, 117-120).
+    int32_t GetRespLength() const { return 0; }
+    ScriptText GetRespData() const { return responseData_; }
+    ScriptText GetClearImportAccount() const { return clearTransferValues_; }
+    ScriptText GetEncImportAccount() const { return encTransferValues_; }
+    ScriptText GetClearCommAcc() const { return responseData_; }
+    ScriptText GetEncCommAcc() const { return encCommAcc_; }
+
+    card::CCardEngine& engine() { return engine_; }
+
+  private:
+    // ConnectCard, ReConnectCard and DisconnectCard clear these.
+    void ResetCachedResults();
+    int32_t Connect(const ScriptText& pReaderName);
+
+    int32_t currentReaderIndex_ = 0;
+    int32_t ef1001Count_ = 0;
+    int32_t ef1002Count_ = 0;
+    int32_t readerCount_ = 0;
+    int32_t sessionFlag_ = 0;
+    card::ReaderList readerList_{};
+    std::u16string cardStatus_;
+    std::array<std::u16string, kAccountSlots> ef1001Accounts_;
+    std::array<std::u16string, kAccountSlots> ef1002Accounts_;
+    std::u16string sessionKeyHash_;
+    std::u16string encryptedRn2Hash_;
+    std::u16string encryptedRn2_;
+    std::u16string responseData_;
+    std::u16string encCommAcc_;
+    std::u16string snum_;
+    std::u16string tac_;
+    std::u16string dateTime_;
+    std::u16string libraryFileVersion_;
+    std::u16string companyName_;
+    std::u16string fileDescription_;
+    std::u16string issuer_;
+    std::u16string remark_;
+    std::u16string account_;
+    std::u16string clearTransferValues_;
+    std::u16string encTransferValues_;
+    std::u16string apiVersion_;
+    card::CDataProcess dataProcess_;
+    card::CCardEngine engine_;
+};
+
+}  // namespace qorv::control

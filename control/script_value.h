@@ -1,0 +1,26 @@
+// Values at the scripting boundary: a 32-bit signed long, a UTF-16 text, or
+// the null string (no string at all), which pages see as different from "".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace qorv::control {
+
+using ScriptText = std::optional<std::u16string>;  // std::nullopt is the null string
+using ScriptValue = std::variant<std::nullptr_t, int32_t, std::u16string>;
+
+enum class ScriptType { Long, Text };
+
+inline ScriptValue FromText(const ScriptText& text) {
+    if (!text) return nullptr;
+    return *text;
+}
+
+inline bool IsNullText(const ScriptValue& value) {
+    return std::holds_alternative<std::nullptr_t>(value);
+}
+
+}  // namespace qorv::control

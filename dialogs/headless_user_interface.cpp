@@ -1,0 +1,12 @@
+#include <cstdio>
+
+#include "dialogs/user_interface.h"
+#include "reader/utf16.h"
+
+namespace qorv::dialogs {
+
+void HeadlessUserInterface::ShowMessage(const std::u16string& text, const std::u16string& caption) {
+    std::fprintf(stderr, "[%s] %s\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str());
+}
+
+}  // namespace qorv::dialogs

@@ -1,0 +1,50 @@
+// qorvclientatm-host: the process a browser starts for a page that uses the
+// component. Without options it serves native messaging on stdin/stdout
+// (browsers pass the caller's origin or the manifest path as arguments; those
+// are not options). With --call it runs calls from the command line.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/cli.h"
+#include "host/serve.h"
+
+namespace {
+
+void PrintUsage(std::FILE* out) {
+    std::fputs(
+        "usage: qorvclientatm-host                      serve a browser over native messaging\n"
+        "       qorvclientatm-host --call NAME [ARG...] [--call NAME [ARG...]]...\n"
+        "       qorvclientatm-host --dispid N [ARG...]  call by DISPID\n"
+        "Arguments are texts; numbers are converted for long parameters; @null is the\n"
+        "null string. Results print one per line; null strings print as null.\n",
+        out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const bool cli = !args.empty() && (args[0] == "--call" || args[0] == "--dispid");
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (cli) {
+        std::vector<qorv::host::CliCall> calls;
+        std::string error;
+        if (!qorv::host::ParseCliCalls(args, calls, error)) {
+            std::fprintf(stderr, "qorvclientatm-host: %s\n", error.c_str());
+            PrintUsage(stderr);
+            return 2;
+        }
+        return qorv::host::RunCliCalls(calls, stdout);
+    }
+    if (!args.empty() && std::strncmp(args[0].c_str(), "--", 2) == 0) {
+        std::fprintf(stderr, "qorvclientatm-host: unknown option %s\n", args[0].c_str());
+        PrintUsage(stderr);
+        return 2;
+    }
+    return qorv::host::ServeNativeMessaging(stdin, stdout);
+}
