@@ -53,7 +53,7 @@ void StreamMode(const DesBlockCipher& cipher, bool cfb, bool decrypt, uint64_t r
 void FillPadBlock(const uint8_t* tail, size_t tailLength, int paddingStyle, uint8_t fillByte,
                   uint8_t* block) {
     const auto count = static_cast<uint8_t>(kDesBlockSize - tailLength);
-    std::memcpy(block, tail, tailLength);
+    if (tailLength > 0) std::memcpy(block, tail, tailLength);  // tail may be null when empty
     const uint8_t filler = paddingStyle != kPadFillThenCount ? count : fillByte;
     std::memset(block + tailLength, filler, count - 1);
     block[kDesBlockSize - 1] = count;
