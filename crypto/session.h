@@ -82,6 +82,11 @@ inline constexpr std::size_t kMaxSessionKeyLength = 24;
 struct SessionKey {
     SecretBytes<kMaxSessionKeyLength> bytes;
     std::size_t length = 0;
+
+    void Clear() noexcept {
+        SecureWipe(bytes.data(), bytes.size());
+        length = 0;
+    }
 };
 
 // Decrypts the session key from its hexadecimal cipher text with the client
@@ -114,8 +119,9 @@ inline constexpr int kFieldInputUtf16 = 3;       // UTF-16 code units, 2 bytes e
 // 4). Encrypted output: one character per cipher byte. Decrypted output: the
 // plain bytes as UTF-16 text when they look like UTF-16 (a byte pair of an
 // ASCII letter, digit or space followed by zero), else one character per
-// byte. On success length becomes the output byte count; on failure output
-// and length are left unchanged. Loads and wipes the key store itself.
+// byte. The whole input is used; on success length becomes the output byte
+// count, on failure output and length are left unchanged. Loads and wipes
+// the key store itself, so callers need not.
 int32_t SessionFieldCipher(const std::optional<std::u16string>& sessionKeyHash,
                            const std::optional<std::u16string>& cpukEncSessionKey,
                            FieldDirection direction, int inputFormat, int32_t& length,
