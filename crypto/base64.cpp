@@ -5,6 +5,8 @@
 #include <array>
 #include <type_traits>
 
+#include "crypto/secure_wipe.h"
+
 namespace qorv::crypto {
 namespace {
 
@@ -50,20 +52,15 @@ int SextetValue(CharT ch) {
     return u < 256 ? kReverse[u] : -1;
 }
 
+// Decodes text without line breaks into bytes (reserved at their final
+// size); false for malformed text.
 template <typename CharT>
-std::vector<uint8_t> Decode(std::basic_string_view<CharT> text) {
-    // Line breaks are tolerated anywhere, as writers that wrap lines put them.
-    std::basic_string<CharT> compact;
-    compact.reserve(text.size());
-    for (const CharT ch : text)
-        if (ch != CharT('\r') && ch != CharT('\n')) compact.push_back(ch);
-
+bool DecodeCompact(const std::basic_string<CharT>& compact, std::vector<uint8_t>& bytes) {
     const std::size_t length = compact.size();
-    if (length < 4 || length % 4 != 0) return {};
+    if (length < 4 || length % 4 != 0) return false;
     std::size_t padding = 0;
     if (compact[length - 1] == CharT('=')) padding = compact[length - 2] == CharT('=') ? 2 : 1;
 
-    std::vector<uint8_t> bytes;
     bytes.reserve(length / 4 * 3 - padding);
     for (std::size_t i = 0; i < length; i += 4) {
         const bool lastGroup = i + 4 == length;
@@ -73,7 +70,7 @@ std::vector<uint8_t> Decode(std::basic_string_view<CharT> text) {
             int value = 0;
             if (j < dataChars) {
                 value = SextetValue(compact[i + j]);
-                if (value < 0) return {};
+                if (value < 0) return false;
             }
             group = (group << 6) | static_cast<uint32_t>(value);
         }
@@ -81,6 +78,21 @@ std::vector<uint8_t> Decode(std::basic_string_view<CharT> text) {
         if (dataChars > 2) bytes.push_back(static_cast<uint8_t>(group >> 8));
         if (dataChars > 3) bytes.push_back(static_cast<uint8_t>(group));
     }
+    return true;
+}
+
+// The text may be the encoding of a secret (a value to be enciphered), so
+// the working copy and any partial result are wiped.
+template <typename CharT>
+std::vector<uint8_t> Decode(std::basic_string_view<CharT> text) {
+    // Line breaks are tolerated anywhere, as writers that wrap lines put them.
+    std::basic_string<CharT> compact;
+    compact.reserve(text.size());
+    for (const CharT ch : text)
+        if (ch != CharT('\r') && ch != CharT('\n')) compact.push_back(ch);
+    std::vector<uint8_t> bytes;
+    if (!DecodeCompact(compact, bytes)) SecureWipe(bytes);
+    SecureWipe(compact);
     return bytes;
 }
 

@@ -90,8 +90,9 @@ DesBlockCipher::DesBlockCipher(const uint8_t* keys, uint8_t cipherType, bool dec
     }
 }
 
+// Only the stages in use were written (a single DES wipes a third).
 DesBlockCipher::~DesBlockCipher() {
-    SecureWipe(schedules_, sizeof schedules_);
+    SecureWipe(schedules_, static_cast<std::size_t>(stages_) * sizeof schedules_[0]);
 }
 
 uint64_t DesBlockCipher::Process(uint64_t block) const noexcept {
