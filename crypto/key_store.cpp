@@ -98,12 +98,12 @@ std::span<const uint8_t> KeyStoreSession::ServerPublicKey() const {
     return {b.data, b.length};
 }
 
-namespace testing {
+namespace test_hooks {
 std::array<std::span<const uint8_t>, 4> KeyStoreBuffers() {
     std::array<std::span<const uint8_t>, 4> views;
     for (std::size_t i = 0; i < views.size(); ++i) views[i] = {g_buffers[i].data, g_buffers[i].capacity};
     return views;
 }
-}  // namespace testing
+}  // namespace test_hooks
 
 }  // namespace qorv::crypto

@@ -36,11 +36,11 @@ void LoadKeyStore();
 // Sets all four buffers (and their lengths) to zero.
 void WipeKeyStore();
 
-namespace testing {
+namespace test_hooks {
 // Read-only views of the four whole buffers, so tests can prove they are
 // zero after every operation. Exposes nothing that is not already zero
 // outside an operation.
 std::array<std::span<const uint8_t>, 4> KeyStoreBuffers();
-}  // namespace testing
+}  // namespace test_hooks
 
 }  // namespace qorv::crypto

@@ -8,9 +8,9 @@
 namespace qorv::crypto {
 namespace {
 
-using testing::Bytes;
-using testing::DerInteger;
-using testing::DerSequence;
+using test_util::Bytes;
+using test_util::DerInteger;
+using test_util::DerSequence;
 
 Bytes Modulus(std::size_t bytes) {
     Bytes n(bytes, 0xC3);
@@ -71,13 +71,13 @@ TEST(DerTest, ComponentsMustFitTheCapacityOfTheKeySize) {
     EXPECT_EQ(ReadPublic(DerSequence({DerInteger(Modulus(64)), DerInteger(Bytes(67, 1))})),
               kDerComponentTooLarge);
 
-    testing::RsaComponents c{Modulus(64), {3}, Bytes(64, 1), Bytes(32, 1), Bytes(32, 2),
+    test_util::RsaComponents c{Modulus(64), {3}, Bytes(64, 1), Bytes(32, 1), Bytes(32, 2),
                              Bytes(32, 3), Bytes(32, 4), Bytes(67, 5)};
     RsaPrivateKey key;
-    EXPECT_EQ(ReadRsaPrivateKey(testing::PrivateKeyDer(c), key), kDerComponentTooLarge);
+    EXPECT_EQ(ReadRsaPrivateKey(test_util::PrivateKeyDer(c), key), kDerComponentTooLarge);
     EXPECT_TRUE(key.modulus.IsZero());  // a failed read leaves nothing behind
     c.qInv = Bytes(32, 5);
-    EXPECT_EQ(ReadRsaPrivateKey(testing::PrivateKeyDer(c), key), kDerOk);
+    EXPECT_EQ(ReadRsaPrivateKey(test_util::PrivateKeyDer(c), key), kDerOk);
     EXPECT_EQ(key.coefficient.ByteLength(), 32u);
 }
 

@@ -11,29 +11,29 @@
 namespace qorv::crypto {
 namespace {
 
-using testing::Bytes;
+using test_util::Bytes;
 
 bool AllBuffersZero() {
-    for (const auto buffer : ::qorv::crypto::testing::KeyStoreBuffers()) {
+    for (const auto buffer : test_hooks::KeyStoreBuffers()) {
         if (std::any_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0; })) return false;
     }
     return true;
 }
 
 TEST(KeyStoreTest, DeciphersTheDeploymentKeysAndWipesThemOnExit) {
-    const testing::Pkey client = testing::LoadPemKey("client-private.pem", true);
-    const testing::Pkey server = testing::LoadPemKey("server-public.pem", false);
+    const test_util::Pkey client = test_util::LoadPemKey("client-private.pem", true);
+    const test_util::Pkey server = test_util::LoadPemKey("server-public.pem", false);
     ASSERT_TRUE(client && server);
-    const auto clientComponents = testing::ComponentsOf(client.get());
+    const auto clientComponents = test_util::ComponentsOf(client.get());
     {
         KeyStoreSession store;
         EXPECT_EQ(Bytes(store.ClientPrivateKey().begin(), store.ClientPrivateKey().end()),
-                  testing::PrivateKeyDer(clientComponents));
+                  test_util::PrivateKeyDer(clientComponents));
         RsaPublicKey serverKey;
         ASSERT_EQ(ReadRsaPublicKey(store.ServerPublicKey(), serverKey), kDerOk);
         Bytes modulus(serverKey.modulus.ByteLength());
         ASSERT_TRUE(serverKey.modulus.GetBytes(modulus));
-        EXPECT_EQ(modulus, testing::Component(server.get(), OSSL_PKEY_PARAM_RSA_N));
+        EXPECT_EQ(modulus, test_util::Component(server.get(), OSSL_PKEY_PARAM_RSA_N));
         // Each record ends in a zero byte after its plain text.
         EXPECT_EQ(store.ClientPrivateKey().data()[store.ClientPrivateKey().size()], 0);
         EXPECT_FALSE(AllBuffersZero());

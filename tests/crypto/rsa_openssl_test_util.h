@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace qorv::crypto::testing {
+namespace qorv::crypto::test_util {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -176,4 +176,10 @@ inline Bytes RandomBytes(std::size_t n, uint32_t& state) {
     return out;
 }
 
-}  // namespace qorv::crypto::testing
+}  // namespace qorv::crypto::test_util
+
+// Older spelling used by some tests. Inside namespace qorv::crypto it hides
+// GoogleTest's ::testing, so write ::testing:: for GoogleTest names there.
+namespace qorv::crypto {
+namespace testing = test_util;
+}  // namespace qorv::crypto

@@ -11,10 +11,10 @@
 namespace qorv::crypto {
 namespace {
 
-using testing::Bytes;
+using test_util::Bytes;
 
 struct KeyUnderTest {
-    testing::Pkey openssl;
+    test_util::Pkey openssl;
     Bytes privateDer;
     Bytes publicDer;
 };
@@ -23,15 +23,15 @@ struct KeyUnderTest {
 // and with p^-1 mod q as the coefficient. OpenSSL keeps the original.
 std::vector<KeyUnderTest> KeyVariants(unsigned bits) {
     std::vector<KeyUnderTest> keys;
-    const auto components = testing::ComponentsOf(testing::GenerateRsaKey(bits).get());
-    const Bytes original = testing::PrivateKeyDer(components);
-    for (const auto& c : {components, testing::WithPrimesExchanged(components),
-                          testing::WithInverseOfP(components)}) {
+    const auto components = test_util::ComponentsOf(test_util::GenerateRsaKey(bits).get());
+    const Bytes original = test_util::PrivateKeyDer(components);
+    for (const auto& c : {components, test_util::WithPrimesExchanged(components),
+                          test_util::WithInverseOfP(components)}) {
         KeyUnderTest k;
         const uint8_t* p = original.data();
         k.openssl.reset(d2i_PrivateKey(EVP_PKEY_RSA, nullptr, &p, static_cast<long>(original.size())));
-        k.privateDer = testing::PrivateKeyDer(c);
-        k.publicDer = testing::PublicKeyDer(c);
+        k.privateDer = test_util::PrivateKeyDer(c);
+        k.publicDer = test_util::PublicKeyDer(c);
         keys.push_back(std::move(k));
     }
     return keys;
@@ -44,17 +44,17 @@ TEST_P(RsaDifferentialTest, EncryptDecryptSignAgreeWithOpenSsl) {
     for (const KeyUnderTest& key : KeyVariants(GetParam())) {
         const std::size_t k = GetParam() / 8;
         for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{8}, k - 11}) {
-            const Bytes message = testing::RandomBytes(length, seed);
+            const Bytes message = test_util::RandomBytes(length, seed);
 
             // Ours encrypts, OpenSSL decrypts.
             Bytes cipher(k);
             std::size_t cipherLength = 0;
             ASSERT_EQ(RsaPublicEncrypt(key.publicDer, message, cipher, cipherLength), kRsaOk);
             ASSERT_EQ(cipherLength, k);
-            EXPECT_EQ(testing::OpenSslRsa(key.openssl.get(), cipher, false), message);
+            EXPECT_EQ(test_util::OpenSslRsa(key.openssl.get(), cipher, false), message);
 
             // OpenSSL encrypts, ours decrypts.
-            const Bytes theirs = testing::OpenSslRsa(key.openssl.get(), message, true);
+            const Bytes theirs = test_util::OpenSslRsa(key.openssl.get(), message, true);
             Bytes plain(k);
             std::size_t plainLength = 99;
             ASSERT_EQ(RsaPrivateDecrypt(key.privateDer, theirs, plain, plainLength), kRsaOk);
@@ -70,7 +70,7 @@ TEST_P(RsaDifferentialTest, EncryptDecryptSignAgreeWithOpenSsl) {
             ASSERT_EQ(signatureLength, k);
             Bytes digest(20);
             SHA1(message.data(), message.size(), digest.data());
-            EXPECT_TRUE(testing::OpenSslVerifySha1(key.openssl.get(), digest, signature));
+            EXPECT_TRUE(test_util::OpenSslVerifySha1(key.openssl.get(), digest, signature));
 
             // The same signature from a given digest.
             Bytes again(k);
@@ -87,10 +87,10 @@ INSTANTIATE_TEST_SUITE_P(KeySizes, RsaDifferentialTest, ::testing::Values(512u, 
 class RsaLimitsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        key_ = testing::GenerateRsaKey(1024).release();
-        const auto c = testing::ComponentsOf(key_);
-        privateDer_ = testing::PrivateKeyDer(c);
-        publicDer_ = testing::PublicKeyDer(c);
+        key_ = test_util::GenerateRsaKey(1024).release();
+        const auto c = test_util::ComponentsOf(key_);
+        privateDer_ = test_util::PrivateKeyDer(c);
+        publicDer_ = test_util::PublicKeyDer(c);
     }
     static void TearDownTestSuite() { EVP_PKEY_free(key_); }
 
@@ -116,16 +116,16 @@ TEST_F(RsaLimitsTest, DecryptRejectsMalformedBlocks) {
     type1[0] = 0x00;
     type1[1] = 0x01;
     type1[100] = 0x00;
-    EXPECT_EQ(RsaPrivateDecrypt(privateDer_, testing::OpenSslRawPublic(key_, type1), out, length),
+    EXPECT_EQ(RsaPrivateDecrypt(privateDer_, test_util::OpenSslRawPublic(key_, type1), out, length),
               kRsaBadBlock);
     // Type 2 without the zero separator.
     Bytes noSeparator(128, 0x5A);
     noSeparator[0] = 0x00;
     noSeparator[1] = 0x02;
-    EXPECT_EQ(RsaPrivateDecrypt(privateDer_, testing::OpenSslRawPublic(key_, noSeparator), out, length),
+    EXPECT_EQ(RsaPrivateDecrypt(privateDer_, test_util::OpenSslRawPublic(key_, noSeparator), out, length),
               kRsaBadBlock);
     // A cipher text not below the modulus.
-    const Bytes modulus = testing::Component(key_, OSSL_PKEY_PARAM_RSA_N);
+    const Bytes modulus = test_util::Component(key_, OSSL_PKEY_PARAM_RSA_N);
     EXPECT_EQ(RsaPrivateDecrypt(privateDer_, modulus, out, length), kRsaExponentiationFailed);
     // Longer than the number capacity.
     EXPECT_EQ(RsaPrivateDecrypt(privateDer_, Bytes(145, 1), out, length), kRsaExponentiationFailed);
@@ -154,24 +154,24 @@ TEST_F(RsaLimitsTest, TooSmallKeysLeaveFewerThanEightPaddingBytes) {
     // size with made-up components shows the limit: a SHA-1 DigestInfo takes
     // 35 bytes, so k = 46 leaves 8 FF bytes and k = 45 only 7.
     auto fake = [](std::size_t k) {
-        testing::RsaComponents c{Bytes(k, 0xFF), {1, 0, 1}, {3}, {5}, {7}, {3}, {5}, {1}};
-        return testing::PrivateKeyDer(c);
+        test_util::RsaComponents c{Bytes(k, 0xFF), {1, 0, 1}, {3}, {5}, {7}, {3}, {5}, {1}};
+        return test_util::PrivateKeyDer(c);
     };
     Bytes out(64);
     std::size_t length = 0;
     EXPECT_EQ(RsaSignDigest(fake(45), false, kDigestSha1, Bytes(3, 1), out, length), kRsaPaddingTooShort);
     EXPECT_NE(RsaSignDigest(fake(46), false, kDigestSha1, Bytes(3, 1), out, length), kRsaPaddingTooShort);
     // Encryption: k - 11 bytes is allowed and always leaves exactly 8.
-    testing::RsaComponents c{Bytes(45, 0xFF), {3}, {}, {}, {}, {}, {}, {}};
-    EXPECT_EQ(RsaPublicEncrypt(testing::PublicKeyDer(c), Bytes(35, 1), out, length), kRsaMessageTooLong);
+    test_util::RsaComponents c{Bytes(45, 0xFF), {3}, {}, {}, {}, {}, {}, {}};
+    EXPECT_EQ(RsaPublicEncrypt(test_util::PublicKeyDer(c), Bytes(35, 1), out, length), kRsaMessageTooLong);
 }
 
 TEST_F(RsaLimitsTest, EqualPrimesAreRefused) {
-    auto c = testing::ComponentsOf(key_);
+    auto c = test_util::ComponentsOf(key_);
     c.q = c.p;
     Bytes out(128);
     std::size_t length = 0;
-    EXPECT_EQ(RsaPrivateDecrypt(testing::PrivateKeyDer(c), Bytes(128, 1), out, length), kRsaPrimesEqual);
+    EXPECT_EQ(RsaPrivateDecrypt(test_util::PrivateKeyDer(c), Bytes(128, 1), out, length), kRsaPrimesEqual);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 namespace qorv::crypto {
 namespace {
 
-using testing::Bytes;
+using test_util::Bytes;
 
 std::u16string Hex(const Bytes& bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -43,7 +43,7 @@ Bytes Sha1Of(const Bytes& data) {
 }
 
 bool KeyStoreIsWiped() {
-    for (const auto buffer : ::qorv::crypto::testing::KeyStoreBuffers()) {
+    for (const auto buffer : test_hooks::KeyStoreBuffers()) {
         if (std::any_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0; })) return false;
     }
     return true;
@@ -52,8 +52,8 @@ bool KeyStoreIsWiped() {
 class SessionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        serverPrivate_ = testing::LoadPemKey("server-private.pem", true).release();
-        clientPublic_ = testing::LoadPemKey("client-public.pem", false).release();
+        serverPrivate_ = test_util::LoadPemKey("server-private.pem", true).release();
+        clientPublic_ = test_util::LoadPemKey("client-public.pem", false).release();
     }
     static void TearDownTestSuite() {
         EVP_PKEY_free(serverPrivate_);
@@ -64,7 +64,7 @@ protected:
 
     // What the server sends: RN1 under the client key, and its signature.
     static std::u16string EncryptForClient(const Bytes& plain) {
-        return Hex(testing::OpenSslRsa(clientPublic_, plain, true));
+        return Hex(test_util::OpenSslRsa(clientPublic_, plain, true));
     }
     static std::u16string ServerSignature() { return std::u16string(256, u'0'); }
 
@@ -74,7 +74,7 @@ protected:
 };
 
 TEST_F(SessionTest, AgreementGivesTheServerRn2AndBothSidesTheSameHash) {
-    const Bytes rn1 = testing::RandomBytes(8, seed_);
+    const Bytes rn1 = test_util::RandomBytes(8, seed_);
     SessionExchangeState state;
     std::u16string previousRn2;
     std::u16string previousHash;
@@ -83,12 +83,12 @@ TEST_F(SessionTest, AgreementGivesTheServerRn2AndBothSidesTheSameHash) {
                   kSessionOk);
         EXPECT_TRUE(KeyStoreIsWiped());
         ASSERT_EQ(state.encryptedRn2.size(), 256u);
-        const Bytes rn2 = testing::OpenSslRsa(serverPrivate_, Unhex(state.encryptedRn2), false);
+        const Bytes rn2 = test_util::OpenSslRsa(serverPrivate_, Unhex(state.encryptedRn2), false);
         ASSERT_EQ(rn2.size(), 8u);
         for (const uint8_t b : rn2) EXPECT_EQ(std::popcount(b) % 2, 1);  // odd parity, never zero
 
         ASSERT_EQ(state.encryptedHashRn2.size(), 256u);
-        EXPECT_TRUE(testing::OpenSslVerifySha1(clientPublic_, Sha1Of(rn2), Unhex(state.encryptedHashRn2)));
+        EXPECT_TRUE(test_util::OpenSslVerifySha1(clientPublic_, Sha1Of(rn2), Unhex(state.encryptedHashRn2)));
 
         Bytes both = rn1;
         both.insert(both.end(), rn2.begin(), rn2.end());
@@ -153,7 +153,7 @@ TEST_F(SessionTest, Rn1OfWrongLengthOrBadDigitsFailsAndClearsTheFlag) {
 }
 
 TEST_F(SessionTest, SessionKeyHashIsCheckedAgainstTheDecryptedKey) {
-    const Bytes sessionKey = testing::RandomBytes(16, seed_);
+    const Bytes sessionKey = test_util::RandomBytes(16, seed_);
     const std::u16string encrypted = EncryptForClient(sessionKey);
     const std::u16string hash = Hex(Sha1Of(sessionKey));
     EXPECT_EQ(VerifySessionKeyHash(encrypted, hash), kSessionOk);
@@ -163,8 +163,8 @@ TEST_F(SessionTest, SessionKeyHashIsCheckedAgainstTheDecryptedKey) {
     EXPECT_EQ(VerifySessionKeyHash(encrypted, Hex(Sha1Of(Bytes(16, 9)))), kSessionHashMismatch);
 
     // A session key made for another client key.
-    const testing::Pkey other = testing::GenerateRsaKey(1024);
-    EXPECT_EQ(VerifySessionKeyHash(Hex(testing::OpenSslRsa(other.get(), sessionKey, true)), hash),
+    const test_util::Pkey other = test_util::GenerateRsaKey(1024);
+    EXPECT_EQ(VerifySessionKeyHash(Hex(test_util::OpenSslRsa(other.get(), sessionKey, true)), hash),
               kSessionPrivateKeyFailed);
     // Key lengths 0 and 12, and a cipher text beyond the number capacity.
     EXPECT_EQ(VerifySessionKeyHash(EncryptForClient({}), Hex(Sha1Of({}))), kSessionPrivateKeyFailed);
@@ -180,7 +180,7 @@ TEST_F(SessionTest, A127ByteCipherTextIsAccepted) {
     // sends 254 digits.
     const Bytes sessionKey(24, 0x11);
     for (int attempt = 0; attempt < 4000; ++attempt) {
-        const Bytes cipher = testing::OpenSslRsa(clientPublic_, sessionKey, true);
+        const Bytes cipher = test_util::OpenSslRsa(clientPublic_, sessionKey, true);
         if (cipher[0] != 0) continue;
         const std::u16string digits = Hex(Bytes(cipher.begin() + 1, cipher.end()));
         ASSERT_EQ(digits.size(), 254u);
@@ -209,7 +209,7 @@ Bytes ServerTripleDes(const Bytes& key16, const Bytes& data, bool encrypt) {
 
 TEST_F(SessionTest, FieldCipherMatchesTheServerAndRoundTrips) {
     for (const std::size_t keyLength : {8u, 16u, 24u}) {
-        const Bytes sessionKey = testing::RandomBytes(keyLength, seed_);
+        const Bytes sessionKey = test_util::RandomBytes(keyLength, seed_);
         const std::u16string encKey = EncryptForClient(sessionKey);
         const std::u16string hash = Hex(Sha1Of(sessionKey));
         Bytes key16(sessionKey.begin(), sessionKey.begin() + std::min<std::size_t>(16, keyLength));
