@@ -36,7 +36,9 @@ bool ReadExactly(int fd, char* out, std::size_t size, int timeoutMs) {
 
 }  // namespace
 
-std::string HostPath() { return QORV_HOST_PATH; }
+std::string HostPath() {
+    return QORV_HOST_PATH;
+}
 
 HostProcess::HostProcess(const std::vector<std::string>& environment,
                          const std::vector<std::string>& arguments) {
@@ -111,8 +113,7 @@ nlohmann::json HostProcess::Request(const nlohmann::json& request) {
 
 nlohmann::json HostProcess::Call(const std::string& method, const nlohmann::json& params) {
     const int id = nextId_++;
-    const nlohmann::json reply =
-        Request({{"id", id}, {"method", method}, {"params", params}});
+    const nlohmann::json reply = Request({{"id", id}, {"method", method}, {"params", params}});
     if (!reply.is_object() || !reply.contains("result")) {
         ADD_FAILURE() << method << " answered " << reply.dump();
         return nullptr;

@@ -11,7 +11,7 @@
 namespace qorv::testing {
 
 class HostProcess {
-public:
+  public:
     // `environment` entries ("NAME=value") are added to the host's environment,
     // e.g. PCSCLITE_CSOCK_NAME for a private pcscd.
     explicit HostProcess(const std::vector<std::string>& environment = {},
@@ -24,7 +24,8 @@ public:
     nlohmann::json Request(const nlohmann::json& request);
     // {"id": n, "method": name, "params": params} and returns reply["result"];
     // a test failure is recorded when an error comes back instead.
-    nlohmann::json Call(const std::string& method, const nlohmann::json& params = nlohmann::json::array());
+    nlohmann::json Call(const std::string& method,
+                        const nlohmann::json& params = nlohmann::json::array());
 
     void SendRaw(const std::string& bytes);  // framing included by the caller
     void SendFrame(const std::string& payload);
@@ -33,7 +34,7 @@ public:
     int CloseAndWait(int timeoutMs = 10000);
     pid_t pid() const { return pid_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     int toHost_ = -1;
     int fromHost_ = -1;

@@ -1,0 +1,49 @@
+// A control on a scripted PC/SC, called the way the host calls it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "control/invoke.h"
+#include "control/qorv_client_atm_ctrl.h"
+#include "dialogs/user_interface.h"
+#include "support/fake_pcsc.h"
+
+namespace qorv::testing {
+
+class RecordingUserInterface final : public dialogs::UserInterface {
+  public:
+    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
+        messages.push_back(caption + u"|" + text);
+    }
+    void SetWaitCursor(bool waiting) override { cursor.push_back(waiting); }
+    std::vector<std::u16string> messages;
+    std::vector<bool> cursor;
+};
+
+class ControlTest : public ::testing::Test {
+  protected:
+    control::ScriptValue Call(const std::string& method,
+                              std::vector<control::ScriptValue> args = {}) {
+        const control::InvokeResult result = control::InvokeByName(ctrl, method, args);
+        EXPECT_EQ(result.hresult, 0) << method << ": " << result.message;
+        return result.value;
+    }
+    int32_t Long(const std::string& method, std::vector<control::ScriptValue> args = {}) {
+        const auto value = Call(method, std::move(args));
+        EXPECT_TRUE(std::holds_alternative<int32_t>(value)) << method;
+        return std::holds_alternative<int32_t>(value) ? std::get<int32_t>(value) : -999;
+    }
+
+    FakePcsc pcsc;
+    RecordingPauser pauser;
+    RecordingUserInterface ui;
+    reader::ReaderSession session{pcsc, pauser};
+    control::CQorvClientATMCtrl ctrl{session, ui};
+};
+
+inline control::ScriptValue Text(const char16_t* text) {
+    return std::u16string(text);
+}
+inline const control::ScriptValue kNull = nullptr;
+
+}  // namespace qorv::testing
