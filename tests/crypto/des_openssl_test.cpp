@@ -106,26 +106,5 @@ TEST_F(DesAgainstOpenSsl, AllTypesAndModesBothDirections) {
     }
 }
 
-TEST_F(DesAgainstOpenSsl, FillStylePaddingMatchesManualPadding) {
-    for (uint8_t type = 0; type <= 2; ++type) {
-        for (std::size_t length = 0; length < 24; ++length) {
-            const Bytes keys = RandomBytes(24), iv = RandomBytes(8), plain = RandomBytes(length);
-            const auto fill = static_cast<uint8_t>(rng_());
-            Bytes padded = plain;
-            const std::size_t count = 8 - length % 8;
-            padded.insert(padded.end(), count - 1, fill);
-            padded.push_back(static_cast<uint8_t>(count));
-
-            Bytes cipher(length + 8);
-            int32_t n = static_cast<int32_t>(length);
-            ASSERT_EQ(DesModeEncrypt(keys.data(), &n, plain.data(), cipher.data(), type,
-                                     kModeCbcPadded, kPadFillThenCount, fill, iv.data()),
-                      kDesOk);
-            cipher.resize(static_cast<std::size_t>(n));
-            EXPECT_EQ(cipher, OracleRun(true, keys, type, kModeCbcNoPad, iv, padded, false));
-        }
-    }
-}
-
 }  // namespace
 }  // namespace qorv::crypto
