@@ -1,0 +1,145 @@
+// Transaction authorisation: the card writes the transaction data record and
+// answers the transaction serial number (SNUM) and authentication code (TAC);
+// issuer, remark and account are then read back for the bank server.
+#include "card/card_channel.h"
+#include "card/card_engine.h"
+#include "crypto/hex.h"
+#include "crypto/text_bytes.h"
+
+namespace qorv::card {
+namespace {
+
+// Answer to a transaction write: byte 0, SNUM in bytes 1-8, bytes 9-10, TAC
+// in bytes 11-18.
+constexpr std::size_t kSnumOffset = 1;
+constexpr std::size_t kSnumLength = 8;
+constexpr std::size_t kTacOffset = 11;
+constexpr std::size_t kTacLength = 8;
+constexpr std::size_t kWriteAnswerLength = kTacOffset + kTacLength;
+
+// EF1001 records 1-3 read in one go: 10, 32 and 18 bytes.
+constexpr std::size_t kReadAllIssuerOffset = 2;
+constexpr std::size_t kReadAllRemarkOffset = 12;
+constexpr std::size_t kReadAllRemarkLength = 30;
+constexpr std::size_t kReadAllAccountOffset = 44;
+constexpr std::size_t kReadAllLength = 60;
+
+constexpr std::size_t kRecordDataOffset = 2;
+constexpr std::size_t kIssuerCodeLength = 3;  // the bank code
+constexpr std::size_t kAccountLength = 16;
+
+constexpr std::size_t kSuppliedFileTextLength = 4;
+
+int32_t MapWriteStatus(int32_t rc) {
+    if (rc == 0x6610) return kWrite6610;
+    if (rc == 0x69F0) return kWrite69F0;
+    return kFailure;
+}
+
+// Keeps SNUM and TAC; false when the card's answer is too short to hold them
+// (the previous results then stay, as after any failed write).
+bool KeepWriteAnswer(const CDataProcess& convert, std::span<const uint8_t> answer,
+                     TransactionResults& results) {
+    if (answer.size() < kWriteAnswerLength) return false;
+    results.snum = convert.BytesToText(answer.subspan(kSnumOffset, kSnumLength));
+    results.tac = convert.BytesToHex(answer.subspan(kTacOffset, kTacLength));
+    return true;
+}
+
+}  // namespace
+
+int32_t CCardEngine::Authorise(int32_t readerIndex, const TransactionRequest& request,
+                               TransactionResults results) {
+    if (const int32_t rc = CheckTransactionArguments(request); rc != 0) return rc;
+    std::string dateTime;
+    if (CarriesDateTime(request.kind)) {
+        dateTime = FormatTransactionDateTime(clock_());
+        // A record without its date-time would be authorised for no time at all.
+        if (dateTime.empty()) return kFailure;
+    }
+    TransactionRecord record;
+    BuildTransactionRecord(request, dateTime, record);
+
+    CardResponse response;
+    const int32_t rc =
+        SendCommand(session_, readerIndex, WriteTransactionRecord(record.data()), response);
+    if (rc != 0) return MapWriteStatus(rc);
+    if (!KeepWriteAnswer(dataProcess_, response.data(), results)) return kFailure;
+    // An inquiry carries no date-time, so none is kept for it.
+    results.dateTime = dataProcess_.BytesToText(
+        {reinterpret_cast<const uint8_t*>(dateTime.data()), dateTime.size()});
+    // The card has authorised the transaction; a failed read-back only leaves
+    // the values it could not read empty.
+    ReadBack(readerIndex, results);
+    return 0;
+}
+
+int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults results) {
+    // Values of an earlier transaction (perhaps another card) must never be
+    // sent along with this transaction's TAC.
+    results.issuer.clear();
+    results.remark.clear();
+    results.account.clear();
+
+    if (const int32_t rc = SendCommand(session_, readerIndex, SelectFile(kFileAccounts1));
+        rc != 0) {
+        return rc;
+    }
+    ExtendedResponse all;
+    // Too short an answer is not records 1-3 of standard length: read them one by one.
+    if (ReadAllRecords(session_, readerIndex, all) == 0 && all.length >= kReadAllLength) {
+        const auto data = all.data();
+        results.issuer = dataProcess_.BytesToText(data.subspan(kReadAllIssuerOffset, 3));
+        results.remark =
+            dataProcess_.BytesToHex(data.subspan(kReadAllRemarkOffset, kReadAllRemarkLength));
+        results.account =
+            dataProcess_.BytesToText(data.subspan(kReadAllAccountOffset, kAccountLength));
+        return 0;
+    }
+
+    CardResponse response;
+    if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(1, 0x08), response);
+        rc != 0) {
+        return rc;
+    }
+    if (response.length < kRecordDataOffset + kIssuerCodeLength) return kFailure;
+    results.issuer =
+        dataProcess_.BytesToText(response.data().subspan(kRecordDataOffset, kIssuerCodeLength));
+
+    if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(2, 0x20), response);
+        rc != 0) {
+        return rc;
+    }
+    if (response.length > kRecordDataOffset) {
+        results.remark = dataProcess_.BytesToHex(response.data().subspan(kRecordDataOffset));
+    }
+
+    if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(3, 0x12), response);
+        rc != 0) {
+        return rc;
+    }
+    if (response.length < kRecordDataOffset + kAccountLength) return kFailure;
+    results.account =
+        dataProcess_.BytesToText(response.data().subspan(kRecordDataOffset, kAccountLength));
+    return 0;
+}
+
+int32_t CCardEngine::WriteSuppliedRecord(int32_t readerIndex, const ScriptText& fileText,
+                                         const ScriptText& command, TransactionResults results) {
+    if (!fileText || !command) return kArgumentMissing;
+    if (fileText->size() != kSuppliedFileTextLength) return kBadLength;
+    // Lc is one byte: a longer record would go to the card cut short.
+    if (command->size() > 0xFF) return kBadLength;
+    std::array<uint8_t, 2> p1p2{};
+    if (!crypto::HexDecode(std::u16string_view(*fileText), p1p2.data())) return kHexDecodeFailed;
+
+    const std::vector<uint8_t> record = crypto::NarrowText(*command);
+    CardResponse response;
+    const int32_t rc = SendCommand(session_, readerIndex,
+                                   WriteTransactionRecord(record, p1p2[0], p1p2[1]), response);
+    if (rc != 0) return rc;
+    // The date-time is the page's own, inside its record: it is left as it was.
+    return KeepWriteAnswer(dataProcess_, response.data(), results) ? 0 : kFailure;
+}
+
+}  // namespace qorv::card
