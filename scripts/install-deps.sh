@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libssl-dev openssl libcpp-httplib-dev
-    libpcsclite1 pcscd vsmartcard-vpcd util-linux procps
+    libpcsclite1 libpcsclite-dev pcscd vsmartcard-vpcd util-linux procps
     clang-format clang-tidy
 )
 packages+=("$@")
