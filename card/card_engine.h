@@ -70,6 +70,14 @@ class CCardEngine {
     int32_t DisconnectReader(int32_t readerIndex);
     int32_t ReleaseSession();
 
+    // Reader and driver information. `attribId` 0-2 selects vendor name, IFD
+    // type or IFD version of the reader at `readerIndex`; 0 and the text, or
+    // a failure code.
+    int32_t ReaderStatus(int32_t readerIndex, int32_t attribId, std::u16string& text);
+    // File version, company name and description of the PC/SC library, each
+    // at most 127 units; empty items when the library cannot be found.
+    std::array<std::u16string, 3> PcscLibraryInfo();
+
     // Steps every card operation starts with: 0 or 20481.
     int32_t SelectCardApplication(int32_t readerIndex);
     int32_t SelectCardFile(int32_t readerIndex, uint16_t fileId);
