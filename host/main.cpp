@@ -1,13 +1,15 @@
 // qorvclientatm-host: the process a browser starts for a page that uses the
 // component. Without options it serves native messaging on stdin/stdout
 // (browsers pass the caller's origin or the manifest path as arguments; those
-// are not options). With --call it runs calls from the command line.
+// are not options). With --call it runs calls from the command line;
+// --register and --unregister write and remove the browsers' host manifests.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "host/cli.h"
+#include "host/registration_command.h"
 #include "host/serve.h"
 
 namespace {
@@ -17,6 +19,10 @@ void PrintUsage(std::FILE* out) {
         "usage: qorvclientatm-host                      serve a browser over native messaging\n"
         "       qorvclientatm-host --call NAME [ARG...] [--call NAME [ARG...]]...\n"
         "       qorvclientatm-host --dispid N [ARG...]  call by DISPID\n"
+        "       qorvclientatm-host --register [--user|--system] [--root DIR]\n"
+        "       qorvclientatm-host --unregister [--user|--system] [--root DIR]\n"
+        "                                               write or remove the browsers' host "
+        "manifests\n"
         "Arguments are texts; numbers are converted for long parameters; @null is the\n"
         "null string. Results print one per line; null strings print as null.\n",
         out);
@@ -30,6 +36,11 @@ int main(int argc, char** argv) {
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         PrintUsage(stdout);
         return 0;
+    }
+    if (qorv::host::IsRegistrationCommand(args)) {
+        const int rc = qorv::host::RunRegistrationCommand(args, stdout, stderr);
+        if (rc == 2) PrintUsage(stderr);
+        return rc;
     }
     if (cli) {
         std::vector<qorv::host::CliCall> calls;

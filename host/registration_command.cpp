@@ -1,0 +1,63 @@
+#include "host/registration_command.h"
+
+#include <limits.h>
+#include <stdlib.h>
+
+#include <array>
+#include <cinttypes>
+
+#include "host/registration.h"
+
+namespace qorv::host {
+namespace {
+
+// The manifests name this very executable.
+std::string OwnExecutable() {
+    std::array<char, PATH_MAX> path{};
+    if (realpath("/proc/self/exe", path.data()) == nullptr) return {};
+    return path.data();
+}
+
+}  // namespace
+
+bool IsRegistrationCommand(const std::vector<std::string>& args) {
+    return !args.empty() && (args[0] == "--register" || args[0] == "--unregister");
+}
+
+int RunRegistrationCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    const bool registering = args.at(0) == "--register";
+    RegistrationSettings settings = DefaultRegistrationSettings();
+    settings.hostPath = OwnExecutable();
+    bool scopeGiven = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if ((args[i] == "--user" || args[i] == "--system") && !scopeGiven) {
+            settings.scope =
+                args[i] == "--user" ? RegistrationScope::User : RegistrationScope::System;
+            scopeGiven = true;
+        } else if (args[i] == "--root" && i + 1 < args.size() && !args[i + 1].empty() &&
+                   args[i + 1][0] == '/') {
+            settings.root = args[++i];
+            while (settings.root.size() > 1 && settings.root.back() == '/')
+                settings.root.pop_back();
+        } else {
+            std::fprintf(err, "qorvclientatm-host: unexpected %s (--root needs an absolute path)\n",
+                         args[i].c_str());
+            return 2;
+        }
+    }
+
+    const int32_t result = registering ? RegisterHost(settings) : UnregisterHost(settings);
+    const char* what = registering ? "register" : "unregister";
+    if (result != kRegistrationOk) {
+        std::fprintf(err, "qorvclientatm-host: %s failed: 0x%08" PRIX32 "\n", what,
+                     static_cast<uint32_t>(result));
+        return 1;
+    }
+    for (const ManifestLocation& location : ManifestLocations(settings.scope, settings.home)) {
+        std::fprintf(out, "%s %s\n", registering ? "wrote" : "removed",
+                     ManifestPath(settings, location).c_str());
+    }
+    return 0;
+}
+
+}  // namespace qorv::host
