@@ -1,0 +1,33 @@
+#include "tools/banksim/bank_setup.h"
+
+namespace qorv::banksim {
+
+std::string DefaultKeyFolder() {
+    return QORV_BANKSIM_KEY_DIR;
+}
+
+std::string DefaultCardProfile() {
+    return QORV_BANKSIM_CARD_PROFILE;
+}
+
+std::unique_ptr<BankService> LoadBankService(const std::string& keyFolder,
+                                             const std::string& cardProfile, std::string* error) {
+    auto keys = BankKeys::LoadFolder(keyFolder, error);
+    if (!keys) return nullptr;
+    std::optional<BankCard> card;
+    if (!cardProfile.empty()) {
+        cardsim::CardProfile profile;
+        if (!cardsim::LoadCardProfile(cardProfile, &profile, error)) {
+            *error = cardProfile + ": " + *error;
+            return nullptr;
+        }
+        card = BankCardFromProfile(profile, error);
+        if (!card) {
+            *error = cardProfile + ": " + *error;
+            return nullptr;
+        }
+    }
+    return std::make_unique<BankService>(std::move(*keys), std::move(card));
+}
+
+}  // namespace qorv::banksim
