@@ -84,8 +84,12 @@ bool ReadAccounts(ProfileReader& reader, const json& list, const std::string& wh
 }
 
 std::vector<std::vector<uint8_t>>* RecordsOf(CardProfile* profile, const std::string& file) {
-    if (file == "1001") return &profile->ef1001;
-    if (file == "1002") return &profile->ef1002;
+    if (file == "1001") {
+        return &profile->ef1001;
+    }
+    if (file == "1002") {
+        return &profile->ef1002;
+    }
     return nullptr;
 }
 
@@ -264,7 +268,7 @@ std::optional<std::array<uint8_t, 8>> PinBlockFromDigits(const std::string& digi
     if (digits.size() < 6 || digits.size() > 12) {
         return std::nullopt;
     }
-    std::array<uint8_t, 8> block;
+    std::array<uint8_t, 8> block{};
     block.fill(0xFF);
     for (size_t i = 0; i < digits.size(); ++i) {
         if (digits[i] < '0' || digits[i] > '9') {

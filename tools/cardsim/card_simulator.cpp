@@ -13,7 +13,9 @@ namespace {
 constexpr auto kReconnectInterval = std::chrono::milliseconds(100);
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
         text.remove_suffix(1);
     }
@@ -37,11 +39,21 @@ std::string CardSimulator::HandleControl(std::string_view line, bool* quit) {
     const std::string_view word = line.substr(0, space);
     const std::string argument(space == std::string_view::npos ? std::string_view()
                                                                : Trim(line.substr(space + 1)));
-    if (word == "insert") return Insert();
-    if (word == "remove") return Remove();
-    if (word == "reload") return Reload(argument);
-    if (word == "records") return Records();
-    if (word == "status") return Status();
+    if (word == "insert") {
+        return Insert();
+    }
+    if (word == "remove") {
+        return Remove();
+    }
+    if (word == "reload") {
+        return Reload(argument);
+    }
+    if (word == "records") {
+        return Records();
+    }
+    if (word == "status") {
+        return Status();
+    }
     if (word == "quit") {
         *quit = true;
         return "ok bye";
@@ -127,7 +139,9 @@ int CardSimulator::Reconnect() {
     link_ = VpcdLink::Connect(options_.host, options_.port, &error);
     if (link_) {
         card_.ResetSession();
-        if (options_.verbose) std::fprintf(stderr, "cardsim: linked to vpcd\n");
+        if (options_.verbose) {
+            std::fprintf(stderr, "cardsim: linked to vpcd\n");
+        }
         return -1;
     }
     nextAttempt_ = now + kReconnectInterval;
@@ -144,7 +158,9 @@ void CardSimulator::ServeLink() {
         switch (frame[0]) {
             case vpcd::kGetAtr: {
                 const auto atr = card_.Atr();
-                if (!link_->Send(atr)) DropLink("send failed");
+                if (!link_->Send(atr)) {
+                    DropLink("send failed");
+                }
                 break;
             }
             case vpcd::kPowerOff:

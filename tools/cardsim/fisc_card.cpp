@@ -172,7 +172,7 @@ std::vector<uint8_t> FiscCard::Select(const CommandApdu& command) {
     }
     session_.currentFile = fileId;
     const auto* records = CurrentRecords();
-    const size_t recordCount = records ? records->size() : 1;
+    const size_t recordCount = records != nullptr ? records->size() : 1;
     // File control parameters: identifier, linear fixed structure, record count.
     std::vector<uint8_t> fcp{0x62,
                              0x0E,
@@ -219,8 +219,12 @@ std::vector<uint8_t> FiscCard::ReadBinary(const CommandApdu& command) {
 }
 
 const std::vector<std::vector<uint8_t>>* FiscCard::CurrentRecords() const {
-    if (session_.currentFile == kEf1001) return &profile_.ef1001;
-    if (session_.currentFile == kEf1002) return &profile_.ef1002;
+    if (session_.currentFile == kEf1001) {
+        return &profile_.ef1001;
+    }
+    if (session_.currentFile == kEf1002) {
+        return &profile_.ef1002;
+    }
     return nullptr;
 }
 

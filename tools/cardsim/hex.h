@@ -25,9 +25,15 @@ inline std::string ToHex(std::span<const uint8_t> bytes) {
 
 inline std::optional<std::vector<uint8_t>> FromHex(std::string_view text) {
     auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
         return -1;
     };
     if (text.size() % 2 != 0) {

@@ -30,13 +30,17 @@ bool ParseOptions(int argc, char** argv, SimulatorOptions* options) {
         if (option == "--port" && hasValue) {
             char* end = nullptr;
             const unsigned long port = std::strtoul(argv[++i], &end, 0);
-            if (*end != '\0' || port == 0 || port > 65535) return false;
+            if (*end != '\0' || port == 0 || port > 65535) {
+                return false;
+            }
             options->port = static_cast<uint16_t>(port);
         } else if (option == "--host" && hasValue) {
             options->host = argv[++i];
         } else if (option == "--protocol" && hasValue) {
             const std::string value = argv[++i];
-            if (value != "t0" && value != "t1") return false;
+            if (value != "t0" && value != "t1") {
+                return false;
+            }
             options->protocol = value == "t0" ? Protocol::T0 : Protocol::T1;
         } else if (option == "--profile" && hasValue) {
             options->profilePath = argv[++i];
@@ -64,7 +68,9 @@ int Run(CardSimulator& simulator) {
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {simulator.linkFd(), POLLIN, 0}};
         const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
         if (poll(fds, count, timeout) < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR) {
+                continue;
+            }
             std::perror("qorv-cardsim: poll");
             return 1;
         }
@@ -76,7 +82,9 @@ int Run(CardSimulator& simulator) {
         }
         char buffer[4096];
         const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
         if (got <= 0) {
             return 0;  // end of input: the test that owned us is gone
         }
@@ -84,10 +92,14 @@ int Run(CardSimulator& simulator) {
         for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
             const std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
-            if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+            if (line.find_first_not_of(" \t\r") == std::string::npos) {
+                continue;
+            }
             bool quit = false;
             Answer(simulator.HandleControl(line, &quit));
-            if (quit) return 0;
+            if (quit) {
+                return 0;
+            }
         }
     }
 }

@@ -100,7 +100,9 @@ bool PcscTestBed::Prepare(std::string* error) {
     std::error_code failure;
     fs::remove_all(folder_, failure);  // left over by a crashed process with our PID
     fs::create_directories(folder_ + "/run", failure);
-    if (!failure) fs::create_directories(folder_ + "/no-usb-drivers", failure);
+    if (!failure) {
+        fs::create_directories(folder_ + "/no-usb-drivers", failure);
+    }
     // vpcd keeps its connections in driver-wide variables, so every reader
     // gets its own copy of the driver (pcscd shares one loaded driver among
     // the readers that name the same file).

@@ -35,16 +35,22 @@ constexpr const char* kSteps[] = {"unshare(CLONE_NEWNS)",
 
 [[noreturn]] void FailInChild(int pipeFd, int step) {
     const ChildFailure failure{step, errno};
-    (void)!write(pipeFd, &failure, sizeof failure);
+    (void)write(pipeFd, &failure, sizeof failure) == 0;
     _exit(127);
 }
 
 // Runs between fork and exec: system calls only.
 [[noreturn]] void BecomePcscd(const PcscdLaunch& launch, char* const argv[], int pipeFd) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);  // no orphan pcscd when a test crashes
-    if (unshare(CLONE_NEWNS) != 0) FailInChild(pipeFd, 0);
-    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) FailInChild(pipeFd, 1);
-    if (mkdir(kSocketFolder, 0755) != 0 && errno != EEXIST) FailInChild(pipeFd, 2);
+    if (unshare(CLONE_NEWNS) != 0) {
+        FailInChild(pipeFd, 0);
+    }
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        FailInChild(pipeFd, 1);
+    }
+    if (mkdir(kSocketFolder, 0755) != 0 && errno != EEXIST) {
+        FailInChild(pipeFd, 2);
+    }
     if (mount(launch.runFolder.c_str(), kSocketFolder, nullptr, MS_BIND, nullptr) != 0) {
         FailInChild(pipeFd, 3);
     }
@@ -56,7 +62,9 @@ constexpr const char* kSteps[] = {"unshare(CLONE_NEWNS)",
     }
     const int log = open(launch.logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (log < 0 || null < 0) FailInChild(pipeFd, 5);
+    if (log < 0 || null < 0) {
+        FailInChild(pipeFd, 5);
+    }
     dup2(null, STDIN_FILENO);
     dup2(log, STDOUT_FILENO);
     dup2(log, STDERR_FILENO);

@@ -50,7 +50,9 @@ std::unique_ptr<SimulatedCard> SimulatedCard::Start(uint16_t vpcdPort, CardProto
         signal(SIGPIPE, SIG_IGN);
     }
     std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
     argv.push_back(nullptr);
 
     int input[2];
