@@ -35,7 +35,7 @@ constexpr const char* kSteps[] = {"unshare(CLONE_NEWNS)",
 
 [[noreturn]] void FailInChild(int pipeFd, int step) {
     const ChildFailure failure{step, errno};
-    (void)write(pipeFd, &failure, sizeof failure) == 0;
+    [[maybe_unused]] const ssize_t written = write(pipeFd, &failure, sizeof failure);
     _exit(127);
 }
 
