@@ -68,8 +68,8 @@ void RemainderKnuth(const uint32_t* u, std::size_t m, const uint32_t* v, std::si
         for (std::size_t i = 0; i < n; ++i) {
             const uint64_t p = qhat * vn[i] + carry;
             carry = p >> 32;
-            const int64_t t = static_cast<int64_t>(un[i + j]) - borrow -
-                              static_cast<int64_t>(p & 0xFFFFFFFFULL);
+            const int64_t t =
+                static_cast<int64_t>(un[i + j]) - borrow - static_cast<int64_t>(p & 0xFFFFFFFFULL);
             un[i + j] = static_cast<uint32_t>(t);
             borrow = t < 0 ? 1 : 0;
         }
@@ -86,9 +86,9 @@ void RemainderKnuth(const uint32_t* u, std::size_t m, const uint32_t* v, std::si
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
-        r[i] = (un[i] >> shift) | (shift ? static_cast<uint32_t>(
-                                               static_cast<uint64_t>(un[i + 1]) << (32 - shift))
-                                         : 0);
+        r[i] =
+            (un[i] >> shift) |
+            (shift ? static_cast<uint32_t>(static_cast<uint64_t>(un[i + 1]) << (32 - shift)) : 0);
     }
     SecureWipe(un, sizeof un);
     SecureWipe(vn, sizeof vn);
@@ -96,7 +96,9 @@ void RemainderKnuth(const uint32_t* u, std::size_t m, const uint32_t* v, std::si
 
 }  // namespace
 
-BigNum::~BigNum() { Wipe(); }
+BigNum::~BigNum() {
+    Wipe();
+}
 
 void BigNum::Wipe() noexcept {
     SecureWipe(limbs_.data(), sizeof limbs_);
@@ -238,7 +240,8 @@ bool ModLimbs(std::span<const uint64_t> a, const BigNum& m, BigNum& r) {
         RemainderKnuth(u, un, v, vn, rem);
     }
     uint64_t limbs[BigNum::kMaxLimbs] = {};
-    for (std::size_t i = 0; i < vn; ++i) limbs[i / 2] |= static_cast<uint64_t>(rem[i]) << (32 * (i % 2));
+    for (std::size_t i = 0; i < vn; ++i)
+        limbs[i / 2] |= static_cast<uint64_t>(rem[i]) << (32 * (i % 2));
     r.SetLimbs(limbs);
     SecureWipe(u, sizeof u);
     SecureWipe(rem, sizeof rem);

@@ -15,7 +15,7 @@
 namespace qorv::crypto {
 
 class BigNum {
-public:
+  public:
     static constexpr std::size_t kCapacityDigits16 = 72;
     static constexpr std::size_t kCapacityBytes = kCapacityDigits16 * 2;
     static constexpr std::size_t kMaxLimbs = kCapacityBytes / 8;
@@ -45,7 +45,7 @@ public:
 
     void Wipe() noexcept;
 
-private:
+  private:
     void Normalize() noexcept;
 
     std::array<uint64_t, kMaxLimbs> limbs_{};

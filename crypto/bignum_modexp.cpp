@@ -132,7 +132,7 @@ uint64_t NegativeInverse(uint64_t m0) {
 }
 
 class Montgomery {
-public:
+  public:
     explicit Montgomery(const BigNum& modulus)
         : n_(modulus.LimbCount()),
           mul_(kMontMulTable[n_ - 1]),
@@ -148,11 +148,11 @@ public:
         ModMul(rModM, rModM, modulus, r2ModM);
         std::copy_n(r2ModM.Limbs(), r2ModM.LimbCount(), r2_.begin());
     }
-    ~Montgomery() {
-        SecureWipe(r2_);
-    }
+    ~Montgomery() { SecureWipe(r2_); }
 
-    void Mul(uint64_t* r, const uint64_t* a, const uint64_t* b) const { mul_(r, a, b, m_.data(), m0inv_); }
+    void Mul(uint64_t* r, const uint64_t* a, const uint64_t* b) const {
+        mul_(r, a, b, m_.data(), m0inv_);
+    }
     void Square(uint64_t* r, const uint64_t* a) const { sqr_(r, a, m_.data(), m0inv_); }
     void ToMontgomery(uint64_t* r, const BigNum& a) const {
         Limbs plain{};
@@ -167,7 +167,7 @@ public:
     }
     std::size_t Size() const { return n_; }
 
-private:
+  private:
     std::size_t n_;
     MontMulFn mul_;
     MontSqrFn sqr_;
@@ -198,7 +198,8 @@ int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus
     mont.ToMontgomery(table[0].data(), base);
     mont.Square(square.data(), table[0].data());
     const std::size_t tableSize = std::size_t{1} << (window - 1);
-    for (std::size_t i = 1; i < tableSize; ++i) mont.Mul(table[i].data(), table[i - 1].data(), square.data());
+    for (std::size_t i = 1; i < tableSize; ++i)
+        mont.Mul(table[i].data(), table[i - 1].data(), square.data());
 
     // acc starts as 1 in Montgomery form (R mod m).
     BigNum one;

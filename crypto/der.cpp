@@ -10,7 +10,7 @@ constexpr uint8_t kTagInteger = 0x02;
 
 // A forward-only view of the record; every read is bounded by its end.
 class DerCursor {
-public:
+  public:
     explicit DerCursor(std::span<const uint8_t> data) : data_(data) {}
 
     // Reads a length field and checks that that many bytes remain.
@@ -54,14 +54,14 @@ public:
         return kDerOk;
     }
 
-private:
+  private:
     std::span<const uint8_t> data_;
     std::size_t pos_ = 0;
 };
 
 // Reads the components in order: the modulus fixes the byte limit of all.
 class ComponentReader {
-public:
+  public:
     explicit ComponentReader(DerCursor& cursor) : cursor_(cursor) {}
 
     int32_t ReadModulus(BigNum& modulus) {
@@ -82,7 +82,7 @@ public:
         return number.SetBytes(value) ? kDerOk : kDerComponentTooLarge;
     }
 
-private:
+  private:
     DerCursor& cursor_;
     std::size_t limitBytes_ = 0;
 };

@@ -10,11 +10,12 @@
 namespace qorv::crypto {
 
 inline constexpr int32_t kDerOk = 0;
-inline constexpr int32_t kDerMissing = 0x3000;          // no key record
-inline constexpr int32_t kDerNotInteger = 0x3013;       // a component is not tagged INTEGER (02)
-inline constexpr int32_t kDerBadTag = 3;                // the key is not a SEQUENCE (30)
-inline constexpr int32_t kDerBadLength = 5;             // malformed length, or it runs past the record
-inline constexpr int32_t kDerComponentTooLarge = 123;   // a component does not fit the number capacity
+inline constexpr int32_t kDerMissing = 0x3000;     // no key record
+inline constexpr int32_t kDerNotInteger = 0x3013;  // a component is not tagged INTEGER (02)
+inline constexpr int32_t kDerBadTag = 3;           // the key is not a SEQUENCE (30)
+inline constexpr int32_t kDerBadLength = 5;        // malformed length, or it runs past the record
+inline constexpr int32_t kDerComponentTooLarge =
+    123;  // a component does not fit the number capacity
 
 struct RsaPublicKey {
     BigNum modulus;
@@ -25,10 +26,10 @@ struct RsaPrivateKey {
     BigNum modulus;
     BigNum publicExponent;
     BigNum privateExponent;
-    BigNum prime1;     // p
-    BigNum prime2;     // q
-    BigNum exponent1;  // dP = d mod (p - 1)
-    BigNum exponent2;  // dQ = d mod (q - 1)
+    BigNum prime1;       // p
+    BigNum prime2;       // q
+    BigNum exponent1;    // dP = d mod (p - 1)
+    BigNum exponent2;    // dQ = d mod (q - 1)
     BigNum coefficient;  // qInv = q^-1 mod p (some issuers store p^-1 mod q)
 };
 

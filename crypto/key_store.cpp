@@ -85,8 +85,12 @@ void LoadKeyStore() {
     }
 }
 
-KeyStoreSession::KeyStoreSession() { LoadKeyStore(); }
-KeyStoreSession::~KeyStoreSession() { WipeKeyStore(); }
+KeyStoreSession::KeyStoreSession() {
+    LoadKeyStore();
+}
+KeyStoreSession::~KeyStoreSession() {
+    WipeKeyStore();
+}
 
 std::span<const uint8_t> KeyStoreSession::ClientPrivateKey() const {
     const RecordBuffer& b = g_buffers[kClientPrivateRecord];
@@ -101,7 +105,8 @@ std::span<const uint8_t> KeyStoreSession::ServerPublicKey() const {
 namespace test_hooks {
 std::array<std::span<const uint8_t>, 4> KeyStoreBuffers() {
     std::array<std::span<const uint8_t>, 4> views;
-    for (std::size_t i = 0; i < views.size(); ++i) views[i] = {g_buffers[i].data, g_buffers[i].capacity};
+    for (std::size_t i = 0; i < views.size(); ++i)
+        views[i] = {g_buffers[i].data, g_buffers[i].capacity};
     return views;
 }
 }  // namespace test_hooks

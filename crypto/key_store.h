@@ -17,7 +17,7 @@ namespace qorv::crypto {
 inline constexpr std::array<std::size_t, 4> kKeyStoreBufferSizes = {256, 1280, 256, 256};
 
 class KeyStoreSession {
-public:
+  public:
     KeyStoreSession();
     ~KeyStoreSession();
     KeyStoreSession(const KeyStoreSession&) = delete;

@@ -87,8 +87,8 @@ void MakeSeed(std::array<uint8_t, kSeedSize>& seed) {
         // Last resort: the fine clock, so that at least consecutive blocks differ.
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
-        const uint64_t nanos = static_cast<uint64_t>(now.tv_sec) * 1000000000ULL +
-                               static_cast<uint64_t>(now.tv_nsec);
+        const uint64_t nanos =
+            static_cast<uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<uint64_t>(now.tv_nsec);
         for (int i = 0; i < 8; ++i) entropy[i] = static_cast<uint8_t>(nanos >> (8 * i));
     }
     for (std::size_t i = 0; i < kSeedSize; ++i) seed[i] ^= entropy[i];

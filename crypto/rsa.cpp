@@ -146,8 +146,9 @@ int32_t RsaSignDigest(std::span<const uint8_t> privateKeyDer, bool digestGiven, 
     }
     if (digestKind != kDigestMd5 && digestKind != kDigestSha1) return kRsaDigestKind;
     if (!digestGiven && digestKind == kDigestMd5) return kRsaDigestKind;
-    const std::span<const uint8_t> prefix =
-        digestKind == kDigestMd5 ? std::span<const uint8_t>(kMd5Prefix) : std::span<const uint8_t>(kSha1Prefix);
+    const std::span<const uint8_t> prefix = digestKind == kDigestMd5
+                                                ? std::span<const uint8_t>(kMd5Prefix)
+                                                : std::span<const uint8_t>(kSha1Prefix);
     const std::size_t digestSize = digestKind == kDigestMd5 ? kMd5DigestSize : kSha1DigestSize;
     if (digestGiven && data.size() != digestSize) return kRsaDigestLength;
 

@@ -14,15 +14,15 @@
 namespace qorv::crypto {
 
 inline constexpr int32_t kRsaOk = 0;
-inline constexpr int32_t kRsaArgumentMissing = 0x3000;     // also: output buffer too small
-inline constexpr int32_t kRsaDigestLength = 0x3011;        // given digest not 16 (MD5) / 20 (SHA-1)
-inline constexpr int32_t kRsaDigestKind = 0x3012;          // kind not 0/1, or MD5 without a digest
-inline constexpr int32_t kRsaMessageTooLong = 5;           // message longer than k - 11
+inline constexpr int32_t kRsaArgumentMissing = 0x3000;  // also: output buffer too small
+inline constexpr int32_t kRsaDigestLength = 0x3011;     // given digest not 16 (MD5) / 20 (SHA-1)
+inline constexpr int32_t kRsaDigestKind = 0x3012;       // kind not 0/1, or MD5 without a digest
+inline constexpr int32_t kRsaMessageTooLong = 5;        // message longer than k - 11
 inline constexpr int32_t kRsaPrimesEqual = 23;
 inline constexpr int32_t kRsaExponentiationFailed = -1;
-inline constexpr int32_t kRsaPaddingTooShort = -4;         // fewer than 8 padding bytes
-inline constexpr int32_t kRsaBadBlock = -9;                // not a well-formed type-2 block
-inline constexpr int32_t kRsaBlockUnchanged = -10;         // exponentiation gave its input back
+inline constexpr int32_t kRsaPaddingTooShort = -4;  // fewer than 8 padding bytes
+inline constexpr int32_t kRsaBadBlock = -9;         // not a well-formed type-2 block
+inline constexpr int32_t kRsaBlockUnchanged = -10;  // exponentiation gave its input back
 // DER reading errors pass through unchanged (crypto/der.h: 3, 5, 123, 0x3000, 0x3013).
 
 inline constexpr int kDigestMd5 = 0;

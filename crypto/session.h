@@ -25,7 +25,7 @@ namespace qorv::crypto {
 
 // Result codes of the scripting-level session operations.
 inline constexpr int32_t kSessionOk = 0;
-inline constexpr int32_t kSessionHashMismatch = -1;      // VerifySessionKeyHash only
+inline constexpr int32_t kSessionHashMismatch = -1;  // VerifySessionKeyHash only
 inline constexpr int32_t kSessionArgumentMissing = 8195;
 inline constexpr int32_t kSessionRn1LengthMismatch = 8450;
 inline constexpr int32_t kSessionSignatureLengthMismatch = 8451;
@@ -37,10 +37,10 @@ inline constexpr int32_t kSessionSignRn2Failed = 20743;
 // The values that the control keeps for GetEncryptRN2, GetEncryptHashRN2 and
 // GetSessionKeyHash. A new control starts with this default state.
 struct SessionExchangeState {
-    int32_t sessionFlag = 0;             // 1 once VerifyRN1andGenerateRN2 succeeded
-    std::u16string encryptedRn2;         // GetEncryptRN2: upper-case hex, 2k digits
-    std::u16string encryptedHashRn2;    // GetEncryptHashRN2: upper-case hex, 2k digits
-    std::u16string sessionKeyHash;      // 40 upper-case digits, valid while the flag is 1
+    int32_t sessionFlag = 0;          // 1 once VerifyRN1andGenerateRN2 succeeded
+    std::u16string encryptedRn2;      // GetEncryptRN2: upper-case hex, 2k digits
+    std::u16string encryptedHashRn2;  // GetEncryptHashRN2: upper-case hex, 2k digits
+    std::u16string sessionKeyHash;    // 40 upper-case digits, valid while the flag is 1
 
     // GetSessionKeyHash: the digest text while the flag is 1, else no text.
     std::optional<std::u16string> SessionKeyHashText() const {
@@ -53,7 +53,8 @@ struct SessionExchangeState {
 // RN2, enciphers it for the server, signs it and computes the session key
 // hash into state. Returns 0 or 8195, 8450, 8451, 8452, 20741, 20742, 20743.
 // The server's signature of RN1 is length-checked and decoded only.
-int32_t VerifyRN1andGenerateRN2(int32_t rn1Len, const std::optional<std::u16string>& cpukEncryptedRn1,
+int32_t VerifyRN1andGenerateRN2(int32_t rn1Len,
+                                const std::optional<std::u16string>& cpukEncryptedRn1,
                                 int32_t dsigLen, const std::optional<std::u16string>& sprkSignRn1,
                                 SessionExchangeState& state);
 
@@ -69,11 +70,11 @@ int32_t VerifySessionKeyHash(const std::optional<std::u16string>& cpukEncSession
 enum class SessionKeyStep {
     kOk = 0,
     kArgumentMissing,
-    kDecodeEncryptedKey,   // hexadecimal decoding of the encrypted session key
-    kPrivateKeyDecrypt,    // RSA decryption with the client private key
-    kKeyLength,            // length 0, above 24 or not a multiple of 8
-    kDecodeDigest,         // hexadecimal decoding of the digest text
-    kDigestMismatch,       // SHA-1 of the key differs from the digest
+    kDecodeEncryptedKey,  // hexadecimal decoding of the encrypted session key
+    kPrivateKeyDecrypt,   // RSA decryption with the client private key
+    kKeyLength,           // length 0, above 24 or not a multiple of 8
+    kDecodeDigest,        // hexadecimal decoding of the digest text
+    kDigestMismatch,      // SHA-1 of the key differs from the digest
 };
 
 inline constexpr std::size_t kMaxSessionKeyLength = 24;

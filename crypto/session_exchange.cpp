@@ -25,7 +25,8 @@ std::u16string_view LeadingCipherDigits(const std::u16string& text, int32_t decl
 
 }  // namespace
 
-int32_t VerifyRN1andGenerateRN2(int32_t rn1Len, const std::optional<std::u16string>& cpukEncryptedRn1,
+int32_t VerifyRN1andGenerateRN2(int32_t rn1Len,
+                                const std::optional<std::u16string>& cpukEncryptedRn1,
                                 int32_t dsigLen, const std::optional<std::u16string>& sprkSignRn1,
                                 SessionExchangeState& state) {
     if (!cpukEncryptedRn1 || !sprkSignRn1) return kSessionArgumentMissing;
@@ -68,13 +69,15 @@ int32_t VerifyRN1andGenerateRN2(int32_t rn1Len, const std::optional<std::u16stri
             kRsaOk) {
             return kSessionEncryptRn2Failed;
         }
-        state.encryptedRn2 = HexEncodeU16(std::span<const uint8_t>(encryptedRn2.data(), encryptedRn2Length));
+        state.encryptedRn2 =
+            HexEncodeU16(std::span<const uint8_t>(encryptedRn2.data(), encryptedRn2Length));
         if (RsaSignDigest(store.ClientPrivateKey(), false, kDigestSha1, rn2Bytes, signature,
                           signatureLength) != kRsaOk) {
             return kSessionSignRn2Failed;
         }
     }
-    state.encryptedHashRn2 = HexEncodeU16(std::span<const uint8_t>(signature.data(), signatureLength));
+    state.encryptedHashRn2 =
+        HexEncodeU16(std::span<const uint8_t>(signature.data(), signatureLength));
 
     SecretBytes<2 * kRandomNumberSize> rn1rn2;
     std::copy_n(rn1.data(), kRandomNumberSize, rn1rn2.data());

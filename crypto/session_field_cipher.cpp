@@ -34,7 +34,8 @@ int32_t StepCode(SessionKeyStep step) {
 }
 
 // The input as bytes, by input format; false when it cannot be converted.
-bool InputBytes(const std::u16string& input, int inputFormat, uint8_t chainingMode, SecretBuffer& out) {
+bool InputBytes(const std::u16string& input, int inputFormat, uint8_t chainingMode,
+                SecretBuffer& out) {
     switch (inputFormat) {
         case kFieldInputNarrowText:
             out.bytes().resize(input.size());
@@ -60,8 +61,8 @@ bool InputBytes(const std::u16string& input, int inputFormat, uint8_t chainingMo
 bool LooksLikeUtf16(const std::vector<uint8_t>& plain) {
     for (std::size_t i = 0; i + 1 < plain.size(); i += 2) {
         const uint8_t c = plain[i];
-        const bool asciiWord = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                               (c >= '0' && c <= '9') || c == ' ';
+        const bool asciiWord =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ';
         if (asciiWord && plain[i + 1] == 0) return true;
     }
     return false;
@@ -90,7 +91,8 @@ int32_t SessionFieldCipher(const std::optional<std::u16string>& sessionKeyHash,
     const std::size_t capacity = 2 * input->size() + kDesBlockSize;
     SecretBuffer in(capacity);
     if (!InputBytes(*input, inputFormat, chainingMode, in)) return kFieldInputData;
-    if (in.bytes().size() > static_cast<std::size_t>(INT32_MAX - kDesBlockSize)) return kFieldInputData;
+    if (in.bytes().size() > static_cast<std::size_t>(INT32_MAX - kDesBlockSize))
+        return kFieldInputData;
 
     SecretBuffer out(capacity);
     out.bytes().resize(in.bytes().size() + kDesBlockSize);

@@ -28,7 +28,8 @@ SessionKeyStep UnwrapSessionKey(const std::u16string& cpukEncSessionKey,
         const KeyStoreSession store;
         // A cipher text beyond the number capacity fails here.
         if (RsaPrivateDecrypt(store.ClientPrivateKey(), cipher.bytes(),
-                              std::span<uint8_t>(plain.data(), plain.size()), plainLength) != kRsaOk) {
+                              std::span<uint8_t>(plain.data(), plain.size()),
+                              plainLength) != kRsaOk) {
             return SessionKeyStep::kPrivateKeyDecrypt;
         }
     }
@@ -40,7 +41,8 @@ SessionKeyStep UnwrapSessionKey(const std::u16string& cpukEncSessionKey,
     if (!DecodeSessionHex(sessionKeyHash, digest)) return SessionKeyStep::kDecodeDigest;
     // A digest shorter than 20 bytes compares as if filled with zero bytes.
     SecretBytes<kSha1DigestSize> expected;
-    std::copy_n(digest.bytes().data(), std::min(digest.bytes().size(), kSha1DigestSize), expected.data());
+    std::copy_n(digest.bytes().data(), std::min(digest.bytes().size(), kSha1DigestSize),
+                expected.data());
     SecretBytes<kSha1DigestSize> actual;
     Sha1(plain.data(), plainLength, actual.data());
     if (!std::equal(actual.data(), actual.data() + kSha1DigestSize, expected.data())) {

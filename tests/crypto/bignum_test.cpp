@@ -31,7 +31,9 @@ Bytes ToBytes(const BIGNUM* n) {
     return out;
 }
 
-BIGNUM* ToBn(const Bytes& bytes) { return BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr); }
+BIGNUM* ToBn(const Bytes& bytes) {
+    return BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr);
+}
 
 TEST(BigNumTest, ModExpAndModAgreeWithOpenSslForEverySize) {
     uint32_t seed = 11;
@@ -40,7 +42,7 @@ TEST(BigNumTest, ModExpAndModAgreeWithOpenSslForEverySize) {
         for (int round = 0; round < 3; ++round) {
             Bytes m = test_util::RandomBytes(bytes, seed);
             m.back() |= 1;
-            if (round == 1) m.front() = 0xFF;              // top limb full
+            if (round == 1) m.front() = 0xFF;                     // top limb full
             if (round == 2) std::fill(m.begin(), m.end(), 0xFF);  // 2^k - 1
             if (m.front() == 0) m.front() = 1;
             BIGNUM* bm = ToBn(m);
@@ -86,7 +88,7 @@ TEST(BigNumTest, ExponentiationRefusesWhatRsaNeverAsksFor) {
     EXPECT_EQ(ModExp(FromBytes({2}), FromBytes({3}), even, result), kModExpFailed);
     EXPECT_EQ(ModExp(m, FromBytes({3}), m, result), kModExpFailed);  // base not below m
     EXPECT_EQ(ModExp(FromBytes({2}), m, m, result), kModExpFailed);  // exponent not below m
-    EXPECT_EQ(ToBytes(result), Bytes{0x77});                          // output untouched
+    EXPECT_EQ(ToBytes(result), Bytes{0x77});                         // output untouched
 }
 
 TEST(BigNumTest, CapacityIs144Bytes) {

@@ -31,7 +31,12 @@ TEST(DerTest, LeadingZerosAreDroppedAndLongFormLengthsRead) {
     Bytes body = DerInteger(paddedModulus);
     const Bytes exponent = DerInteger({1, 0, 1});
     body.insert(body.end(), exponent.begin(), exponent.end());
-    Bytes der = {0x30, 0x84, 0, 0, static_cast<uint8_t>(body.size() >> 8), static_cast<uint8_t>(body.size())};
+    Bytes der = {0x30,
+                 0x84,
+                 0,
+                 0,
+                 static_cast<uint8_t>(body.size() >> 8),
+                 static_cast<uint8_t>(body.size())};
     der.insert(der.end(), body.begin(), body.end());
     RsaPublicKey key;
     ASSERT_EQ(ReadRsaPublicKey(der, key), kDerOk);
@@ -71,8 +76,8 @@ TEST(DerTest, ComponentsMustFitTheCapacityOfTheKeySize) {
     EXPECT_EQ(ReadPublic(DerSequence({DerInteger(Modulus(64)), DerInteger(Bytes(67, 1))})),
               kDerComponentTooLarge);
 
-    test_util::RsaComponents c{Modulus(64), {3}, Bytes(64, 1), Bytes(32, 1), Bytes(32, 2),
-                             Bytes(32, 3), Bytes(32, 4), Bytes(67, 5)};
+    test_util::RsaComponents c{Modulus(64),  {3},          Bytes(64, 1), Bytes(32, 1),
+                               Bytes(32, 2), Bytes(32, 3), Bytes(32, 4), Bytes(67, 5)};
     RsaPrivateKey key;
     EXPECT_EQ(ReadRsaPrivateKey(test_util::PrivateKeyDer(c), key), kDerComponentTooLarge);
     EXPECT_TRUE(key.modulus.IsZero());  // a failed read leaves nothing behind

@@ -15,7 +15,8 @@ using test_util::Bytes;
 
 bool AllBuffersZero() {
     for (const auto buffer : test_hooks::KeyStoreBuffers()) {
-        if (std::any_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0; })) return false;
+        if (std::any_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0; }))
+            return false;
     }
     return true;
 }

@@ -28,7 +28,9 @@ inline std::filesystem::path RepoRoot() {
     return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
 }
 
-inline Pkey GenerateRsaKey(unsigned bits) { return Pkey(EVP_RSA_gen(bits)); }
+inline Pkey GenerateRsaKey(unsigned bits) {
+    return Pkey(EVP_RSA_gen(bits));
+}
 
 inline Pkey LoadPemKey(const std::string& fileName, bool isPrivate) {
     const std::string path = (RepoRoot() / "keys" / "dev" / fileName).string();
@@ -56,7 +58,8 @@ inline void AppendDerLength(Bytes& out, std::size_t length) {
     } else if (length < 0x100) {
         out.insert(out.end(), {0x81, static_cast<uint8_t>(length)});
     } else {
-        out.insert(out.end(), {0x82, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
+        out.insert(out.end(),
+                   {0x82, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
     }
 }
 
@@ -85,10 +88,14 @@ struct RsaComponents {
 };
 
 inline RsaComponents ComponentsOf(EVP_PKEY* key) {
-    return {Component(key, OSSL_PKEY_PARAM_RSA_N),         Component(key, OSSL_PKEY_PARAM_RSA_E),
-            Component(key, OSSL_PKEY_PARAM_RSA_D),         Component(key, OSSL_PKEY_PARAM_RSA_FACTOR1),
-            Component(key, OSSL_PKEY_PARAM_RSA_FACTOR2),   Component(key, OSSL_PKEY_PARAM_RSA_EXPONENT1),
-            Component(key, OSSL_PKEY_PARAM_RSA_EXPONENT2), Component(key, OSSL_PKEY_PARAM_RSA_COEFFICIENT1)};
+    return {Component(key, OSSL_PKEY_PARAM_RSA_N),
+            Component(key, OSSL_PKEY_PARAM_RSA_E),
+            Component(key, OSSL_PKEY_PARAM_RSA_D),
+            Component(key, OSSL_PKEY_PARAM_RSA_FACTOR1),
+            Component(key, OSSL_PKEY_PARAM_RSA_FACTOR2),
+            Component(key, OSSL_PKEY_PARAM_RSA_EXPONENT1),
+            Component(key, OSSL_PKEY_PARAM_RSA_EXPONENT2),
+            Component(key, OSSL_PKEY_PARAM_RSA_COEFFICIENT1)};
 }
 
 inline Bytes PrivateKeyDer(const RsaComponents& c) {
@@ -144,11 +151,11 @@ inline Bytes OpenSslRsa(EVP_PKEY* key, const Bytes& in, bool encrypt) {
 
 inline bool OpenSslVerifySha1(EVP_PKEY* key, const Bytes& digest, const Bytes& signature) {
     EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(key, nullptr);
-    const bool ok = EVP_PKEY_verify_init(ctx) == 1 &&
-                    EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) == 1 &&
-                    EVP_PKEY_CTX_set_signature_md(ctx, EVP_sha1()) == 1 &&
-                    EVP_PKEY_verify(ctx, signature.data(), signature.size(), digest.data(),
-                                    digest.size()) == 1;
+    const bool ok =
+        EVP_PKEY_verify_init(ctx) == 1 &&
+        EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) == 1 &&
+        EVP_PKEY_CTX_set_signature_md(ctx, EVP_sha1()) == 1 &&
+        EVP_PKEY_verify(ctx, signature.data(), signature.size(), digest.data(), digest.size()) == 1;
     EVP_PKEY_CTX_free(ctx);
     return ok;
 }

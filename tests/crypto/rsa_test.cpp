@@ -29,7 +29,8 @@ std::vector<KeyUnderTest> KeyVariants(unsigned bits) {
                           test_util::WithInverseOfP(components)}) {
         KeyUnderTest k;
         const uint8_t* p = original.data();
-        k.openssl.reset(d2i_PrivateKey(EVP_PKEY_RSA, nullptr, &p, static_cast<long>(original.size())));
+        k.openssl.reset(
+            d2i_PrivateKey(EVP_PKEY_RSA, nullptr, &p, static_cast<long>(original.size())));
         k.privateDer = test_util::PrivateKeyDer(c);
         k.publicDer = test_util::PublicKeyDer(c);
         keys.push_back(std::move(k));
@@ -74,8 +75,9 @@ TEST_P(RsaDifferentialTest, EncryptDecryptSignAgreeWithOpenSsl) {
 
             // The same signature from a given digest.
             Bytes again(k);
-            ASSERT_EQ(RsaSignDigest(key.privateDer, true, kDigestSha1, digest, again, signatureLength),
-                      kRsaOk);
+            ASSERT_EQ(
+                RsaSignDigest(key.privateDer, true, kDigestSha1, digest, again, signatureLength),
+                kRsaOk);
             EXPECT_EQ(again, signature);
         }
     }
@@ -85,7 +87,7 @@ TEST_P(RsaDifferentialTest, EncryptDecryptSignAgreeWithOpenSsl) {
 INSTANTIATE_TEST_SUITE_P(KeySizes, RsaDifferentialTest, ::testing::Values(512u, 1024u, 1136u));
 
 class RsaLimitsTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         key_ = test_util::GenerateRsaKey(1024).release();
         const auto c = test_util::ComponentsOf(key_);
@@ -122,8 +124,9 @@ TEST_F(RsaLimitsTest, DecryptRejectsMalformedBlocks) {
     Bytes noSeparator(128, 0x5A);
     noSeparator[0] = 0x00;
     noSeparator[1] = 0x02;
-    EXPECT_EQ(RsaPrivateDecrypt(privateDer_, test_util::OpenSslRawPublic(key_, noSeparator), out, length),
-              kRsaBadBlock);
+    EXPECT_EQ(
+        RsaPrivateDecrypt(privateDer_, test_util::OpenSslRawPublic(key_, noSeparator), out, length),
+        kRsaBadBlock);
     // A cipher text not below the modulus.
     const Bytes modulus = test_util::Component(key_, OSSL_PKEY_PARAM_RSA_N);
     EXPECT_EQ(RsaPrivateDecrypt(privateDer_, modulus, out, length), kRsaExponentiationFailed);
@@ -134,10 +137,13 @@ TEST_F(RsaLimitsTest, DecryptRejectsMalformedBlocks) {
 TEST_F(RsaLimitsTest, SignArgumentChecks) {
     Bytes out(128);
     std::size_t length = 0;
-    EXPECT_EQ(RsaSignDigest(privateDer_, false, kDigestMd5, Bytes(5, 1), out, length), kRsaDigestKind);
+    EXPECT_EQ(RsaSignDigest(privateDer_, false, kDigestMd5, Bytes(5, 1), out, length),
+              kRsaDigestKind);
     EXPECT_EQ(RsaSignDigest(privateDer_, true, 2, Bytes(20, 1), out, length), kRsaDigestKind);
-    EXPECT_EQ(RsaSignDigest(privateDer_, true, kDigestSha1, Bytes(16, 1), out, length), kRsaDigestLength);
-    EXPECT_EQ(RsaSignDigest(privateDer_, true, kDigestMd5, Bytes(20, 1), out, length), kRsaDigestLength);
+    EXPECT_EQ(RsaSignDigest(privateDer_, true, kDigestSha1, Bytes(16, 1), out, length),
+              kRsaDigestLength);
+    EXPECT_EQ(RsaSignDigest(privateDer_, true, kDigestMd5, Bytes(20, 1), out, length),
+              kRsaDigestLength);
     // A given MD5 digest signs, and OpenSSL's MD5 verification accepts it.
     const Bytes digest(16, 0x42);
     ASSERT_EQ(RsaSignDigest(privateDer_, true, kDigestMd5, digest, out, length), kRsaOk);
@@ -159,11 +165,14 @@ TEST_F(RsaLimitsTest, TooSmallKeysLeaveFewerThanEightPaddingBytes) {
     };
     Bytes out(64);
     std::size_t length = 0;
-    EXPECT_EQ(RsaSignDigest(fake(45), false, kDigestSha1, Bytes(3, 1), out, length), kRsaPaddingTooShort);
-    EXPECT_NE(RsaSignDigest(fake(46), false, kDigestSha1, Bytes(3, 1), out, length), kRsaPaddingTooShort);
+    EXPECT_EQ(RsaSignDigest(fake(45), false, kDigestSha1, Bytes(3, 1), out, length),
+              kRsaPaddingTooShort);
+    EXPECT_NE(RsaSignDigest(fake(46), false, kDigestSha1, Bytes(3, 1), out, length),
+              kRsaPaddingTooShort);
     // Encryption: k - 11 bytes is allowed and always leaves exactly 8.
     test_util::RsaComponents c{Bytes(45, 0xFF), {3}, {}, {}, {}, {}, {}, {}};
-    EXPECT_EQ(RsaPublicEncrypt(test_util::PublicKeyDer(c), Bytes(35, 1), out, length), kRsaMessageTooLong);
+    EXPECT_EQ(RsaPublicEncrypt(test_util::PublicKeyDer(c), Bytes(35, 1), out, length),
+              kRsaMessageTooLong);
 }
 
 TEST_F(RsaLimitsTest, EqualPrimesAreRefused) {
@@ -171,7 +180,8 @@ TEST_F(RsaLimitsTest, EqualPrimesAreRefused) {
     c.q = c.p;
     Bytes out(128);
     std::size_t length = 0;
-    EXPECT_EQ(RsaPrivateDecrypt(test_util::PrivateKeyDer(c), Bytes(128, 1), out, length), kRsaPrimesEqual);
+    EXPECT_EQ(RsaPrivateDecrypt(test_util::PrivateKeyDer(c), Bytes(128, 1), out, length),
+              kRsaPrimesEqual);
 }
 
 }  // namespace

@@ -29,9 +29,8 @@ std::u16string Hex(const Bytes& bytes) {
 Bytes Unhex(const std::u16string& text) {
     Bytes bytes;
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        bytes.push_back(static_cast<uint8_t>(std::stoi(std::string{static_cast<char>(text[i]),
-                                                                    static_cast<char>(text[i + 1])},
-                                                        nullptr, 16)));
+        bytes.push_back(static_cast<uint8_t>(std::stoi(
+            std::string{static_cast<char>(text[i]), static_cast<char>(text[i + 1])}, nullptr, 16)));
     }
     return bytes;
 }
@@ -44,13 +43,14 @@ Bytes Sha1Of(const Bytes& data) {
 
 bool KeyStoreIsWiped() {
     for (const auto buffer : test_hooks::KeyStoreBuffers()) {
-        if (std::any_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0; })) return false;
+        if (std::any_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0; }))
+            return false;
     }
     return true;
 }
 
 class SessionTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         serverPrivate_ = test_util::LoadPemKey("server-private.pem", true).release();
         clientPublic_ = test_util::LoadPemKey("client-public.pem", false).release();
@@ -79,8 +79,9 @@ TEST_F(SessionTest, AgreementGivesTheServerRn2AndBothSidesTheSameHash) {
     std::u16string previousRn2;
     std::u16string previousHash;
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(VerifyRN1andGenerateRN2(128, EncryptForClient(rn1), 128, ServerSignature(), state),
-                  kSessionOk);
+        ASSERT_EQ(
+            VerifyRN1andGenerateRN2(128, EncryptForClient(rn1), 128, ServerSignature(), state),
+            kSessionOk);
         EXPECT_TRUE(KeyStoreIsWiped());
         ASSERT_EQ(state.encryptedRn2.size(), 256u);
         const Bytes rn2 = test_util::OpenSslRsa(serverPrivate_, Unhex(state.encryptedRn2), false);
@@ -88,7 +89,8 @@ TEST_F(SessionTest, AgreementGivesTheServerRn2AndBothSidesTheSameHash) {
         for (const uint8_t b : rn2) EXPECT_EQ(std::popcount(b) % 2, 1);  // odd parity, never zero
 
         ASSERT_EQ(state.encryptedHashRn2.size(), 256u);
-        EXPECT_TRUE(test_util::OpenSslVerifySha1(clientPublic_, Sha1Of(rn2), Unhex(state.encryptedHashRn2)));
+        EXPECT_TRUE(test_util::OpenSslVerifySha1(clientPublic_, Sha1Of(rn2),
+                                                 Unhex(state.encryptedHashRn2)));
 
         Bytes both = rn1;
         both.insert(both.end(), rn2.begin(), rn2.end());
@@ -133,8 +135,9 @@ TEST_F(SessionTest, OnlyTheFirst128CipherBytesAreUsed) {
 
 TEST_F(SessionTest, Rn1OfWrongLengthOrBadDigitsFailsAndClearsTheFlag) {
     SessionExchangeState state;
-    ASSERT_EQ(VerifyRN1andGenerateRN2(128, EncryptForClient(Bytes(8, 1)), 128, ServerSignature(), state),
-              kSessionOk);
+    ASSERT_EQ(
+        VerifyRN1andGenerateRN2(128, EncryptForClient(Bytes(8, 1)), 128, ServerSignature(), state),
+        kSessionOk);
     for (const std::size_t length : {7u, 9u}) {
         EXPECT_EQ(VerifyRN1andGenerateRN2(128, EncryptForClient(Bytes(length, 1)), 128,
                                           ServerSignature(), state),
@@ -145,7 +148,8 @@ TEST_F(SessionTest, Rn1OfWrongLengthOrBadDigitsFailsAndClearsTheFlag) {
     }
     std::u16string badDigit = EncryptForClient(Bytes(8, 1));
     badDigit[10] = u'G';
-    EXPECT_EQ(VerifyRN1andGenerateRN2(128, badDigit, 128, ServerSignature(), state), kSessionHexDecodeFailed);
+    EXPECT_EQ(VerifyRN1andGenerateRN2(128, badDigit, 128, ServerSignature(), state),
+              kSessionHexDecodeFailed);
     std::u16string badSignature = ServerSignature();
     badSignature[0] = u' ';
     EXPECT_EQ(VerifyRN1andGenerateRN2(128, EncryptForClient(Bytes(8, 1)), 128, badSignature, state),
@@ -158,7 +162,8 @@ TEST_F(SessionTest, SessionKeyHashIsCheckedAgainstTheDecryptedKey) {
     const std::u16string hash = Hex(Sha1Of(sessionKey));
     EXPECT_EQ(VerifySessionKeyHash(encrypted, hash), kSessionOk);
     std::u16string lower = hash;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char16_t c) { return c >= u'A' ? c + 32 : c; });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char16_t c) { return c >= u'A' ? c + 32 : c; });
     EXPECT_EQ(VerifySessionKeyHash(encrypted, lower), kSessionOk);
     EXPECT_EQ(VerifySessionKeyHash(encrypted, Hex(Sha1Of(Bytes(16, 9)))), kSessionHashMismatch);
 
@@ -167,7 +172,8 @@ TEST_F(SessionTest, SessionKeyHashIsCheckedAgainstTheDecryptedKey) {
     EXPECT_EQ(VerifySessionKeyHash(Hex(test_util::OpenSslRsa(other.get(), sessionKey, true)), hash),
               kSessionPrivateKeyFailed);
     // Key lengths 0 and 12, and a cipher text beyond the number capacity.
-    EXPECT_EQ(VerifySessionKeyHash(EncryptForClient({}), Hex(Sha1Of({}))), kSessionPrivateKeyFailed);
+    EXPECT_EQ(VerifySessionKeyHash(EncryptForClient({}), Hex(Sha1Of({}))),
+              kSessionPrivateKeyFailed);
     EXPECT_EQ(VerifySessionKeyHash(EncryptForClient(Bytes(12, 5)), hash), kSessionPrivateKeyFailed);
     EXPECT_EQ(VerifySessionKeyHash(u"00" + encrypted + std::u16string(34, u'0'), hash),
               kSessionPrivateKeyFailed);
@@ -218,8 +224,8 @@ TEST_F(SessionTest, FieldCipherMatchesTheServerAndRoundTrips) {
         const std::u16string text = u"0123456789||Qorv 帳號";
         std::u16string cipherText;
         int32_t length = 0;
-        ASSERT_EQ(SessionFieldCipher(hash, encKey, FieldDirection::kEncrypt, kFieldInputUtf16, length,
-                                     text, cipherText, 1),
+        ASSERT_EQ(SessionFieldCipher(hash, encKey, FieldDirection::kEncrypt, kFieldInputUtf16,
+                                     length, text, cipherText, 1),
                   kSessionOk);
         Bytes utf16;
         for (const char16_t c : text) {

@@ -14,9 +14,9 @@ namespace qorv::keystore {
 using Bytes = std::vector<uint8_t>;
 
 struct RsaKeyDer {
-    Bytes der;           // RSAPrivateKey or RSAPublicKey
+    Bytes der;  // RSAPrivateKey or RSAPublicKey
     int modulusBits = 0;
-    Bytes modulus;       // to match a public key with its private key
+    Bytes modulus;  // to match a public key with its private key
 };
 
 // Finds "<stem>.pem" or "<stem>.der" in the folder.

@@ -26,8 +26,8 @@ namespace {
 // Buffer sizes of the four records in the module (crypto/key_store.h); each
 // keeps one byte for the terminating zero written after the plain text.
 constexpr std::array<std::size_t, 4> kBufferSizes = {256, 1280, 256, 256};
-constexpr int kClientKeyBits = 1024;     // the protocol's cipher texts are 128 bytes
-constexpr int kMaxModulusBits = 1136;    // the module's number capacity
+constexpr int kClientKeyBits = 1024;   // the protocol's cipher texts are 128 bytes
+constexpr int kMaxModulusBits = 1136;  // the module's number capacity
 
 Bytes StoreKey(const Bytes& constant) {
     uint64_t c = 0;
@@ -46,10 +46,10 @@ bool EncipherRecord(const Bytes& key, const Bytes& plain, Bytes& record) {
     Bytes cipher(plain.size() + 16);
     int length = 0;
     int finalLength = 0;
-    const bool ok =
-        EVP_EncryptInit_ex(ctx, EVP_des_ede_cbc(), nullptr, key.data(), iv) == 1 &&
-        EVP_EncryptUpdate(ctx, cipher.data(), &length, plain.data(), static_cast<int>(plain.size())) == 1 &&
-        EVP_EncryptFinal_ex(ctx, cipher.data() + length, &finalLength) == 1;
+    const bool ok = EVP_EncryptInit_ex(ctx, EVP_des_ede_cbc(), nullptr, key.data(), iv) == 1 &&
+                    EVP_EncryptUpdate(ctx, cipher.data(), &length, plain.data(),
+                                      static_cast<int>(plain.size())) == 1 &&
+                    EVP_EncryptFinal_ex(ctx, cipher.data() + length, &finalLength) == 1;
     EVP_CIPHER_CTX_free(ctx);
     if (!ok) return false;
     cipher.resize(static_cast<std::size_t>(length + finalLength));
@@ -93,7 +93,8 @@ int Run(const std::filesystem::path& folder, const std::filesystem::path& output
         const auto given = ReadRsaKey(*givenPublic, false, error);
         if (!given) return Fail(error);
         if (given->modulus != clientPublic->modulus) {
-            return Fail(givenPublic->string() + " does not belong to " + clientPrivateFile->string());
+            return Fail(givenPublic->string() + " does not belong to " +
+                        clientPrivateFile->string());
         }
     }
     const auto serverPublic = ReadRsaKey(*serverPublicFile, false, error);
