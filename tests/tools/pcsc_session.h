@@ -102,7 +102,7 @@ class PcscSession {
 };
 
 // Skips when private mount namespaces are out of reach (not root, or refused).
-class TestBedTest : public ::testing::Test {
+class PcscdTestBedTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;

@@ -29,7 +29,7 @@ const std::string kWithdrawal = AsciiHex(
     "20250102030405"
     "0058100012345678");
 
-class CardOverPcsc : public TestBedTest, public ::testing::WithParamInterface<CardProtocol> {
+class CardOverPcsc : public PcscdTestBedTest, public ::testing::WithParamInterface<CardProtocol> {
   protected:
     // A reader with the card in it, a connected session, the application selected.
     void Open(const std::string& profile = "default") {

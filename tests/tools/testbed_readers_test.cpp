@@ -12,7 +12,7 @@ using testbed::CardPresence;
 using testbed::CardProtocol;
 using testbed::WaitForCard;
 
-TEST_F(TestBedTest, ListsEveryReaderSlotUnderItsFriendlyNameAndOneBedPerProcess) {
+TEST_F(PcscdTestBedTest, ListsEveryReaderSlotUnderItsFriendlyNameAndOneBedPerProcess) {
     auto bed = StartBed({{"Virtual PCD"}, {"CASTLES EZpad"}});
     ASSERT_TRUE(bed);
     EXPECT_NE(bed->vpcdPort(0), bed->vpcdPort(1));
@@ -29,7 +29,7 @@ TEST_F(TestBedTest, ListsEveryReaderSlotUnderItsFriendlyNameAndOneBedPerProcess)
     EXPECT_FALSE(testbed::PcscTestBed::Start({{"Same"}, {"Same"}}, &error));
 }
 
-TEST_F(TestBedTest, WithoutReadersTheListIsEmpty) {
+TEST_F(PcscdTestBedTest, WithoutReadersTheListIsEmpty) {
     auto bed = StartBed({});
     ASSERT_TRUE(bed);
     PcscSession session;
@@ -38,7 +38,7 @@ TEST_F(TestBedTest, WithoutReadersTheListIsEmpty) {
     EXPECT_EQ(result, static_cast<LONG>(SCARD_E_NO_READERS_AVAILABLE));
 }
 
-TEST_F(TestBedTest, EachCardConnectsWithTheAtrOfItsProtocol) {
+TEST_F(PcscdTestBedTest, EachCardConnectsWithTheAtrOfItsProtocol) {
     auto bed = StartBed({{"Virtual PCD"}, {"ACS ACR83U"}});
     ASSERT_TRUE(bed);
     auto t0 = StartCard(bed->vpcdPort(0), CardProtocol::T0);
@@ -61,7 +61,7 @@ TEST_F(TestBedTest, EachCardConnectsWithTheAtrOfItsProtocol) {
               static_cast<LONG>(SCARD_E_NO_SMARTCARD));
 }
 
-TEST_F(TestBedTest, RemovalAndInsertionReachPcscdAndOpenHandles) {
+TEST_F(PcscdTestBedTest, RemovalAndInsertionReachPcscdAndOpenHandles) {
     auto bed = StartBed({{"Virtual PCD"}});
     ASSERT_TRUE(bed);
     auto card = StartCard(bed->vpcdPort(0), CardProtocol::T1);
@@ -85,7 +85,7 @@ TEST_F(TestBedTest, RemovalAndInsertionReachPcscdAndOpenHandles) {
     EXPECT_TRUE(other.Transmit("00A4040008A00000017295000100").ends_with("9000"));
 }
 
-TEST_F(TestBedTest, ACardHeldExclusivelyByAnotherProcessGivesASharingViolation) {
+TEST_F(PcscdTestBedTest, ACardHeldExclusivelyByAnotherProcessGivesASharingViolation) {
     auto bed = StartBed({{"Virtual PCD"}});
     ASSERT_TRUE(bed);
     auto card = StartCard(bed->vpcdPort(0), CardProtocol::T0);
@@ -128,7 +128,7 @@ TEST_F(TestBedTest, ACardHeldExclusivelyByAnotherProcessGivesASharingViolation) 
     EXPECT_EQ(session.Connect(reader, SCARD_SHARE_EXCLUSIVE), SCARD_S_SUCCESS);
 }
 
-TEST_F(TestBedTest, TheCardComesBackAfterAPcscdRestart) {
+TEST_F(PcscdTestBedTest, TheCardComesBackAfterAPcscdRestart) {
     auto bed = StartBed({{"Virtual PCD"}});
     ASSERT_TRUE(bed);
     auto card = StartCard(bed->vpcdPort(0), CardProtocol::T1);
