@@ -38,8 +38,9 @@ bool Strings(const json& request,
 std::optional<std::size_t> Count(const json& request, const char* name, std::size_t fallback) {
     const auto found = request.find(name);
     if (found == request.end()) return fallback;
-    if (!found->is_number_unsigned()) return std::nullopt;
-    return found->get<std::size_t>();
+    // Parsed JSON gives unsigned numbers, JSON built in C++ signed ones.
+    if (!found->is_number_integer() || found->get<int64_t>() < 0) return std::nullopt;
+    return static_cast<std::size_t>(found->get<int64_t>());
 }
 
 const char* StageName(SessionStage stage) {
