@@ -1,0 +1,193 @@
+// The extension's background: for every control a page opens (one runtime
+// port from the relay) it starts one native host with connectNative and
+// closes it when the port goes, so each page has a control of its own and its
+// reader session ends with the page. The calling origin is the browser's
+// word (the port's sender), never the page's. QORV_DEPLOYMENT is put in front
+// of this file by the build: { hostName, origins }.
+"use strict";
+
+const api = globalThis.browser ?? globalThis.chrome;
+const HOST_NAME = QORV_DEPLOYMENT.hostName;
+// The host refuses larger requests, and browsers refuse larger answers.
+const MAX_REQUEST_BYTES = 1024 * 1024;
+const PING_ID = 0;
+const INT32_MIN = -2147483648;
+const INT32_MAX = 2147483647;
+
+// "http://localhost:*" allows every port of that scheme and host.
+function originAllowed(origin) {
+    let url;
+    try {
+        url = new URL(origin);
+    } catch {
+        return false;
+    }
+    return QORV_DEPLOYMENT.origins.some((allowed) => {
+        if (allowed.endsWith(":*")) {
+            const base = new URL(allowed.slice(0, -2));
+            return url.protocol === base.protocol && url.hostname === base.hostname;
+        }
+        return url.origin === new URL(allowed).origin;
+    });
+}
+
+function senderOrigin(sender) {
+    if (typeof sender.origin === "string" && sender.origin !== "null") return sender.origin;
+    try {
+        return new URL(sender.url).origin;
+    } catch {
+        return "null";
+    }
+}
+
+function bridgeError(code, message) {
+    return { code, message };
+}
+
+// Why the native port closed, in the page's terms.
+function disconnectReason(port, opened) {
+    const text = (port.error && port.error.message) || (api.runtime.lastError && api.runtime.lastError.message) || "";
+    if (!opened) {
+        return bridgeError(
+            "NO_HOST",
+            `the QorvClientATM host (${HOST_NAME}) is not installed or not registered for this browser` +
+                (text ? `: ${text}` : ""),
+        );
+    }
+    return bridgeError("HOST_EXITED", `the QorvClientATM host ended${text ? `: ${text}` : ""}`);
+}
+
+function utf8Length(text) {
+    return new TextEncoder().encode(text).length;
+}
+
+function checkParams(params) {
+    if (!Array.isArray(params)) return "parameters must be an array";
+    for (const value of params) {
+        if (value === null || typeof value === "string") continue;
+        if (typeof value === "number" && Number.isFinite(value)) continue;
+        return "a parameter must be a string, null or a number";
+    }
+    return null;
+}
+
+// A reply of the host is passed on only in one of its two shapes.
+function checkReply(reply) {
+    if (!reply || typeof reply !== "object") return false;
+    if ("result" in reply) {
+        const r = reply.result;
+        return r === null || typeof r === "string" || (Number.isInteger(r) && r >= INT32_MIN && r <= INT32_MAX);
+    }
+    const e = reply.error;
+    return !!e && Number.isInteger(e.code) && typeof e.name === "string" && typeof e.message === "string";
+}
+
+api.runtime.onConnect.addListener((page) => {
+    if (page.name !== "qorvclientatm") return;
+    const origin = senderOrigin(page.sender || {});
+    if (!page.sender || page.sender.id !== api.runtime.id || !originAllowed(origin)) {
+        page.postMessage({ type: "closed", error: bridgeError("NOT_ALLOWED", `${origin} may not use QorvClientATM`) });
+        page.disconnect();
+        return;
+    }
+
+    let host;
+    try {
+        host = api.runtime.connectNative(HOST_NAME);
+    } catch (error) {
+        page.postMessage({ type: "closed", error: bridgeError("NO_HOST", String(error.message || error)) });
+        page.disconnect();
+        return;
+    }
+
+    let opened = false;
+    let closed = false;
+    let nextId = 1;
+    const pending = new Map(); // host request id -> page call id, in sending order
+
+    const answer = (pageId, message) => page.postMessage({ type: "reply", id: pageId, ...message });
+
+    const end = (error) => {
+        if (closed) return;
+        closed = true;
+        for (const pageId of pending.values()) answer(pageId, { error });
+        pending.clear();
+        try {
+            page.postMessage({ type: "closed", error });
+        } catch {
+            // the page is already gone
+        }
+        page.disconnect();
+        host.disconnect();
+    };
+
+    host.onDisconnect.addListener((port) => end(disconnectReason(port || host, opened)));
+
+    // The page left (or closed the control): the host sees the end of its
+    // input, releases the reader session and exits.
+    page.onDisconnect.addListener(() => {
+        if (closed) return;
+        closed = true;
+        pending.clear();
+        host.disconnect();
+    });
+
+    host.onMessage.addListener((reply) => {
+        if (!checkReply(reply)) {
+            end(bridgeError("BAD_REPLY", "the QorvClientATM host answered out of protocol"));
+            return;
+        }
+        if (reply.id === PING_ID && !opened) {
+            opened = true;
+            page.postMessage({ type: "opened" });
+            return;
+        }
+        // The host answers in order; an answer without an id belongs to the
+        // oldest call.
+        let hostId = reply.id;
+        if (hostId === null || hostId === undefined) hostId = pending.keys().next().value;
+        if (!pending.has(hostId)) return;
+        const pageId = pending.get(hostId);
+        pending.delete(hostId);
+        if ("result" in reply) {
+            answer(pageId, { result: reply.result });
+        } else {
+            const { code, name, message } = reply.error;
+            answer(pageId, { error: { kind: "automation", code, name, message } });
+        }
+    });
+
+    page.onMessage.addListener((message) => {
+        if (closed || !message || message.type !== "call" || !Number.isSafeInteger(message.id)) return;
+        const invalid = checkParams(message.params);
+        const byName = typeof message.method === "string";
+        const byDispid = Number.isInteger(message.dispid) && message.dispid >= INT32_MIN && message.dispid <= INT32_MAX;
+        if (invalid || byName === byDispid) {
+            answer(message.id, { error: bridgeError("BAD_ARGUMENT", invalid || "a call names a method or a DISPID") });
+            return;
+        }
+        const hostId = nextId++;
+        const request = { id: hostId, params: message.params };
+        if (byName) request.method = message.method;
+        else request.dispid = message.dispid;
+        const size = utf8Length(JSON.stringify(request));
+        if (size > MAX_REQUEST_BYTES) {
+            answer(message.id, {
+                error: bridgeError("TOO_LARGE", `the call is ${size} bytes long; at most ${MAX_REQUEST_BYTES} reach the host`),
+            });
+            return;
+        }
+        pending.set(hostId, message.id);
+        try {
+            host.postMessage(request);
+        } catch (error) {
+            pending.delete(hostId);
+            answer(message.id, { error: bridgeError("TOO_LARGE", String(error.message || error)) });
+        }
+    });
+
+    // The host answers a request without a method with an error that carries
+    // the id: proof that it started and speaks the protocol, without touching
+    // the control.
+    host.postMessage({ id: PING_ID });
+});
