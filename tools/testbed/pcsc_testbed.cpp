@@ -1,11 +1,13 @@
 #include "tools/testbed/pcsc_testbed.h"
 
 #include <PCSC/winscard.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -25,7 +27,9 @@ using namespace std::chrono_literals;
 
 constexpr auto kReaderWait = 3s;
 constexpr auto kStopGrace = 3s;
-constexpr int kPortAttempts = 4;  // another process may take a port between probe and bind
+constexpr int kPortAttempts = 4;
+constexpr char kFolderPrefix[] =
+    "qorv-testbed-";  // another process may take a port between probe and bind
 
 // pcsc-lite reads the socket name once per process: one test bed at a time.
 std::atomic<bool> gTestBedRunning{false};
@@ -50,6 +54,21 @@ bool ProcessAlive(pid_t pid) {
     return waitpid(pid, nullptr, WNOHANG) == 0;
 }
 
+// Removes the folders of test processes that died without cleaning up.
+void RemoveStaleFolders() {
+    std::error_code failure;
+    for (const auto& entry : fs::directory_iterator("/tmp", failure)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kFolderPrefix, 0) != 0) {
+            continue;
+        }
+        const long owner = std::strtol(name.c_str() + std::strlen(kFolderPrefix), nullptr, 10);
+        if (owner > 0 && kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) {
+            fs::remove_all(entry.path(), failure);
+        }
+    }
+}
+
 }  // namespace
 
 PcscTestBed::PcscTestBed(std::vector<ReaderSpec> readers, std::string folder)
@@ -66,7 +85,8 @@ std::unique_ptr<PcscTestBed> PcscTestBed::Start(const std::vector<ReaderSpec>& r
         *error = "a test bed is already running in this process";
         return nullptr;
     }
-    const std::string folder = "/tmp/qorv-testbed-" + std::to_string(getpid());
+    RemoveStaleFolders();
+    const std::string folder = std::string("/tmp/") + kFolderPrefix + std::to_string(getpid());
     std::unique_ptr<PcscTestBed> bed(new PcscTestBed(readers, folder));
     if (!bed->Prepare(error)) {
         return nullptr;
