@@ -79,29 +79,6 @@ TEST_F(CardDataReadsTest, RemarkLengthCorrectedByTheCardIsHexFromByteTwo) {
     EXPECT_TRUE(pcsc.ScriptDone());
 }
 
-TEST_F(CardDataReadsTest, SkippedRecordsLeaveNoGapInTheSlots) {
-    Connect();
-    ExpectEf1001Listing({"0058100012345678", kZeros, "0A58100012345678", "0 58100012345678",
-                         "0058200087654321", kZeros, kZeros, kZeros});
-    EXPECT_EQ(ctrl.ListEF1001Accounts(), 0);
-    EXPECT_EQ(ctrl.GetEF1001TotalAccounts(), 2);
-    EXPECT_EQ(ctrl.GetEF1001Account(0), u"0058100012345678");
-    EXPECT_EQ(ctrl.GetEF1001Account(1), u"0058200087654321");
-    EXPECT_EQ(ctrl.GetEF1001Account(2), std::nullopt);
-    EXPECT_EQ(ctrl.GetEF1001Account(-1), std::nullopt);
-    EXPECT_EQ(ctrl.GetEF1001Account(10), std::nullopt);
-    EXPECT_TRUE(pcsc.ScriptDone());
-}
-
-TEST_F(CardDataReadsTest, AllZeroAccountsGiveNoCount) {
-    Connect();
-    EXPECT_EQ(ctrl.GetEF1001TotalAccounts(), -1);  // before any listing
-    ExpectEf1001Listing(std::vector<std::string>(8, kZeros));
-    EXPECT_EQ(ctrl.ListEF1001Accounts(), 0);
-    EXPECT_EQ(ctrl.GetEF1001TotalAccounts(), -1);
-    EXPECT_EQ(ctrl.GetEF1001Account(0), std::nullopt);
-}
-
 TEST_F(CardDataReadsTest, ReadErrorAtRecordSixKeepsWhatWasFoundAndOlderSlots) {
     Connect();
     const std::vector<std::string> five{"0058100000000001",
@@ -123,6 +100,9 @@ TEST_F(CardDataReadsTest, ReadErrorAtRecordSixKeepsWhatWasFoundAndOlderSlots) {
     EXPECT_EQ(ctrl.GetEF1001Account(2), u"0058100000000013");
     // The count says which slots are current; the rest keep the older listing.
     EXPECT_EQ(ctrl.GetEF1001Account(3), u"0058100000000004");
+    EXPECT_EQ(ctrl.GetEF1001Account(5), std::nullopt);
+    EXPECT_EQ(ctrl.GetEF1001Account(-1), std::nullopt);
+    EXPECT_EQ(ctrl.GetEF1001Account(10), std::nullopt);
     EXPECT_TRUE(pcsc.ScriptDone());
 }
 

@@ -43,11 +43,6 @@ class TransactionsTest : public CardTest {
         pcsc.Expect("00B2020420", "0000" + kRemarkHex + "9000");
         pcsc.Expect("00B2030412", RecordHex(account) + "9000");
     }
-    void ExpectReadAll() {
-        ExpectSelectEf1001();
-        pcsc.Expect("00B20105000000",
-                    RecordHex("81200580") + "0000" + kRemarkHex + RecordHex(kAccount) + "9000");
-    }
     void ExpectKeptResults(const std::u16string& dateTime) {
         EXPECT_EQ(ctrl.GetRespSNUM(), u"00000001");
         EXPECT_EQ(ctrl.GetRespTAC(), u"1122334455667788");
@@ -75,64 +70,6 @@ TEST_F(TransactionsTest, WithdrawOnT0WithShortReadBack) {
     EXPECT_EQ(Withdraw(), 0);
     EXPECT_TRUE(pcsc.ScriptDone());
     ExpectKeptResults(u"20231115061320");
-}
-
-TEST_F(TransactionsTest, TransferOnT1UsesTheFirstSixteenOfALongerTransferInAccount) {
-    Connect(kProtocolT1);
-    ExpectWriteT1("50",
-                  "2521"
-                  "00000000050000"
-                  "12345678"
-                  "ABCDEFGH" +
-                      kDateTime + "8120058100012345" + kAccount);
-    ExpectReadAll();
-    EXPECT_EQ(ctrl.AccountTransfer(u"2521", u"12345678", u"ABCDEFGH", u"00000000050000",
-                                   u"81200581000123456789", u"0058100012345678"),
-              0);
-    EXPECT_TRUE(pcsc.ScriptDone());
-    ExpectKeptResults(u"20231115061320");
-}
-
-TEST_F(TransactionsTest, PaymentAndTaxLayouts) {
-    Connect();
-    ExpectWriteT0("55",
-                  "2561"
-                  "00000000000500"
-                  "12345678"
-                  "ABCDEFGH" +
-                      kDateTime + "PTYPE" + kAccount + "CANCEL0000000001");
-    ExpectShortReadBack();
-    EXPECT_EQ(ctrl.AccountPayment(u"2561", u"12345678", u"ABCDEFGH", u"00000000000500", u"PTYPE",
-                                  u"CANCEL0000000001", u"0058100012345678"),
-              0);
-    // Tax payment has the withdrawal layout; the processing code tells them apart.
-    ExpectWriteT0("40",
-                  "2571"
-                  "00000000000500"
-                  "12345678"
-                  "ABCDEFGH" +
-                      kDateTime + kAccount);
-    ExpectShortReadBack();
-    EXPECT_EQ(ctrl.AccountPayTax(u"2571", u"12345678", u"ABCDEFGH", u"00000000000500",
-                                 u"0058100012345678"),
-              0);
-    EXPECT_TRUE(pcsc.ScriptDone());
-}
-
-TEST_F(TransactionsTest, InquiryCarriesNoDateTimeAndEmptiesTheKeptOne) {
-    Connect();
-    ExpectWriteT0("40", withdrawRecord);
-    ExpectShortReadBack();
-    ASSERT_EQ(Withdraw(), 0);
-    ASSERT_EQ(ctrl.GetRespDateTime(), u"20231115061320");
-    ExpectWriteT0("1C",
-                  "2500"
-                  "ABCDEFGH" +
-                      kAccount);
-    ExpectShortReadBack();
-    EXPECT_EQ(ctrl.AccountInquiry(u"2500", u"ABCDEFGH", u"0058100012345678"), 0);
-    EXPECT_TRUE(pcsc.ScriptDone());
-    ExpectKeptResults(u"");
 }
 
 TEST_F(TransactionsTest, ArgumentsAreCheckedBeforeAnythingIsSent) {

@@ -33,16 +33,5 @@ TEST_P(CardPinOnTestBed, WrongOldPinLeavesThePinAsItWas) {
     EXPECT_EQ(Host().Call("VerifyPIN", {"123456"}), 0);
 }
 
-TEST_P(CardPinOnTestBed, RefusalStatus6608) {
-    CONNECT_CARD("pin-6608");
-    EXPECT_EQ(Host().Call("VerifyPIN", {"111111111111"}), 20484);
-}
-
-TEST_P(CardPinOnTestBed, LockedPinIsRefusedWithOne) {
-    CONNECT_CARD("pin-locked");
-    EXPECT_EQ(Host().Call("VerifyPIN", {"123456"}), 1);
-    EXPECT_EQ(Host().Call("ChangePIN", {"123456", "654321"}), 1);
-}
-
 }  // namespace
 }  // namespace qorv::testing

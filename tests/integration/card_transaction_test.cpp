@@ -151,15 +151,6 @@ TEST_P(CardTransactionOnTestBed, Status6610LeavesThePreviousTransactionReadable)
     EXPECT_EQ(Host().Call("GetTransactionAccount"), "0058100012345678");
 }
 
-TEST_P(CardTransactionOnTestBed, Status69F0) {
-    CONNECT_CARD("transaction-69f0");
-    ASSERT_EQ(Host().Call("VerifyPIN", {"123456"}), 0);
-    EXPECT_EQ(Host().Call("AccountTransfer", {"2521", "12345678", "ABCDEFGH", "00000000050000",
-                                              "8120058100012345", "0058100012345678"}),
-              20756);
-    EXPECT_EQ(Host().Call("GetRespTAC"), "");
-}
-
 // On T=0 the card always refuses the extended read; this card refuses it on
 // T=1 as well, and the three short reads give the same values.
 TEST_P(CardTransactionOnTestBed, RefusedExtendedReadFallsBackToShortReads) {
