@@ -207,7 +207,18 @@ void ReaderSession::UpdateProtocolBlock(int slot) {
     }
 }
 
+void ReaderSession::BeginTransaction(PcscHandle handle) {
+    if (ToResult(api_->beginTransaction(handle)) == 0) openTransactions_.push_back(handle);
+}
+
+void ReaderSession::EndOpenTransactions() {
+    for (const PcscHandle handle : openTransactions_)
+        api_->endTransaction(handle, pcsc::kLeaveCard);
+    openTransactions_.clear();
+}
+
 int32_t ReaderSession::Connect(std::u16string_view name, int share, PcscHandle& handle) {
+    EndOpenTransactions();
     const std::string utf8 = Utf16ToUtf8(name);
     PcscDword protocol = 0;
     handle = 0;
@@ -328,7 +339,7 @@ int32_t ReaderSession::ConnectByName(std::u16string_view name, int shareType, in
 
     UpdateProtocolBlock(index);
     if (slot.handle) {
-        if (!fresh) api_->beginTransaction(*slot.handle);
+        if (!fresh) BeginTransaction(*slot.handle);
         rc = ReadStatus(*slot.handle, atr, &slot.name);
         if (rc != 0) return rc;
         currentCard_ = slot.handle;
@@ -373,7 +384,7 @@ int32_t ReaderSession::ProbeCard(int32_t slotIndex, int shareType, Atr& atr) {
             if (shared == 0) {
                 currentCard_ = handle;
                 slot.handle = handle;
-                api_->beginTransaction(handle);
+                BeginTransaction(handle);
             }
         }
     }
@@ -393,7 +404,11 @@ int32_t ReaderSession::DisconnectSlot(int32_t slotIndex, int disposition) {
     if (ValidSlot(slotIndex) && slots_[static_cast<std::size_t>(slotIndex)].handle) {
         target = slots_[static_cast<std::size_t>(slotIndex)].handle;
     }
-    if (target) rc = ToResult(api_->disconnect(*target, Disposition(disposition)));
+    if (target) {
+        rc = ToResult(api_->disconnect(*target, Disposition(disposition)));
+        // The card's transaction ends with its disconnect.
+        std::erase(openTransactions_, *target);
+    }
     if (ValidSlot(slotIndex)) slots_[static_cast<std::size_t>(slotIndex)].handle.reset();
     currentCard_.reset();
     pauser_.Pause(200);
@@ -408,6 +423,7 @@ int32_t ReaderSession::DisconnectByName(std::u16string_view name, int dispositio
     int32_t rc = 0;
     if (slot.handle) {
         rc = ToResult(api_->disconnect(*slot.handle, Disposition(disposition)));
+        std::erase(openTransactions_, *slot.handle);
         slot.handle.reset();
     } else {
         rc = ReleaseSession();
@@ -422,6 +438,7 @@ int32_t ReaderSession::ReleaseSession() {
     ClearSlotNames(kSlotCount, 32);
     ClearSlotHandles();
     currentCard_.reset();
+    openTransactions_.clear();  // releasing the context ends them
     contextFlag_ = false;
     if (LoadBinding() != 0) return kReaderFailure;
     int32_t rc = 0;

@@ -95,6 +95,8 @@ class ReaderSession {
     int32_t ReadStatus(PcscHandle handle, Atr& atr, ReaderName* nameOut);
     void ReleaseContextHandle();
     void Unload();
+    void BeginTransaction(PcscHandle handle);
+    void EndOpenTransactions();
 
     PcscProvider& provider_;
     Pauser& pauser_;
@@ -105,6 +107,11 @@ class ReaderSession {
     std::vector<PcscContext> droppedContexts_;
     bool contextFlag_ = false;
     std::optional<PcscHandle> currentCard_;
+    // Reused connections take a transaction that is never ended by the
+    // protocol. pcscd makes every SCardConnect to a reader wait while a
+    // transaction on it is open, even one of this process, so these are
+    // ended before the session connects again.
+    std::vector<PcscHandle> openTransactions_;
     PcscDword activeProtocol_ = 0;
     std::array<Slot, kSlotCount> slots_{};
 };

@@ -100,12 +100,13 @@ TEST_F(ControlTest, CheckCardInsertMapsTheProbe) {
     EXPECT_EQ(Long("CheckCardInsert"), -1);  // no session yet
     pcsc.AddReader("Virtual PCD 00 00");
     ASSERT_EQ(Long("ConnectCard", {kReader}), 0);
+    EXPECT_EQ(Long("CheckCardInsert"), 0);
     pcsc.RemoveCard("Virtual PCD 00 00");
-    pcsc.InsertCard("Virtual PCD 00 00");
-    EXPECT_EQ(Long("CheckCardInsert"), 1);
-    pcsc.Force("connect", reader::pcsc::kNoSmartcard);
+    EXPECT_EQ(Long("CheckCardInsert"), 1);  // the reconnect reports the removal
     pcsc.Force("reconnect", reader::pcsc::kNoSmartcard);
-    EXPECT_EQ(Long("CheckCardInsert"), -1);
+    EXPECT_EQ(Long("CheckCardInsert"), -1);  // no smart card is any other failure
+    pcsc.InsertCard("Virtual PCD 00 00");
+    EXPECT_EQ(Long("CheckCardInsert"), 0);
 }
 
 TEST_F(ControlTest, DisconnectReaderTwiceIsHarmless) {

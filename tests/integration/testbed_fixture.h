@@ -18,7 +18,7 @@
 namespace qorv::testing {
 
 class TestBedTest : public ::testing::Test {
-protected:
+  protected:
     // Starts pcscd with the given readers; false (and the test skipped or
     // failed) when it cannot.
     bool StartReaders(const std::vector<testbed::ReaderSpec>& readers) {
@@ -36,8 +36,8 @@ protected:
     testbed::SimulatedCard* InsertCard(std::size_t index, testbed::CardProtocol protocol,
                                        const std::string& profile = testbed::DefaultProfilePath()) {
         std::string error;
-        auto card = testbed::SimulatedCard::Start(bed->vpcdPort(index), protocol, profile, true,
-                                                  &error);
+        auto card =
+            testbed::SimulatedCard::Start(bed->vpcdPort(index), protocol, profile, true, &error);
         if (!card) {
             ADD_FAILURE() << "card: " << error;
             return nullptr;
@@ -66,14 +66,16 @@ protected:
 };
 
 // Gives up the test when the test bed could not start (skip without root).
-#define START_READERS(...)                                                       \
-    do {                                                                         \
-        if (!StartReaders(__VA_ARGS__)) {                                        \
-            if (skipped_) GTEST_SKIP() << "a private pcscd needs root";          \
-            return;                                                              \
-        }                                                                        \
+#define START_READERS(...)                                              \
+    do {                                                                \
+        if (!StartReaders(__VA_ARGS__)) {                               \
+            if (skipped_) GTEST_SKIP() << "a private pcscd needs root"; \
+            return;                                                     \
+        }                                                               \
     } while (0)
 
-inline int32_t Signed(uint32_t code) { return static_cast<int32_t>(code); }
+inline int32_t Signed(uint32_t code) {
+    return static_cast<int32_t>(code);
+}
 
 }  // namespace qorv::testing

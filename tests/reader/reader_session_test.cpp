@@ -196,21 +196,22 @@ TEST_F(ReaderSessionTest, ProbeOfPulledCardReportsWhatTheReconnectSays) {
     ASSERT_EQ(ConnectExclusive(u"Virtual PCD 00 00"), 0);
     pcsc.RemoveCard(kReaderA);
     pauser.pauses.clear();
-    EXPECT_EQ(session.ProbeCard(0, kShareTypeExclusive, atr), pcsc::kNoSmartcard);
-    EXPECT_EQ(pauser.pauses, std::vector<int>{20});
-    pcsc.Force("connect", pcsc::kCommError);
-    pcsc.Force("reconnect", pcsc::kRemovedCard);
+    // The connect finds no card; the reconnect of our handle reports the removal.
     EXPECT_EQ(session.ProbeCard(0, kShareTypeExclusive, atr), pcsc::kRemovedCard);
+    EXPECT_EQ(pauser.pauses, std::vector<int>{20});
+    pcsc.Force("reconnect", pcsc::kNoSmartcard);
+    EXPECT_EQ(session.ProbeCard(0, kShareTypeExclusive, atr), pcsc::kNoSmartcard);
 }
 
-TEST_F(ReaderSessionTest, ProbeAfterReinsertionReconnectsThePreviousHandle) {
+TEST_F(ReaderSessionTest, ProbeAfterReinsertionConnectsTheNewCard) {
     pcsc.AddReader(kReaderA);
     ASSERT_EQ(ConnectExclusive(u"Virtual PCD 00 00"), 0);
+    const auto before = session.slotHandle(0);
     pcsc.RemoveCard(kReaderA);
     pcsc.InsertCard(kReaderA);
-    // Our own handle still blocks an exclusive connect; the status of the
-    // stale handle reports the removal.
-    EXPECT_EQ(session.ProbeCard(0, kShareTypeExclusive, atr), pcsc::kRemovedCard);
+    EXPECT_EQ(session.ProbeCard(0, kShareTypeExclusive, atr), 0);
+    EXPECT_NE(session.slotHandle(0), before);
+    EXPECT_EQ(session.currentCard(), session.slotHandle(0));
 }
 
 TEST_F(ReaderSessionTest, EveryDisconnectPausesTwoHundredMilliseconds) {
@@ -245,6 +246,29 @@ TEST_F(ReaderSessionTest, DisconnectByNameWithoutHandleReleasesTheSession) {
     EXPECT_EQ(session.DisconnectByName(u"Virtual PCD 00 00", kDispositionReset), 0);
     EXPECT_FALSE(session.contextEstablished());
     EXPECT_EQ(pauser.pauses, std::vector<int>{200});
+}
+
+}  // namespace
+}  // namespace qorv::reader
+
+namespace qorv::reader {
+namespace {
+
+TEST_F(ReaderSessionTest, ConnectsNeverWaitBehindTheSessionsOwnTransaction) {
+    // A card taken out and put back is connected again through the recovery
+    // path, which takes a transaction; pcscd would make the next connect to
+    // the reader wait for it forever.
+    pcsc.AddReader(kReaderA);
+    ASSERT_EQ(ConnectExclusive(u"Virtual PCD 00 00"), 0);
+    pcsc.RemoveCard(kReaderA);
+    pcsc.InsertCard(kReaderA);
+    pcsc.Force("connect", pcsc::kRemovedCard);
+    ASSERT_EQ(ConnectExclusive(u"Virtual PCD 00 00"), 0);
+    ASSERT_EQ(pcsc.Count("begin"), 1);
+    EXPECT_EQ(session.ProbeCard(slot, kShareTypeExclusive, atr), 0);
+    EXPECT_EQ(ConnectExclusive(u"Virtual PCD 00 00"), 0);
+    EXPECT_EQ(pcsc.connectsBehindTransaction(), 0);
+    EXPECT_GE(pcsc.Count("end"), 1);
 }
 
 }  // namespace

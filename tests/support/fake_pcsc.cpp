@@ -200,6 +200,8 @@ PcscLong FakePcsc::ReleaseContext(PcscContext context) {
     PcscLong rc = 0;
     if (Forced("release", rc)) return rc;
     if (contexts_.erase(context) == 0) return static_cast<uint32_t>(pcsc::kInvalidHandle);
+    // Releasing a context disconnects the cards connected under it.
+    std::erase_if(handles_, [&](const auto& entry) { return entry.second.context == context; });
     return 0;
 }
 
@@ -235,13 +237,24 @@ PcscLong FakePcsc::Connect(PcscContext context, const char* reader, PcscDword sh
     if (!it->second.present) return static_cast<uint32_t>(pcsc::kNoSmartcard);
     if (it->second.heldByOther) return static_cast<uint32_t>(pcsc::kSharingViolation);
     for (const auto& [h, state] : handles_) {
-        if (state.reader == reader && (state.exclusive || share == pcsc::kShareExclusive)) {
+        // A handle whose card was pulled holds nothing any more.
+        const bool live = state.insertion == it->second.insertions;
+        if (state.reader == reader && live && state.inTransaction) {
+            // pcscd would wait here until the transaction ends.
+            ++connectsBehindTransaction_;
+            return static_cast<uint32_t>(pcsc::kSharingViolation);
+        }
+    }
+    for (const auto& [h, state] : handles_) {
+        const bool live = state.insertion == it->second.insertions;
+        if (state.reader == reader && live && (state.exclusive || share == pcsc::kShareExclusive)) {
             return static_cast<uint32_t>(pcsc::kSharingViolation);
         }
     }
     *card = nextHandle_++;
     *protocol = it->second.protocol;
-    handles_[*card] = {reader, it->second.insertions, share == pcsc::kShareExclusive};
+    handles_[*card] = {reader, it->second.insertions, share == pcsc::kShareExclusive, false,
+                       context};
     return 0;
 }
 
@@ -253,7 +266,8 @@ PcscLong FakePcsc::Reconnect(PcscHandle card, PcscDword share, PcscDword init,
     auto it = handles_.find(card);
     if (it == handles_.end()) return static_cast<uint32_t>(pcsc::kInvalidHandle);
     FakeCard& fake = cards_.at(it->second.reader);
-    if (!fake.present) return static_cast<uint32_t>(pcsc::kNoSmartcard);
+    // As pcscd does: a handle whose card went away learns of the removal.
+    if (!fake.present) return static_cast<uint32_t>(pcsc::kRemovedCard);
     it->second.insertion = fake.insertions;
     it->second.exclusive = share == pcsc::kShareExclusive;
     *protocol = fake.protocol;
@@ -333,11 +347,18 @@ PcscLong FakePcsc::BeginTransaction(PcscHandle card) {
     calls_.push_back(MakeCall("begin", "", 0, card));
     PcscLong rc = 0;
     if (Forced("begin", rc)) return rc;
+    HandleState* handle = nullptr;
+    rc = CheckHandle(card, handle);
+    if (rc != 0) return rc;
+    handle->inTransaction = true;
     return 0;
 }
 
 PcscLong FakePcsc::EndTransaction(PcscHandle card) {
     calls_.push_back(MakeCall("end", "", 0, card));
+    auto it = handles_.find(card);
+    if (it == handles_.end()) return static_cast<uint32_t>(pcsc::kInvalidHandle);
+    it->second.inTransaction = false;
     return 0;
 }
 

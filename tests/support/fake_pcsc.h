@@ -64,6 +64,8 @@ class FakePcsc final : public reader::PcscProvider {
     std::vector<Bytes> Transmitted() const;
     bool ScriptDone() const { return script_.empty(); }
     int unexpectedTransmits() const { return unexpected_; }
+    // Connects that pcscd would have made wait forever behind an open transaction.
+    int connectsBehindTransaction() const { return connectsBehindTransaction_; }
     int loads() const { return loads_; }
     int unloads() const { return unloads_; }
     int openContexts() const { return static_cast<int>(contexts_.size()); }
@@ -107,6 +109,8 @@ class FakePcsc final : public reader::PcscProvider {
         std::string reader;
         int insertion = 0;
         bool exclusive = false;
+        bool inTransaction = false;
+        reader::PcscContext context = 0;
     };
     bool Forced(const std::string& function, reader::PcscLong& rc);
     reader::PcscLong CheckHandle(reader::PcscHandle card, HandleState*& state);
@@ -121,6 +125,7 @@ class FakePcsc final : public reader::PcscProvider {
     reader::PcscContext nextContext_ = 0x1000;
     reader::PcscHandle nextHandle_ = 0x2000;
     int unexpected_ = 0;
+    int connectsBehindTransaction_ = 0;
     int loads_ = 0;
     int unloads_ = 0;
     reader::PcscApi api_{};

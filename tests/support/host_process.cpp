@@ -4,7 +4,9 @@
 
 namespace qorv::testing {
 
-std::string HostPath() { return QORV_HOST_PATH; }
+std::string HostPath() {
+    return QORV_HOST_PATH;
+}
 
 nlohmann::json HostProcess::Request(const nlohmann::json& request) {
     const auto reply = client_.Request(request);

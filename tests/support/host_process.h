@@ -14,7 +14,7 @@ namespace qorv::testing {
 std::string HostPath();
 
 class HostProcess {
-public:
+  public:
     // `environment` entries ("NAME=value") are added to the host's environment.
     explicit HostProcess(const std::vector<std::string>& environment = {},
                          const std::vector<std::string>& arguments = {})
@@ -35,7 +35,7 @@ public:
     int CloseAndWait(int timeoutMs = 10000) { return client_.CloseAndWait(timeoutMs); }
     hostclient::HostClient& client() { return client_; }
 
-private:
+  private:
     hostclient::HostClient client_;
 };
 

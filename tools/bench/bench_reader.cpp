@@ -22,7 +22,7 @@ using namespace qorv;
 // Ours, without the fixed pauses of the reader protocol: they are waits
 // the protocol asks for, not overhead.
 class NoPause final : public reader::Pauser {
-public:
+  public:
     void Pause(int) override {}
 };
 
@@ -130,8 +130,8 @@ int main() {
     const double rawExchange = bench::MedianMicros(kRuns, [&] {
         BYTE answer[258];
         DWORD answerLength = sizeof answer;
-        const BYTE command[] = {0x00, 0xA4, 0x04, 0x00, 0x08, 0xA0, 0x00, 0x00,
-                                0x01, 0x72, 0x95, 0x00, 0x01, 0x00};
+        const BYTE command[] = {0x00, 0xA4, 0x04, 0x00, 0x08, 0xA0, 0x00,
+                                0x00, 0x01, 0x72, 0x95, 0x00, 0x01, 0x00};
         SCardTransmit(handle, SCARD_PCI_T1, command, sizeof command, nullptr, answer,
                       &answerLength);
     });

@@ -49,7 +49,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 
 // Prints "Method(args) = result" the way a page would see it.
 class Session {
-public:
+  public:
     explicit Session(HostClient& host) : host_(host) {}
 
     json Call(const std::string& method, const json& params = json::array()) {
@@ -75,12 +75,14 @@ public:
 
     int failures() const { return failures_; }
 
-private:
+  private:
     HostClient& host_;
     int failures_ = 0;
 };
 
-void Heading(const char* text) { std::printf("\n%s\n", text); }
+void Heading(const char* text) {
+    std::printf("\n%s\n", text);
+}
 
 std::string ProfilePin(const std::string& path) {
     std::ifstream in(path);
@@ -96,8 +98,9 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) return 2;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (geteuid() != 0) {
-        std::fprintf(stderr,
-                     "qorv-demo starts a private pcscd in its own mount namespace and needs root.\n");
+        std::fprintf(
+            stderr,
+            "qorv-demo starts a private pcscd in its own mount namespace and needs root.\n");
         return 1;
     }
 
@@ -157,8 +160,8 @@ int main(int argc, char** argv) {
     page.Call("VerifyPIN", {ProfilePin(options.profile)});
     const json from = page.Call("GetEF1001Account", {0});
     const std::string account = from.is_string() ? from.get<std::string>() : "0058100012345678";
-    page.Call("AccountTransfer", {"2541", "00000001", "12345678", "00000000150000",
-                                  "8120058200087654321", account});
+    page.Call("AccountTransfer",
+              {"2541", "00000001", "12345678", "00000000150000", "8120058200087654321", account});
     page.Call("GetRespSNUM");
     page.Call("GetRespTAC");
     page.Call("GetRespDateTime");

@@ -13,7 +13,7 @@
 namespace qorv::hostclient {
 
 class HostClient {
-public:
+  public:
     // Starts the host at `path`; `environment` entries ("NAME=value") are
     // added to this process's environment for the child.
     HostClient(const std::string& path, const std::vector<std::string>& environment = {},
@@ -38,7 +38,7 @@ public:
     // Closes the host's stdin and waits; the exit status, or -1 when it had to be killed.
     int CloseAndWait(int timeoutMs = 10000);
 
-private:
+  private:
     pid_t pid_ = -1;
     int toHost_ = -1;
     int fromHost_ = -1;
