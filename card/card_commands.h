@@ -28,9 +28,11 @@ inline constexpr std::array<uint8_t, 8> kApplicationId{0xA0, 0x00, 0x00, 0x01,
                                                        0x72, 0x95, 0x00, 0x01};
 
 // Elementary files of the card application.
-inline constexpr uint16_t kFileAccounts1 = 0x1001;  // EF1001: issuer, remark, accounts
-inline constexpr uint16_t kFileAccounts2 = 0x1002;  // EF1002: second account list
-inline constexpr uint16_t kFilePin = 0x00C2;        // record 1 holds the PIN block
+enum class CardFile {
+    Accounts1,  // EF1001 (10 01): issuer, remark, first account list
+    Accounts2,  // EF1002 (10 02): second account list
+    Pin,        // 00 C2: record 1 holds the PIN block
+};
 
 inline constexpr std::array<uint8_t, 2> kFileIdAccounts1{0x10, 0x01};
 inline constexpr std::array<uint8_t, 2> kFileIdAccounts2{0x10, 0x02};
@@ -43,25 +45,26 @@ constexpr CardCommand SelectApplication() {
     return {{0x00, 0xA4, 0x04, 0x00}, kApplicationId, 0x00};
 }
 
-constexpr std::span<const uint8_t> FileIdBytes(uint16_t fileId) {
-    switch (fileId) {
-        case kFileAccounts1:
+constexpr std::span<const uint8_t> FileIdBytes(CardFile file) {
+    switch (file) {
+        case CardFile::Accounts1:
             return kFileIdAccounts1;
-        case kFileAccounts2:
+        case CardFile::Accounts2:
             return kFileIdAccounts2;
-        default:
-            return kFileIdPin;
+        case CardFile::Pin:
+            break;
     }
+    return kFileIdPin;
 }
 
-// Selects one of the three files above (no Le).
-constexpr CardCommand SelectFile(uint16_t fileId) {
-    return {{0x00, 0xA4, 0x02, 0x00}, FileIdBytes(fileId), std::nullopt};
+// No Le: the file control information is not asked for.
+constexpr CardCommand SelectFile(CardFile file) {
+    return {{0x00, 0xA4, 0x02, 0x00}, FileIdBytes(file), std::nullopt};
 }
 
 // The form that also asks for the file control information (16 bytes).
-constexpr CardCommand SelectFileWithControlInfo(uint16_t fileId) {
-    return {{0x00, 0xA4, 0x02, 0x00}, FileIdBytes(fileId), 0x10};
+constexpr CardCommand SelectFileWithControlInfo(CardFile file) {
+    return {{0x00, 0xA4, 0x02, 0x00}, FileIdBytes(file), 0x10};
 }
 
 // The first 16 bytes of the transparent data; bytes 4-11 are the serial number.

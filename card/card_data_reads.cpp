@@ -19,8 +19,8 @@ struct AccountFile {
     std::size_t accountLength;
 };
 
-constexpr AccountFile AccountFileOf(uint16_t fileId) {
-    if (fileId == kFileAccounts2) return {1, 8, 24};
+constexpr AccountFile AccountFileOf(CardFile file) {
+    if (file == CardFile::Accounts2) return {1, 8, 24};
     return {3, 10, 16};  // records 1 and 2 of EF1001 are issuer and remark
 }
 
@@ -43,8 +43,8 @@ int32_t CCardEngine::SelectCardApplication(int32_t readerIndex) {
                                                                                   : kSelectFailed;
 }
 
-int32_t CCardEngine::SelectCardFile(int32_t readerIndex, uint16_t fileId) {
-    return SendCommand(session_, readerIndex, SelectFile(fileId)) == 0 ? 0 : kSelectFailed;
+int32_t CCardEngine::SelectCardFile(int32_t readerIndex, CardFile file) {
+    return SendCommand(session_, readerIndex, SelectFile(file)) == 0 ? 0 : kSelectFailed;
 }
 
 int32_t CCardEngine::ReadCardSN(int32_t readerIndex, CardBytes& serial) {
@@ -64,7 +64,7 @@ int32_t CCardEngine::ReadCardSN(int32_t readerIndex, CardBytes& serial) {
 int32_t CCardEngine::GetIssuerBank(int32_t readerIndex, CardBytes& issuer) {
     issuer.clear();
     if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
-    if (const int32_t rc = SelectCardFile(readerIndex, kFileAccounts1); rc != 0) return rc;
+    if (const int32_t rc = SelectCardFile(readerIndex, CardFile::Accounts1); rc != 0) return rc;
     CardResponse response;
     if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(1, 0x0A), response);
         rc != 0) {
@@ -79,7 +79,7 @@ int32_t CCardEngine::GetIssuerBank(int32_t readerIndex, CardBytes& issuer) {
 int32_t CCardEngine::GetICCRemark(int32_t readerIndex, CardBytes& remark) {
     remark.clear();
     if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
-    if (const int32_t rc = SelectCardFile(readerIndex, kFileAccounts1); rc != 0) return rc;
+    if (const int32_t rc = SelectCardFile(readerIndex, CardFile::Accounts1); rc != 0) return rc;
     CardResponse response;
     // 40 bytes asked for; a standard card has 32 and says so (6C20 on T=0).
     if (SendCommand(session_, readerIndex, ReadRecord(2, 0x28), response) == 0 &&
@@ -92,32 +92,32 @@ int32_t CCardEngine::GetICCRemark(int32_t readerIndex, CardBytes& remark) {
 
 int32_t CCardEngine::ListEF1001Accounts(int32_t readerIndex, AccountTable& accounts,
                                         int32_t& count) {
-    return ListAccounts(readerIndex, kFileAccounts1, accounts, count);
+    return ListAccounts(readerIndex, CardFile::Accounts1, accounts, count);
 }
 
 int32_t CCardEngine::ListEF1002Accounts(int32_t readerIndex, AccountTable& accounts,
                                         int32_t& count) {
-    return ListAccounts(readerIndex, kFileAccounts2, accounts, count);
+    return ListAccounts(readerIndex, CardFile::Accounts2, accounts, count);
 }
 
-int32_t CCardEngine::ListAccounts(int32_t readerIndex, uint16_t fileId, AccountTable& accounts,
+int32_t CCardEngine::ListAccounts(int32_t readerIndex, CardFile file, AccountTable& accounts,
                                   int32_t& count) {
     // A failed select leaves the previous list as it was.
     if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
-    if (const int32_t rc = SelectCardFile(readerIndex, fileId); rc != 0) return rc;
-    const AccountFile file = AccountFileOf(fileId);
-    const auto expectedLength = static_cast<uint8_t>(kRecordDataOffset + file.accountLength);
+    if (const int32_t rc = SelectCardFile(readerIndex, file); rc != 0) return rc;
+    const AccountFile layout = AccountFileOf(file);
+    const auto expectedLength = static_cast<uint8_t>(kRecordDataOffset + layout.accountLength);
     count = 0;
     // Slots beyond the new count keep what an earlier listing left; the count
     // says which are current.
-    for (uint8_t record = file.firstRecord; record <= file.lastRecord; ++record) {
+    for (uint8_t record = layout.firstRecord; record <= layout.lastRecord; ++record) {
         CardResponse response;
         if (SendCommand(session_, readerIndex, ReadRecord(record, expectedLength), response) != 0) {
             return kAccountReadFailed;
         }
-        if (!IsAccountRecord(response.data(), file.accountLength)) continue;
+        if (!IsAccountRecord(response.data(), layout.accountLength)) continue;
         accounts[static_cast<std::size_t>(count++)] = dataProcess_.BytesToText(
-            response.data().subspan(kRecordDataOffset, file.accountLength));
+            response.data().subspan(kRecordDataOffset, layout.accountLength));
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "card/card_commands.h"
 #include "card/card_results.h"
 #include "card/data_process.h"
 #include "card/transaction_records.h"
@@ -80,7 +81,7 @@ class CCardEngine {
 
     // Steps every card operation starts with: 0 or 20481.
     int32_t SelectCardApplication(int32_t readerIndex);
-    int32_t SelectCardFile(int32_t readerIndex, uint16_t fileId);
+    int32_t SelectCardFile(int32_t readerIndex, CardFile file);
 
     // Card data reads on the card of `readerIndex`.
     int32_t ReadCardSN(int32_t readerIndex, CardBytes& serial);
@@ -111,7 +112,7 @@ class CCardEngine {
     void SetTransactionClock(TransactionClock clock) { clock_ = std::move(clock); }
 
   private:
-    int32_t ListAccounts(int32_t readerIndex, uint16_t fileId, AccountTable& accounts,
+    int32_t ListAccounts(int32_t readerIndex, CardFile file, AccountTable& accounts,
                          int32_t& count);
 
     reader::ReaderSession& session_;

@@ -36,7 +36,7 @@ int32_t CCardEngine::ChangePIN(int32_t readerIndex, const ScriptText& oldPin,
     if (const int32_t rc = CheckPinTexts({&oldPin, &newPin}); rc != 0) return rc;
     if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
     if (const int32_t rc = PresentPin(readerIndex, *oldPin); rc != 0) return rc;
-    if (const int32_t rc = SelectCardFile(readerIndex, kFilePin); rc != 0) return rc;
+    if (const int32_t rc = SelectCardFile(readerIndex, CardFile::Pin); rc != 0) return rc;
     PinBlock block;
     PackPinBlock(*newPin, block);
     // The card's own status word tells the page why a write was refused.
@@ -44,7 +44,7 @@ int32_t CCardEngine::ChangePIN(int32_t readerIndex, const ScriptText& oldPin,
 }
 
 int32_t CCardEngine::CheckAccount(int32_t readerIndex, const std::u16string& account) {
-    if (const int32_t rc = SelectCardFile(readerIndex, kFileAccounts1); rc != 0) return rc;
+    if (const int32_t rc = SelectCardFile(readerIndex, CardFile::Accounts1); rc != 0) return rc;
     CardResponse response;
     if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(3, 0x12), response);
         rc != 0) {

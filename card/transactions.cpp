@@ -81,7 +81,7 @@ int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults results) {
     results.remark.clear();
     results.account.clear();
 
-    if (const int32_t rc = SendCommand(session_, readerIndex, SelectFile(kFileAccounts1));
+    if (const int32_t rc = SendCommand(session_, readerIndex, SelectFile(CardFile::Accounts1));
         rc != 0) {
         return rc;
     }
