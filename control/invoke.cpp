@@ -52,6 +52,7 @@ InvokeResult Call(CQorvClientATMCtrl& control, const MethodEntry& method,
     std::vector<ScriptValue> coerced(args.size());
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (!CoerceArgument(args[i], method.params[i].type, coerced[i])) {
+            WipeValues(coerced);
             return Failure(kDispTypeMismatch,
                            "parameter " + method.params[i].name + " of " + method.name +
                                (method.params[i].type == ScriptType::Long ? " must be a long"
@@ -60,6 +61,7 @@ InvokeResult Call(CQorvClientATMCtrl& control, const MethodEntry& method,
     }
     InvokeResult result;
     result.value = method.handler(control, CallArgs(coerced));
+    WipeValues(coerced);
     return result;
 }
 

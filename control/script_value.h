@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
+
+#include "crypto/secure_wipe.h"
 
 namespace qorv::control {
 
@@ -21,6 +24,14 @@ inline ScriptValue FromText(const ScriptText& text) {
 
 inline bool IsNullText(const ScriptValue& value) {
     return std::holds_alternative<std::nullptr_t>(value);
+}
+
+// Arguments may carry PINs: every copy is wiped once the call is done.
+inline void WipeValues(std::vector<ScriptValue>& values) noexcept {
+    for (auto& value : values) {
+        if (auto* text = std::get_if<std::u16string>(&value)) crypto::SecureWipe(*text);
+    }
+    values.clear();
 }
 
 }  // namespace qorv::control

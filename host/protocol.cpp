@@ -74,8 +74,32 @@ std::string FrameTooLargeReply(std::size_t size) {
                       "message of " + std::to_string(size) + " bytes exceeds the 1 MiB limit");
 }
 
+// The request's texts may be PINs: they are wiped when the request is done,
+// in the parsed document and in the arguments made from it.
+class RequestSecrets {
+  public:
+    RequestSecrets(json& parsed, std::vector<ScriptValue>& args) : parsed_(parsed), args_(args) {}
+    RequestSecrets(const RequestSecrets&) = delete;
+    RequestSecrets& operator=(const RequestSecrets&) = delete;
+    ~RequestSecrets() {
+        control::WipeValues(args_);
+        if (!parsed_.is_object()) return;
+        const auto params = parsed_.find("params");
+        if (params == parsed_.end() || !params->is_array()) return;
+        for (auto& param : *params) {
+            if (param.is_string()) crypto::SecureWipe(param.get_ref<std::string&>());
+        }
+    }
+
+  private:
+    json& parsed_;
+    std::vector<ScriptValue>& args_;
+};
+
 std::string HandleRequest(control::CQorvClientATMCtrl& control, std::string_view request) {
-    const json parsed = json::parse(request.begin(), request.end(), nullptr, false);
+    json parsed = json::parse(request.begin(), request.end(), nullptr, false);
+    std::vector<ScriptValue> args;
+    const RequestSecrets secrets(parsed, args);
     if (parsed.is_discarded()) return ErrorReply(nullptr, control::kInvalidArg, "malformed JSON");
     if (!parsed.is_object()) {
         return ErrorReply(nullptr, control::kInvalidArg, "a request must be a JSON object");
@@ -99,7 +123,6 @@ std::string HandleRequest(control::CQorvClientATMCtrl& control, std::string_view
         return fail("\"dispid\" must be an integer");
     }
 
-    std::vector<ScriptValue> args;
     if (const auto params = parsed.find("params"); params != parsed.end()) {
         if (!params->is_array()) return fail("\"params\" must be an array");
         for (const auto& param : *params) {

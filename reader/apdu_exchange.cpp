@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "crypto/secure_wipe.h"
+
 namespace qorv::reader {
 namespace {
 
@@ -25,6 +27,18 @@ std::size_t BuildHeaderAndData(std::array<uint8_t, kCommandCapacity>& command, C
     }
     return length;
 }
+
+// Commands carry PIN blocks and answers carry card secrets: the buffers are
+// wiped on every return.
+template <std::size_t N>
+class WipedBuffer {
+  public:
+    WipedBuffer() = default;
+    WipedBuffer(const WipedBuffer&) = delete;
+    WipedBuffer& operator=(const WipedBuffer&) = delete;
+    ~WipedBuffer() { crypto::SecureWipe(bytes); }
+    std::array<uint8_t, N> bytes{};
+};
 
 bool SlotUsesT1(const ReaderSession& session, int32_t slot) {
     const PcscIoRequest* block = session.slotProtocolBlock(slot);
@@ -52,8 +66,10 @@ int32_t Exchange(ReaderSession& session, int32_t slot, CommandHeader header, uin
     if (session.LoadBinding() != 0) return kReaderFailure;
     uint8_t le = lengthSlot != nullptr ? *lengthSlot : 0;
     const bool t1 = SlotUsesT1(session, slot);
-    std::array<uint8_t, kCommandCapacity> command{};
-    std::array<uint8_t, kResponseCapacity + 2> answer{};
+    WipedBuffer<kCommandCapacity> commandBuffer;
+    WipedBuffer<kResponseCapacity + 2> answerBuffer;
+    auto& command = commandBuffer.bytes;
+    auto& answer = answerBuffer.bytes;
     int resends = 0;
 
     for (;;) {
@@ -98,6 +114,8 @@ int32_t Exchange(ReaderSession& session, int32_t slot, CommandHeader header, uin
                 if (response != nullptr) std::memcpy(response, answer.data(), sw2);
                 return 0;
             }
+            // A status word alone: no response data.
+            if (lengthSlot != nullptr) *lengthSlot = 0;
             return StatusResult(sw1, sw2);
         }
 
@@ -112,7 +130,8 @@ int32_t Exchange(ReaderSession& session, int32_t slot, CommandHeader header, uin
 int32_t ExchangeExtended(ReaderSession& session, int32_t slot, CommandHeader header, uint8_t lc,
                          uint32_t* lengthSlot, const uint8_t* data, uint8_t* response) {
     if (session.LoadBinding() != 0) return kReaderFailure;
-    std::array<uint8_t, kCommandCapacity> command{};
+    WipedBuffer<kCommandCapacity> commandBuffer;
+    auto& command = commandBuffer.bytes;
     std::size_t length = BuildHeaderAndData(command, header, lc, data);
     const bool t1 = SlotUsesT1(session, slot);
     if (lengthSlot != nullptr && (t1 || lc == 0)) {

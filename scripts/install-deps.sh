@@ -2,6 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need.
 # Only missing packages are installed, so a prepared machine pays nothing.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
     build-essential cmake ninja-build pkg-config
@@ -9,7 +10,11 @@ packages=(
     nlohmann-json3-dev libssl-dev openssl libcpp-httplib-dev
     libpcsclite1 libpcsclite-dev pcscd vsmartcard-vpcd util-linux procps
     clang-format clang-tidy
+    chromium
 )
+# Node.js may come from elsewhere on a prepared machine; Debian's serves otherwise.
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 packages+=("$@")
 
 missing=()
@@ -24,6 +29,12 @@ if ((${#missing[@]})); then
     if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; else SUDO=; fi
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+fi
+
+# The browser tests drive Chromium with playwright-core (pinned by the lock file).
+if [[ ! -d extension/test/node_modules/playwright-core ]] ||
+    [[ extension/test/package-lock.json -nt extension/test/node_modules/.package-lock.json ]]; then
+    (cd extension/test && npm ci --no-audit --no-fund --loglevel=error >&2)
 fi
 
 # The system pcscd is not needed: tests and the demo start a private one.

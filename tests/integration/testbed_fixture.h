@@ -58,7 +58,9 @@ class TestBedTest : public ::testing::Test {
     std::unique_ptr<HostProcess> host;
 
     void TearDown() override {
-        if (host) EXPECT_EQ(host->CloseAndWait(), 0);
+        if (host) {
+            EXPECT_EQ(host->CloseAndWait(), 0);
+        }
         host.reset();
         cards.clear();
         bed.reset();
