@@ -9,22 +9,21 @@
 // Exits 77 when something it needs is missing, so CTest reports a skip.
 import { after, before, test } from "node:test";
 import assert from "node:assert/strict";
-import { execFileSync } from "node:child_process";
 import { existsSync, mkdtempSync, readdirSync, readFileSync, renameSync, rmSync } from "node:fs";
 import { createServer } from "node:http";
 import { tmpdir } from "node:os";
 import { dirname, join } from "node:path";
 import { fileURLToPath } from "node:url";
 
-import { build, HOST_NAME } from "../build.mjs";
 import { METHODS } from "../lib/qorvclientatm.js";
+import { findChromium, launchBrowser, loadPlaywright, prepareProfile } from "./browser.mjs";
 
 const HERE = dirname(fileURLToPath(import.meta.url));
 const SKIP = 77;
 const HOST = process.env.QORV_HOST;
 const READER = process.env.QORV_READER || "";
 const PCSCD_PID = Number(process.env.QORV_PCSCD_PID || 0);
-const CHROMIUM = process.env.QORV_CHROMIUM || ["/usr/lib/chromium/chromium", "/usr/bin/chromium"].find(existsSync);
+const CHROMIUM = findChromium();
 const SHARING_VIOLATION = 0x8010000b | 0; // as the page sees it: a signed 32-bit number
 
 function skip(why) {
@@ -33,17 +32,11 @@ function skip(why) {
 }
 if (!HOST || !existsSync(HOST)) skip("QORV_HOST does not name the built host");
 if (!CHROMIUM) skip("chromium is not installed (apt-get install chromium)");
-let chromium;
-try {
-    ({ chromium } = await import("playwright-core"));
-} catch {
-    skip("playwright-core is missing (npm ci in extension/test)");
-}
+const chromium = await loadPlaywright();
+if (!chromium) skip("playwright-core is missing (npm ci in extension/test)");
 
 const work = mkdtempSync(join(tmpdir(), "qorv-e2e-"));
-const home = "/home/e2e";
-const userDataDir = join(work, "root", home, ".config/chromium");
-const hostManifest = join(userDataDir, "NativeMessagingHosts", `${HOST_NAME}.json`);
+let hostManifest;
 let context;
 let servers = [];
 let baseUrl;
@@ -137,23 +130,11 @@ async function waitFor(predicate, timeoutMs = 8000) {
 }
 
 before(async () => {
-    const extensionDir = join(work, "extension");
-    build(join(HERE, "../deployments/development.json"), extensionDir);
-    // The host registers itself where this profile's Chromium looks.
-    execFileSync(HOST, ["--register", "--user", "--root", join(work, "root")], { env: { ...process.env, HOME: home } });
+    const profile = prepareProfile(work, HOST);
+    hostManifest = profile.hostManifest;
     baseUrl = await serve("127.0.0.1");
     foreignUrl = await serve("127.0.0.2");
-    context = await chromium.launchPersistentContext(userDataDir, {
-        executablePath: CHROMIUM,
-        headless: true,
-        ignoreDefaultArgs: ["--disable-extensions"],
-        args: [
-            `--disable-extensions-except=${extensionDir}`,
-            `--load-extension=${extensionDir}`,
-            "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-            "--disable-background-networking", "--disable-component-update", "--disable-sync",
-        ],
-    });
+    context = await launchBrowser(chromium, CHROMIUM, profile);
 });
 
 after(async () => {
