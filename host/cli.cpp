@@ -68,13 +68,15 @@ int RunCliCalls(const std::vector<CliCall>& calls, std::FILE* out) {
             } else {
                 args.emplace_back(Utf8ToUtf16(arg));
             }
-            shown += (shown.empty() ? "" : ", ") + (arg == kNullToken ? "null" : Show(args.back()));
+            if (!shown.empty()) shown += ", ";
+            shown += arg == kNullToken ? std::string("null") : Show(args.back());
         }
         const control::InvokeResult result =
             call.method.empty() ? control::InvokeByDispid(control, call.dispid, args)
                                 : control::InvokeByName(control, call.method, args);
-        const std::string name =
-            call.method.empty() ? "#" + std::to_string(call.dispid) : call.method;
+        // GCC 12 misreads "#" + std::to_string(...) at -O3 (a -Wrestrict false positive).
+        std::string name = call.method;
+        if (name.empty()) name.append(1, '#').append(std::to_string(call.dispid));
         if (result.hresult != control::kOk) {
             std::fprintf(out, "%s(%s) failed: %s (0x%08X) %s\n", name.c_str(), shown.c_str(),
                          control::HresultName(result.hresult),

@@ -1,5 +1,6 @@
 #include "tools/cardsim/card_profile.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
@@ -58,8 +59,10 @@ class ProfileReader {
 
 // Bytes 0-1 of a text record hold its record number and the length of the text.
 std::vector<uint8_t> TextRecord(size_t number, const std::string& text) {
-    std::vector<uint8_t> record{static_cast<uint8_t>(number), static_cast<uint8_t>(text.size())};
-    record.insert(record.end(), text.begin(), text.end());
+    std::vector<uint8_t> record(2 + text.size());
+    record[0] = static_cast<uint8_t>(number);
+    record[1] = static_cast<uint8_t>(text.size());
+    std::copy(text.begin(), text.end(), record.begin() + 2);
     return record;
 }
 
