@@ -66,27 +66,30 @@ int32_t CQorvClientATMCtrl::ChangePIN(const ScriptText& pOldPwdStr, const Script
     return engine_.ChangePIN(currentReaderIndex_, pOldPwdStr, pNewPwdStr);
 }
 
-int32_t CQorvClientATMCtrl::AccountInquiry(const ScriptText& pPCode, const ScriptText& pFdChkCode,
-                                           const ScriptText& pAccountNumber) {
-    card::TransactionRequest request{card::TransactionKind::Inquiry, {}};
-    request.fields = {.pCode = pPCode, .fdChkCode = pFdChkCode, .account = pAccountNumber};
+int32_t CQorvClientATMCtrl::AuthoriseOnCurrentCard(card::TransactionKind kind,
+                                                   const card::TransactionFields& fields) {
+    const card::TransactionRequest request{kind, fields};
     return engine_.Authorise(currentReaderIndex_, request,
                              {snum_, tac_, dateTime_, issuer_, remark_, account_});
+}
+
+int32_t CQorvClientATMCtrl::AccountInquiry(const ScriptText& pPCode, const ScriptText& pFdChkCode,
+                                           const ScriptText& pAccountNumber) {
+    return AuthoriseOnCurrentCard(
+        card::TransactionKind::Inquiry,
+        {.pCode = pPCode, .fdChkCode = pFdChkCode, .account = pAccountNumber});
 }
 
 int32_t CQorvClientATMCtrl::AccountTransfer(const ScriptText& pPCode, const ScriptText& pFdid,
                                             const ScriptText& pFdChkCode, const ScriptText& pMoney,
                                             const ScriptText& pImprtAccnt,
                                             const ScriptText& pAccount) {
-    card::TransactionRequest request{card::TransactionKind::Transfer, {}};
-    request.fields = {.pCode = pPCode,
-                      .fdid = pFdid,
-                      .fdChkCode = pFdChkCode,
-                      .money = pMoney,
-                      .imprtAccnt = pImprtAccnt,
-                      .account = pAccount};
-    return engine_.Authorise(currentReaderIndex_, request,
-                             {snum_, tac_, dateTime_, issuer_, remark_, account_});
+    return AuthoriseOnCurrentCard(card::TransactionKind::Transfer, {.pCode = pPCode,
+                                                                    .fdid = pFdid,
+                                                                    .fdChkCode = pFdChkCode,
+                                                                    .money = pMoney,
+                                                                    .imprtAccnt = pImprtAccnt,
+                                                                    .account = pAccount});
 }
 
 int32_t CQorvClientATMCtrl::AccountPayment(const ScriptText& pPCode, const ScriptText& pFdid,
@@ -94,42 +97,33 @@ int32_t CQorvClientATMCtrl::AccountPayment(const ScriptText& pPCode, const Scrip
                                            const ScriptText& pPaymentType,
                                            const ScriptText& pCancelNo,
                                            const ScriptText& pAccount) {
-    card::TransactionRequest request{card::TransactionKind::Payment, {}};
-    request.fields = {.pCode = pPCode,
-                      .fdid = pFdid,
-                      .fdChkCode = pFdChkCode,
-                      .money = pMoney,
-                      .paymentType = pPaymentType,
-                      .cancelNo = pCancelNo,
-                      .account = pAccount};
-    return engine_.Authorise(currentReaderIndex_, request,
-                             {snum_, tac_, dateTime_, issuer_, remark_, account_});
+    return AuthoriseOnCurrentCard(card::TransactionKind::Payment, {.pCode = pPCode,
+                                                                   .fdid = pFdid,
+                                                                   .fdChkCode = pFdChkCode,
+                                                                   .money = pMoney,
+                                                                   .paymentType = pPaymentType,
+                                                                   .cancelNo = pCancelNo,
+                                                                   .account = pAccount});
 }
 
 int32_t CQorvClientATMCtrl::AccountPayTax(const ScriptText& pPCode, const ScriptText& pFdid,
                                           const ScriptText& pFdChkCode, const ScriptText& pMoney,
                                           const ScriptText& pAccount) {
-    card::TransactionRequest request{card::TransactionKind::PayTax, {}};
-    request.fields = {.pCode = pPCode,
-                      .fdid = pFdid,
-                      .fdChkCode = pFdChkCode,
-                      .money = pMoney,
-                      .account = pAccount};
-    return engine_.Authorise(currentReaderIndex_, request,
-                             {snum_, tac_, dateTime_, issuer_, remark_, account_});
+    return AuthoriseOnCurrentCard(card::TransactionKind::PayTax, {.pCode = pPCode,
+                                                                  .fdid = pFdid,
+                                                                  .fdChkCode = pFdChkCode,
+                                                                  .money = pMoney,
+                                                                  .account = pAccount});
 }
 
 int32_t CQorvClientATMCtrl::AccountWithdraw(const ScriptText& pPCode, const ScriptText& pFdid,
                                             const ScriptText& pFdChkCode, const ScriptText& pMoney,
                                             const ScriptText& pAccount) {
-    card::TransactionRequest request{card::TransactionKind::Withdraw, {}};
-    request.fields = {.pCode = pPCode,
-                      .fdid = pFdid,
-                      .fdChkCode = pFdChkCode,
-                      .money = pMoney,
-                      .account = pAccount};
-    return engine_.Authorise(currentReaderIndex_, request,
-                             {snum_, tac_, dateTime_, issuer_, remark_, account_});
+    return AuthoriseOnCurrentCard(card::TransactionKind::Withdraw, {.pCode = pPCode,
+                                                                    .fdid = pFdid,
+                                                                    .fdChkCode = pFdChkCode,
+                                                                    .money = pMoney,
+                                                                    .account = pAccount});
 }
 
 }  // namespace qorv::control

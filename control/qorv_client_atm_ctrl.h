@@ -115,6 +115,10 @@ class CQorvClientATMCtrl {
     // ConnectCard, ReConnectCard and DisconnectCard clear these.
     void ResetCachedResults();
     int32_t Connect(const ScriptText& pReaderName);
+    // The card of the current reader authorises a transaction; its results
+    // go into the cached SNUM, TAC, date-time, issuer, remark and account.
+    int32_t AuthoriseOnCurrentCard(card::TransactionKind kind,
+                                   const card::TransactionFields& fields);
 
     int32_t currentReaderIndex_ = 0;
     int32_t ef1001Count_ = 0;
