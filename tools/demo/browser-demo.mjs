@@ -1,0 +1,153 @@
+// Opens the demo bank page in Chromium with the development extension and the
+// real host, prints the page's steps as they finish and then its outcome.
+// qorv-demo runs it once pcscd, the simulated card and the bank simulator
+// (which serves the page) are up:
+//
+//   node browser-demo.mjs --url URL --work DIR --host PATH [--headed] [--timeout SECONDS]
+//
+// --work is an empty folder for the profile and the built extension. Headless,
+// it ends with the first outcome; --headed leaves the window open (the person
+// can run the transfer again) until it is closed.
+// Exit status: 0 the bank accepted the transfer, 1 it did not or the page
+// failed, 2 usage, 77 Chromium or playwright-core is missing.
+import { findChromium, launchBrowser, loadPlaywright, prepareProfile } from "../../extension/test/browser.mjs";
+
+const MISSING = 77;
+const REPORT_PREFIX = "qorv-demo ";
+
+function parseArguments(argv) {
+    const options = { headed: false, timeoutSeconds: 120 };
+    for (let i = 0; i < argv.length; i++) {
+        const value = argv[i + 1];
+        if (argv[i] === "--headed") options.headed = true;
+        else if (argv[i] === "--url" && value) { options.url = value; i++; }
+        else if (argv[i] === "--work" && value) { options.work = value; i++; }
+        else if (argv[i] === "--host" && value) { options.host = value; i++; }
+        else if (argv[i] === "--timeout" && Number(value) > 0) { options.timeoutSeconds = Number(value); i++; }
+        else return null;
+    }
+    return options.url && options.work && options.host ? options : null;
+}
+
+function printStep({ number, label, status, detail }) {
+    const mark = status === "ok" ? "ok    " : "FAILED";
+    console.log(`${String(number).padStart(2)}. ${mark} ${label}`);
+    for (const line of detail) console.log(`           ${line}`);
+}
+
+// Prints what the page reports and keeps its last outcome.
+function followPage(page, outcomes) {
+    page.on("console", (message) => {
+        const text = message.text();
+        if (text.startsWith(REPORT_PREFIX)) {
+            const entry = JSON.parse(text.slice(REPORT_PREFIX.length));
+            if (entry.kind === "step") printStep(entry);
+            else if (entry.kind === "outcome") outcomes.push(entry);
+        } else if (message.type() === "error") {
+            console.log(`    page console: ${text}`);
+        }
+    });
+    page.on("pageerror", (error) => console.log(`    page error: ${error.message}`));
+}
+
+function printOutcome({ status, text }) {
+    console.log(`\noutcome: ${status}\n${text}`);
+}
+
+async function waitFor(check, timeoutMs) {
+    const end = Date.now() + timeoutMs;
+    while (Date.now() < end) {
+        if (check()) return true;
+        await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+    return check();
+}
+
+async function main() {
+    const options = parseArguments(process.argv.slice(2));
+    if (!options) {
+        console.error("usage: browser-demo.mjs --url URL --work DIR --host PATH [--headed] [--timeout SECONDS]");
+        return 2;
+    }
+    const executable = findChromium();
+    if (!executable) {
+        console.error("chromium is not installed (apt-get install chromium)");
+        return MISSING;
+    }
+    const chromium = await loadPlaywright();
+    if (!chromium) {
+        console.error("playwright-core is missing (npm ci in extension/test)");
+        return MISSING;
+    }
+
+    // qorv-demo stops us with SIGTERM (a Ctrl-C reaches only qorv-demo): the
+    // browser is closed first, also when the signal comes while it starts.
+    let context = null;
+    let stopSignal = null;
+    const exitClosing = async () => {
+        if (context) await Promise.race([context.close(), new Promise((resolve) => setTimeout(resolve, 5000))]);
+        process.exit(stopSignal === "SIGINT" ? 130 : 143);
+    };
+    for (const signal of ["SIGINT", "SIGTERM", "SIGHUP"]) {
+        process.on(signal, () => {
+            stopSignal = signal;
+            if (context) exitClosing();
+        });
+    }
+
+    const profile = prepareProfile(options.work, options.host);
+    context = await launchBrowser(chromium, executable, profile, {
+        headless: !options.headed,
+        viewport: options.headed ? null : { width: 1100, height: 900 },
+        handleSIGINT: false,
+        handleSIGTERM: false,
+        handleSIGHUP: false,
+    });
+    if (stopSignal) return exitClosing();
+    let closed = false;
+    context.on("close", () => { closed = true; });
+
+    const outcomes = [];
+    const page = context.pages()[0] || (await context.newPage());
+    followPage(page, outcomes);
+    const url = new URL(options.url);
+    url.searchParams.set("autorun", "");
+    console.log(`bank page ${options.url} in ${options.headed ? "Chromium" : "headless Chromium"}\n`);
+    await page.goto(url.href);
+
+    if (!options.headed) {
+        const done = await waitFor(() => outcomes.length > 0, options.timeoutSeconds * 1000);
+        const shown = await page.locator("#outcome").evaluate((o) => ({ status: o.dataset.status, text: o.value }));
+        await context.close();
+        if (!done) {
+            console.log(`\nthe page gave no outcome within ${options.timeoutSeconds} s; it shows: ${shown.status} ${shown.text}`);
+            return 1;
+        }
+        printOutcome(outcomes[0]);
+        if (shown.status !== outcomes[0].status) {
+            console.log(`but the page's outcome element says ${shown.status}`);
+            return 1;
+        }
+        return outcomes[0].status === "ok" ? 0 : 1;
+    }
+
+    // Headed: every run's outcome is printed; the last one decides.
+    let printed = 0;
+    console.log("close the browser window to end the demo");
+    page.on("close", () => context.close());
+    await waitFor(() => {
+        while (printed < outcomes.length) printOutcome(outcomes[printed++]);
+        return closed;
+    }, Number.MAX_SAFE_INTEGER);
+    const last = outcomes.at(-1);
+    if (!last) console.log("\nthe window was closed before the page reached an outcome");
+    return last && last.status === "ok" ? 0 : 1;
+}
+
+try {
+    process.exitCode = await main();
+} catch (error) {
+    console.error(`browser-demo: ${error.message}`);
+    process.exitCode = 1;
+}
+process.exit();

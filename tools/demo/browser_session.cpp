@@ -1,0 +1,128 @@
+#include "tools/demo/browser_session.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "tools/demo/child_process.h"
+#include "tools/demo/demo_card.h"
+#include "tools/demo/demo_workspace.h"
+#include "tools/demo/process_sweep.h"
+#include "tools/demo/stop_signals.h"
+
+namespace qorv::demo {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool Executable(const char* path) {
+    return path != nullptr && path[0] != '\0' && access(path, X_OK) == 0;
+}
+
+// What the browser needs and is not installed, or nullptr.
+const char* MissingBrowserPiece() {
+    if (!Executable(QORV_NODE_PATH)) return "node is not installed";
+    if (!Executable(std::getenv("QORV_CHROMIUM")) && !Executable("/usr/lib/chromium/chromium") &&
+        !Executable("/usr/bin/chromium")) {
+        return "chromium is not installed";
+    }
+    if (access(QORV_PLAYWRIGHT_PATH, R_OK) != 0) {
+        return "playwright-core is missing in extension/test/node_modules";
+    }
+    return nullptr;
+}
+
+// Starts the bank simulator serving the site; its URL once it listens.
+std::string StartBank(const DemoWorkspace& workspace, const std::string& cardProfile,
+                      std::unique_ptr<ChildProcess>& bank) {
+    std::string error;
+    bank = ChildProcess::Start({QORV_BANKSIM_PATH, "serve", "--port", "0", "--www", workspace.www(),
+                                "--card", cardProfile},
+                               true, &error);
+    if (!bank) {
+        std::fprintf(stderr, "cannot start the bank simulator: %s\n", error.c_str());
+        return {};
+    }
+    const std::string prefix = "listening ";
+    const auto line = bank->ReadLine(10s);
+    if (!line || line->rfind(prefix, 0) != 0) {
+        std::fprintf(stderr, "the bank simulator did not start listening\n");
+        return {};
+    }
+    const std::string url = "http://" + line->substr(prefix.size()) + "/";
+    std::printf("bank simulator serving the demo bank at %s\n", url.c_str());
+    return url;
+}
+
+// Waits for the browser driver; a stop signal stops it (it closes Chromium).
+int WaitForBrowser(ChildProcess& browser) {
+    while (!browser.Poll()) {
+        if (StopSignal() != 0) return browser.Stop(10s);
+        SleepUnlessStopped(100ms);
+    }
+    return *browser.Poll();
+}
+
+}  // namespace
+
+int RunBrowserSession(const DemoOptions& options) {
+    if (const char* missing = MissingBrowserPiece()) {
+        std::fprintf(stderr,
+                     "%s: run scripts/install-deps.sh, or `qorv-demo --console` for the session "
+                     "without a browser\n",
+                     missing);
+        return kCannotRunHere;
+    }
+    const bool headed = options.mode == DemoMode::Headed;
+    if (headed && std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        std::fprintf(stderr, "--headed needs a display: DISPLAY is not set\n");
+        return 2;
+    }
+    InstallStopSignals();
+    std::printf(
+        "QorvClientATM demo: the demo bank's transfer page in %sChromium, through the extension "
+        "and qorvclientatm-host, with a simulated FISC card\n",
+        headed ? "" : "headless ");
+
+    std::string error;
+    const auto workspace = DemoWorkspace::Create(QORV_DEMO_SITE, QORV_PAGE_LIBRARY, &error);
+    if (!workspace) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    // A Ctrl-C while these start reaches pcscd and the card too, so a
+    // failure then is the stop itself.
+    std::unique_ptr<ChildProcess> bank;
+    const auto card = StartDemoCard(options);
+    const std::string url = card ? StartBank(*workspace, options.profile, bank) : "";
+    if (StopSignal() != 0) return 128 + StopSignal();
+    if (url.empty()) return 1;
+
+    std::vector<std::string> command{
+        QORV_NODE_PATH, QORV_BROWSER_SCRIPT,  "--url",  url,
+        "--work",       workspace->browser(), "--host", QORV_HOST_PATH};
+    if (headed) command.emplace_back("--headed");
+    auto browser = ChildProcess::Start(command, false, &error);
+    if (!browser) {
+        std::fprintf(stderr, "cannot start node: %s\n", error.c_str());
+        return 1;
+    }
+    const int status = WaitForBrowser(*browser);
+    browser.reset();
+    if (const int left = EndProcessesMentioning(workspace->browser()); left > 0) {
+        std::fprintf(stderr, "ended %d browser process(es) the driver left behind\n", left);
+    }
+    // The bank simulator, the card and pcscd stop as their owners go out of scope.
+    if (StopSignal() != 0) {
+        std::printf("\nstopped by %s\n", strsignal(StopSignal()));
+        return 128 + StopSignal();
+    }
+    if (status == kCannotRunHere) return kCannotRunHere;
+    return status == 0 ? 0 : 1;
+}
+
+}  // namespace qorv::demo

@@ -1,0 +1,347 @@
+// The demo bank's transfer page: the whole flow a real bank page runs with
+// QorvClientATM and its bank server (here the bank simulator that serves this
+// page). Each step shows on the page and goes to the console as one line
+// "qorv-demo {json}", which the demo runner prints; the run ends in the
+// #outcome element with data-status "ok" or "failed". Every wait is bounded,
+// so a missing extension, host, reader or card ends in a failed outcome.
+//
+// ?autorun starts the transfer when the page has loaded.
+
+const CONTROL_TIMEOUT_MS = 5000; // waiting for the extension and the host
+const STEP_TIMEOUT_MS = 20000; // one step's calls to the card
+const BANK_TIMEOUT_MS = 10000; // one request to the bank server
+
+// Processing code, device id: what this bank's server would hand the page.
+const TRANSFER_PCODE = "2521";
+const WEB_DEVICE_ID = "QORVWEB1";
+
+class StepFailure extends Error {}
+
+// ----- result codes, as a customer and a developer both want to read them
+
+const CONTROL_CODES = new Map([
+    [-1, "一般錯誤 general failure"],
+    [1, "密碼驗證失敗 PIN refused"],
+    [7, "尚未連接讀卡機 no reader session"],
+    [4099, "未指定讀卡機 reader name missing"],
+    [8193, "格式錯誤 a PIN contains a non-digit or a length is out of range"],
+    [8194, "長度錯誤 an argument has the wrong length"],
+    [8195, "缺少參數 a required argument is missing"],
+    [20481, "卡片應用程式選取失敗 selecting the card application failed"],
+    [20482, "讀取帳號失敗 reading an account record failed"],
+    [20484, "卡片拒絕密碼 (66 08) the card refused the PIN (66 08)"],
+    [20485, "卡片拒絕密碼 (66 20) the card refused the PIN (66 20)"],
+    [20486, "卡片拒絕交易 (66 10) the card refused the transaction (66 10)"],
+    [20741, "無法解開銀行的 RN1 the bank's RN1 could not be deciphered"],
+    [20752, "加密失敗 cipher failure"],
+    [20753, "工作金鑰不符 the session key does not match its hash"],
+    [20756, "卡片拒絕交易 (69 F0) the card refused the transaction (69 F0)"],
+]);
+
+const PCSC_CODES = new Map([
+    [0x80100009, "SCARD_E_UNKNOWN_READER 找不到讀卡機 unknown reader"],
+    [0x8010000b, "SCARD_E_SHARING_VIOLATION 晶片卡使用中 the card is in use by another program"],
+    [0x8010000c, "SCARD_E_NO_SMARTCARD 未插入晶片卡 no card in the reader"],
+    [0x80100017, "SCARD_E_READER_UNAVAILABLE 讀卡機無法使用 reader unavailable"],
+    [0x8010001d, "SCARD_E_NO_SERVICE 讀卡機服務未啟動 the smart-card service is not running"],
+    [0x8010002e, "SCARD_E_NO_READERS_AVAILABLE 沒有讀卡機 no reader attached"],
+    [0x80100066, "SCARD_W_UNRESPONSIVE_CARD 晶片卡無回應 the card does not answer"],
+    [0x80100069, "SCARD_W_REMOVED_CARD 晶片卡已移除 the card was removed"],
+]);
+
+function hex(value, digits) {
+    return (value >>> 0).toString(16).toUpperCase().padStart(digits, "0");
+}
+
+// A status word arrives as SW1 * 256 + SW2.
+function describeStatusWord(code) {
+    const sw = hex(code, 4);
+    if ((code & 0xfff0) === 0x63c0) return `卡片狀態 ${sw}: 密碼錯誤，尚餘 ${code & 0xf} 次 wrong PIN, ${code & 0xf} tries left`;
+    if (code === 0x6983) return `卡片狀態 ${sw}: 密碼已鎖定 PIN blocked`;
+    return `卡片狀態 card status ${sw}`;
+}
+
+export function describeCode(code) {
+    if (CONTROL_CODES.has(code)) return `${code} ${CONTROL_CODES.get(code)}`;
+    if (code >= 0x6000 && code <= 0x6fff) return describeStatusWord(code);
+    if (code < 0) return `0x${hex(code, 8)} ${PCSC_CODES.get(code >>> 0) || "PC/SC error"}`;
+    return `result ${code}`;
+}
+
+// ----- the page's record of the run
+
+const stepList = document.getElementById("steps");
+const outcome = document.getElementById("outcome");
+const startButton = document.getElementById("start");
+const form = document.getElementById("transfer");
+
+function report(entry) {
+    console.info(`qorv-demo ${JSON.stringify(entry)}`);
+}
+
+function showStep(number, label) {
+    const item = document.createElement("li");
+    item.dataset.status = "running";
+    const status = item.appendChild(document.createElement("span"));
+    status.className = "status";
+    status.textContent = "進行中 running";
+    item.append(`${label.zh} `);
+    const english = item.appendChild(document.createElement("span"));
+    english.lang = "en";
+    english.textContent = label.en;
+    const detail = item.appendChild(document.createElement("span"));
+    detail.className = "detail";
+    stepList.append(item);
+    return (result, lines) => {
+        item.dataset.status = result;
+        status.textContent = result === "ok" ? "完成 ok" : "失敗 failed";
+        detail.textContent = lines.join("\n");
+        report({ kind: "step", number, label: `${label.zh} ${label.en}`, status: result, detail: lines });
+    };
+}
+
+function withTimeout(promise, timeoutMs, what) {
+    let timer;
+    const expired = new Promise((_, reject) => {
+        timer = setTimeout(() => reject(new StepFailure(`${what}: 逾時 no answer within ${timeoutMs / 1000} s`)), timeoutMs);
+    });
+    return Promise.race([promise, expired]).finally(() => clearTimeout(timer));
+}
+
+// Runs one step; its work returns the detail lines or throws StepFailure.
+function stepRunner() {
+    let number = 0;
+    return async (label, work, timeoutMs = STEP_TIMEOUT_MS) => {
+        const finish = showStep(++number, label);
+        const lines = [];
+        try {
+            await withTimeout(work(lines), timeoutMs, label.en);
+            finish("ok", lines);
+        } catch (error) {
+            const reason = error instanceof StepFailure ? error.message : `${error.name}: ${error.message}`;
+            lines.push(reason);
+            finish("failed", lines);
+            throw new StepFailure(`${label.zh} ${label.en}: ${reason}`);
+        }
+    };
+}
+
+function endRun(status, text) {
+    outcome.dataset.status = status;
+    outcome.value = text;
+    report({ kind: "outcome", status, text });
+}
+
+// ----- the control and the bank
+
+function expectZero(method, code) {
+    if (code !== 0) throw new StepFailure(`${method} = ${describeCode(code)}`);
+}
+
+function expectText(method, text) {
+    if (typeof text !== "string" || text === "") throw new StepFailure(`${method} returned ${JSON.stringify(text)}`);
+    return text;
+}
+
+async function postToBank(path, body) {
+    let response;
+    try {
+        response = await fetch(path, {
+            method: "POST",
+            headers: { "content-type": "application/json" },
+            body: JSON.stringify(body),
+            signal: AbortSignal.timeout(BANK_TIMEOUT_MS),
+        });
+    } catch (error) {
+        throw new StepFailure(`銀行主機無回應 the bank server did not answer ${path}: ${error.message}`);
+    }
+    const reply = await response.json().catch(() => ({}));
+    if (!response.ok || reply.ok === false) {
+        throw new StepFailure(`銀行拒絕 the bank refused ${path}: ${reply.error || reply.message || `HTTP ${response.status}`}`);
+    }
+    return reply;
+}
+
+// The remark arrives as hexadecimal text of Big5 bytes.
+function remarkText(hexText) {
+    if (typeof hexText !== "string" || !/^([0-9A-Fa-f]{2})+$/.test(hexText)) return String(hexText);
+    const bytes = Uint8Array.from(hexText.match(/../g), (pair) => parseInt(pair, 16));
+    return `${new TextDecoder("big5").decode(bytes).trim()} (${hexText})`;
+}
+
+function textToHex(text) {
+    return [...text].map((c) => hex(c.charCodeAt(0) & 0xff, 2)).join("");
+}
+
+function randomCheckCode() {
+    return hex(crypto.getRandomValues(new Uint32Array(1))[0], 8);
+}
+
+function readForm() {
+    const data = new FormData(form);
+    const importAccount = String(data.get("importAccount")).trim();
+    const amount = Number(data.get("amount"));
+    const pin = String(data.get("pin"));
+    if (!/^[0-9]{16,19}$/.test(importAccount)) throw new StepFailure("轉入帳號須為 16 至 19 位數字 the transfer-in account takes 16 to 19 digits");
+    if (!Number.isInteger(amount) || amount < 1 || amount > 9999999) throw new StepFailure("金額須為 1 至 9,999,999 元 the amount is 1 to 9,999,999 NT$");
+    if (!/^[0-9]{4,12}$/.test(pin)) throw new StepFailure("密碼須為 4 至 12 位數字 the PIN takes 4 to 12 digits");
+    // Whole dollars with two decimal places, 14 digits.
+    return { importAccount, amount, money: String(amount * 100).padStart(14, "0"), pin };
+}
+
+// ----- the transfer, step by step
+
+// Returns the outcome text; `state.atm` is the control once it is created.
+async function runTransfer(step, state) {
+    await step({ zh: "檢查轉帳資料", en: "Check the transfer form" }, async (lines) => {
+        Object.assign(state, readForm());
+        lines.push(`to ${state.importAccount}, NT$${state.amount.toLocaleString("en")} (pMoney ${state.money})`);
+    });
+
+    await step({ zh: "啟動晶片卡元件", en: "Start the chip-card control" }, async (lines) => {
+        let library;
+        try {
+            library = await import("./qorvclientatm.js");
+        } catch (error) {
+            throw new StepFailure(`無法載入元件程式庫 the page library did not load: ${error.message}`);
+        }
+        try {
+            state.atm = await library.QorvClientATM.create({ timeoutMs: CONTROL_TIMEOUT_MS });
+        } catch (error) {
+            const code = error.code ? ` (${error.code})` : "";
+            throw new StepFailure(`未安裝或未啟用 QorvClientATM${code}: ${error.message}`);
+        }
+        lines.push(`${(await state.atm.GetAPIVersion()).trim()}`);
+    }, CONTROL_TIMEOUT_MS + 15000);
+    const atm = state.atm;
+
+    await step({ zh: "列出讀卡機", en: "List the readers" }, async (lines) => {
+        const listed = await atm.ListReaders();
+        const count = listed === 0 ? await atm.GetReaderNumber() : 0;
+        if (count < 1) {
+            throw new StepFailure(`找不到讀卡機 no reader is attached, or the smart-card service is not running (ListReaders = ${listed})`);
+        }
+        state.readers = [];
+        for (let i = 0; i < count; i++) state.readers.push(await atm.GetReaderName(i));
+        lines.push(...state.readers);
+    });
+
+    await step({ zh: "連接晶片卡", en: "Connect the card" }, async (lines) => {
+        // The first reader that holds a card.
+        const refusals = [];
+        for (const name of state.readers) {
+            const code = await atm.ConnectCard(name);
+            if (code === 0) {
+                state.reader = name;
+                break;
+            }
+            refusals.push(`${name}: ${describeCode(code)}`);
+        }
+        if (!state.reader) throw new StepFailure(`請插入晶片卡 insert the card (${refusals.join("; ")})`);
+        lines.push(`reader ${state.reader}`, `ATR ${await atm.GetCardStatus()}`);
+    });
+
+    await step({ zh: "讀取卡片資料", en: "Read the card" }, async (lines) => {
+        const serial = expectText("ReadCardSN", await atm.ReadCardSN());
+        const issuer = await atm.GetIssuerBank();
+        const remark = await atm.GetICCRemark();
+        expectZero("ListEF1001Accounts", await atm.ListEF1001Accounts());
+        const count = await atm.GetEF1001TotalAccounts();
+        if (count < 1) throw new StepFailure("卡片沒有帳號 the card holds no account");
+        const accounts = [];
+        for (let i = 0; i < count; i++) accounts.push(await atm.GetEF1001Account(i));
+        state.account = expectText("GetEF1001Account", accounts[0]);
+        lines.push(`serial ${serial}`, `issuer ${issuer}`, `remark ${remarkText(remark)}`,
+            `accounts ${accounts.join(", ")}`, `transfer from ${state.account}`);
+    });
+
+    await step({ zh: "與銀行交換金鑰", en: "Key agreement with the bank" }, async (lines) => {
+        const offer = await postToBank("/session/start", {});
+        state.sessionId = offer.sessionId;
+        expectZero("VerifyRN1andGenerateRN2",
+            await atm.VerifyRN1andGenerateRN2(offer.rn1Len, offer.encryptedRn1, offer.signatureLen, offer.signature));
+        const answer = {
+            sessionId: offer.sessionId,
+            encryptRN2: expectText("GetEncryptRN2", await atm.GetEncryptRN2()),
+            encryptHashRN2: expectText("GetEncryptHashRN2", await atm.GetEncryptHashRN2()),
+            sessionKeyHash: expectText("GetSessionKeyHash", await atm.GetSessionKeyHash()),
+        };
+        const key = await postToBank("/session/answer", answer);
+        state.key = { hash: key.sessionKeyHash, enciphered: key.cpukEncSessionKey };
+        expectZero("VerifySessionKeyHash", await atm.VerifySessionKeyHash(state.key.enciphered, state.key.hash));
+        lines.push(`bank session ${offer.sessionId}`, `RN1 verified, RN2 sent, ${key.sessionKeyLength}-byte session key accepted`);
+    });
+
+    await step({ zh: "以工作金鑰傳送轉帳資料", en: "Send the transfer under the session key" }, async (lines) => {
+        const plain = textToHex(`${state.importAccount}${state.money}`);
+        expectZero("DESEncipher", await atm.DESEncipher(state.key.hash, state.key.enciphered, plain.length / 2, plain));
+        const enciphered = expectText("GetRespData", await atm.GetRespData());
+        const { plain: deciphered } = await postToBank("/session/decipher", { sessionId: state.sessionId, data: enciphered });
+        if (deciphered.toUpperCase() !== plain) throw new StepFailure("銀行解出的資料不符 the bank deciphered other data");
+        lines.push(`${enciphered.length / 2} enciphered bytes; the bank read them back`);
+    });
+
+    await step({ zh: "驗證晶片卡密碼", en: "Verify the PIN" }, async (lines) => {
+        expectZero("VerifyPIN", await atm.VerifyPIN(state.pin));
+        lines.push("密碼正確 PIN accepted");
+    });
+
+    const transfer = {
+        kind: "transfer",
+        pPCode: TRANSFER_PCODE,
+        pFdid: WEB_DEVICE_ID,
+        pFdChkCode: randomCheckCode(),
+        pMoney: state.money,
+        pImprtAccnt: state.importAccount,
+        pAccount: state.account,
+    };
+    await step({ zh: "晶片卡授權轉帳", en: "The card authorises the transfer" }, async (lines) => {
+        expectZero("AccountTransfer", await atm.AccountTransfer(transfer.pPCode, transfer.pFdid, transfer.pFdChkCode,
+            transfer.pMoney, transfer.pImprtAccnt, transfer.pAccount));
+        transfer.snum = expectText("GetRespSNUM", await atm.GetRespSNUM());
+        transfer.tac = expectText("GetRespTAC", await atm.GetRespTAC());
+        transfer.dateTime = expectText("GetRespDateTime", await atm.GetRespDateTime());
+        transfer.issuer = await atm.GetTransactionIssuer();
+        transfer.remark = await atm.GetTransactionRemark();
+        transfer.account = await atm.GetTransactionAccount();
+        lines.push(`SNUM ${transfer.snum}  TAC ${transfer.tac}  date-time ${transfer.dateTime}`,
+            `issuer ${transfer.issuer}  account ${transfer.account}`);
+    });
+
+    let accepted;
+    await step({ zh: "銀行驗證交易", en: "The bank checks the transaction" }, async (lines) => {
+        accepted = await postToBank("/transaction", transfer);
+        lines.push(accepted.message);
+    }, BANK_TIMEOUT_MS + 1000);
+
+    await step({ zh: "結束晶片卡連線", en: "End the card session" }, async (lines) => {
+        expectZero("DisconnectCard", await atm.DisconnectCard());
+        expectZero("DisconnectReader", await atm.DisconnectReader());
+        lines.push("card released");
+    });
+    return `轉帳成功 Transfer accepted: NT$${state.amount.toLocaleString("en")} from ${state.account} to ${state.importAccount}; ${accepted.message}`;
+}
+
+async function run() {
+    startButton.disabled = true;
+    stepList.replaceChildren();
+    outcome.dataset.status = "running";
+    outcome.value = "處理中 Working…";
+    const state = {};
+    try {
+        endRun("ok", await runTransfer(stepRunner(), state));
+    } catch (error) {
+        endRun("failed", `交易失敗 Failed: ${error.message}`);
+    } finally {
+        // The host ends with the control and releases the card on any path.
+        if (state.atm && !state.atm.closed) state.atm.close();
+        startButton.disabled = false;
+    }
+}
+
+form.addEventListener("submit", (event) => {
+    event.preventDefault();
+    run();
+});
+
+if (new URLSearchParams(location.search).has("autorun")) run();
