@@ -40,4 +40,12 @@ class Sha1Context {
 void Sha1(const uint8_t* data, std::size_t size, uint8_t* digest) noexcept;
 Sha1Digest Sha1(std::span<const uint8_t> data) noexcept;
 
+namespace test_hooks {
+// True when this processor runs the SHA-extension compression.
+bool Sha1HardwareAvailable() noexcept;
+// Makes every context use the portable compression (true) or the one chosen
+// for the processor (false), so tests can check both against each other.
+void ForcePortableSha1(bool portable) noexcept;
+}  // namespace test_hooks
+
 }  // namespace qorv::crypto
