@@ -133,10 +133,12 @@ async function main() {
 
     // Headed: every run's outcome is printed; the last one decides.
     let printed = 0;
-    console.log("close the browser window to end the demo");
     page.on("close", () => context.close());
     await waitFor(() => {
-        while (printed < outcomes.length) printOutcome(outcomes[printed++]);
+        while (printed < outcomes.length) {
+            printOutcome(outcomes[printed++]);
+            console.log("\nthe window stays open: run the transfer again there, or close it to end the demo\n");
+        }
         return closed;
     }, Number.MAX_SAFE_INTEGER);
     const last = outcomes.at(-1);
