@@ -1,0 +1,52 @@
+// Montgomery arithmetic modulo an odd modulus of n limbs, R = 2^(64 n): the
+// products, squares and conversions that modular exponentiation needs.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "crypto/bignum.h"
+
+namespace qorv::crypto::detail {
+
+using LimbArray = std::array<uint64_t, BigNum::kMaxLimbs>;
+
+class Montgomery {
+  public:
+    // The modulus must be odd (hence not zero); ModExp checks that first.
+    explicit Montgomery(const BigNum& modulus);
+    ~Montgomery();
+    Montgomery(const Montgomery&) = delete;
+    Montgomery& operator=(const Montgomery&) = delete;
+
+    // r = a b / R mod m for a, b below m; r may alias a or b.
+    void Mul(uint64_t* r, const uint64_t* a, const uint64_t* b) const {
+        mul_(r, a, b, m_.data(), m0inv_);
+    }
+    // r = a^2 / R mod m for a below m; r may alias a.
+    void Square(uint64_t* r, const uint64_t* a) const { sqr_(r, a, m_.data(), m0inv_); }
+    // r = a R mod m for a below m.
+    void ToMontgomery(uint64_t* r, const BigNum& a) const;
+    // r = a / R mod m: back to the plain value.
+    void FromMontgomery(uint64_t* r, const uint64_t* a) const;
+    // R mod m: the number one in Montgomery form.
+    const uint64_t* One() const { return one_.data(); }
+    std::size_t Size() const { return n_; }
+
+    using MulFn = void (*)(uint64_t*, const uint64_t*, const uint64_t*, const uint64_t*, uint64_t);
+    using SqrFn = void (*)(uint64_t*, const uint64_t*, const uint64_t*, uint64_t);
+
+  private:
+    void DoubleModulo(uint64_t* x, uint64_t* scratch) const;
+
+    std::size_t n_;
+    MulFn mul_;
+    SqrFn sqr_;
+    uint64_t m0inv_;
+    LimbArray m_{};
+    LimbArray one_{};  // R mod m
+    LimbArray r2_{};   // R^2 mod m
+};
+
+}  // namespace qorv::crypto::detail
