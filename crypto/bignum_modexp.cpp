@@ -68,10 +68,12 @@ int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus
     mont.FromMontgomery(plain.data(), acc.data());
     result.SetLimbs(std::span<const uint64_t>(plain.data(), mont.Size()));
 
-    for (auto& entry : table) SecureWipe(entry);
-    SecureWipe(square);
-    SecureWipe(acc);
-    SecureWipe(plain);
+    // Only the limbs in use ever held anything.
+    const std::size_t usedBytes = mont.Size() * sizeof(uint64_t);
+    for (std::size_t i = 0; i < tableSize; ++i) SecureWipe(table[i].data(), usedBytes);
+    SecureWipe(square.data(), usedBytes);
+    SecureWipe(acc.data(), usedBytes);
+    SecureWipe(plain.data(), usedBytes);
     ScrubStack();
     return kModExpOk;
 }

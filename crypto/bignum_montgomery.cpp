@@ -128,20 +128,23 @@ Montgomery::Montgomery(const BigNum& modulus)
     LimbArray scratch{};
     one_[(bits - 1) / 64] = uint64_t{1} << ((bits - 1) % 64);
     for (std::size_t i = bits - 1; i < 64 * n_; ++i) DoubleModulo(one_.data(), scratch.data());
-    // R^2 mod m without a division: with 64 n = j 2^s (j odd), R 2^j mod m
-    // is 2^j in Montgomery form, and each Montgomery square doubles the
-    // exponent, so s squares reach 2^(64 n) = R, that is R^2 in that form.
-    const int s = std::countr_zero(64 * n_);
+    // R^2 mod m without a division: with 64 n = j 2^s, R 2^j mod m is 2^j in
+    // Montgomery form, and each Montgomery square doubles the exponent, so s
+    // squares reach 2^(64 n) = R, that is R^2 in that form. A doubling costs
+    // far less than a square, so j is at least 16 where the size allows.
+    int s = std::countr_zero(64 * n_);
+    while (s > 0 && ((64 * n_) >> s) < 16) --s;
     const std::size_t j = (64 * n_) >> s;
     r2_ = one_;
     for (std::size_t i = 0; i < j; ++i) DoubleModulo(r2_.data(), scratch.data());
     for (int i = 0; i < s; ++i) Square(r2_.data(), r2_.data());
-    SecureWipe(scratch);
+    SecureWipe(scratch.data(), n_ * sizeof(uint64_t));
 }
 
 Montgomery::~Montgomery() {
-    SecureWipe(one_);
-    SecureWipe(r2_);
+    // Only the limbs in use ever held anything.
+    SecureWipe(one_.data(), n_ * sizeof(uint64_t));
+    SecureWipe(r2_.data(), n_ * sizeof(uint64_t));
 }
 
 // x = 2 x mod m for x below m, without branching on x; scratch gets the
@@ -159,7 +162,7 @@ void Montgomery::ToMontgomery(uint64_t* r, const BigNum& a) const {
     LimbArray plain{};
     std::copy_n(a.Limbs(), a.LimbCount(), plain.begin());
     Mul(r, plain.data(), r2_.data());
-    SecureWipe(plain);
+    SecureWipe(plain.data(), n_ * sizeof(uint64_t));
 }
 
 void Montgomery::FromMontgomery(uint64_t* r, const uint64_t* a) const {

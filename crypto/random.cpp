@@ -23,6 +23,9 @@ constexpr std::size_t kPoolSize = 20;
 constexpr std::size_t kSeedSize = 2 * kSha1DigestSize;
 constexpr std::size_t kClockTextSize = 26;  // 24 characters, line feed, zero byte
 constexpr time_t kClockOffsetSeconds = 13;
+// Blocks whose entropy one getrandom call fetches (a padding block of the
+// largest key needs 18).
+constexpr std::size_t kBlocksPerDraw = 32;
 
 // Process-wide; all callers run on the control's thread.
 std::array<uint8_t, kPoolSize> g_pool{};
@@ -69,31 +72,51 @@ void ClockText(time_t when, std::array<uint8_t, kClockTextSize>& text) {
     std::copy_n(buffer, kClockTextSize - 1, text.begin());  // the last byte stays zero
 }
 
-// 40 seed bytes: two digests of the clock text (the second over the reversed
-// text with the time folded into byte 5), then operating-system entropy
-// XORed over all of them so that knowing the time predicts nothing.
-void MakeSeed(std::array<uint8_t, kSeedSize>& seed) {
-    const time_t reduced = std::time(nullptr) - kClockOffsetSeconds;
-    std::array<uint8_t, kClockTextSize> text;
-    ClockText(reduced, text);
-    Sha1(text.data(), text.size(), seed.data());
-    std::reverse(text.begin(), text.end());
-    const auto timeBits = static_cast<uint64_t>(reduced);
-    for (int i = 0; i < 4; ++i) text[5] ^= static_cast<uint8_t>(timeBits >> (8 * i));
-    Sha1(text.data(), text.size(), seed.data() + kSha1DigestSize);
-
-    std::array<uint8_t, kSeedSize> entropy{};
-    if (!SystemEntropy(entropy.data(), entropy.size())) {
-        // Last resort: the fine clock, so that at least consecutive blocks differ.
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const uint64_t nanos =
-            static_cast<uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<uint64_t>(now.tv_nsec);
-        for (int i = 0; i < 8; ++i) entropy[i] = static_cast<uint8_t>(nanos >> (8 * i));
+// The clock part of a block seed: the digest of the clock text, then the
+// digest of the reversed text with the time folded into byte 5. It changes
+// once a second, so one RandomBlock call computes it once per second it
+// spans rather than once per block.
+class ClockDigests {
+  public:
+    const std::array<uint8_t, kSeedSize>& For(time_t reduced) {
+        if (!valid_ || reduced != reduced_) {
+            std::array<uint8_t, kClockTextSize> text;
+            ClockText(reduced, text);
+            Sha1(text.data(), text.size(), digests_.data());
+            std::reverse(text.begin(), text.end());
+            const auto timeBits = static_cast<uint64_t>(reduced);
+            for (int i = 0; i < 4; ++i) text[5] ^= static_cast<uint8_t>(timeBits >> (8 * i));
+            Sha1(text.data(), text.size(), digests_.data() + kSha1DigestSize);
+            SecureWipe(text);
+            reduced_ = reduced;
+            valid_ = true;
+        }
+        return digests_;
     }
-    for (std::size_t i = 0; i < kSeedSize; ++i) seed[i] ^= entropy[i];
-    SecureWipe(entropy);
-    SecureWipe(text);
+
+  private:
+    std::array<uint8_t, kSeedSize> digests_{};
+    time_t reduced_ = 0;
+    bool valid_ = false;
+};
+
+// Fresh entropy for one block when the operating system gave none: the fine
+// clock, so that at least consecutive blocks differ.
+void FineClockEntropy(uint8_t* entropy) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t nanos =
+        static_cast<uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<uint64_t>(now.tv_nsec);
+    std::fill_n(entropy, kSeedSize, 0);
+    for (int i = 0; i < 8; ++i) entropy[i] = static_cast<uint8_t>(nanos >> (8 * i));
+}
+
+// 40 seed bytes: the clock digests with this block's 40 bytes of operating-
+// system entropy XORed over them, so that knowing the time predicts nothing.
+void MakeSeed(ClockDigests& clock, const uint8_t* entropy, std::array<uint8_t, kSeedSize>& seed) {
+    const std::array<uint8_t, kSeedSize>& digests =
+        clock.For(std::time(nullptr) - kClockOffsetSeconds);
+    for (std::size_t i = 0; i < kSeedSize; ++i) seed[i] = digests[i] ^ entropy[i];
 }
 
 uint32_t LoadLittleEndian(const uint8_t* p) {
@@ -125,9 +148,9 @@ void ApplyParity(uint8_t* block, int parityMode) {
     }
 }
 
-void MakeBlock(uint8_t* out, int parityMode) {
+void MakeBlock(uint8_t* out, ClockDigests& clock, const uint8_t* entropy, int parityMode) {
     std::array<uint8_t, kSeedSize> seed;
-    MakeSeed(seed);
+    MakeSeed(clock, entropy, seed);
 
     const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
     StoreLittleEndian(LoadLittleEndian(g_pool.data()) ^ now, g_pool.data());
@@ -164,7 +187,19 @@ void MakeBlock(uint8_t* out, int parityMode) {
 
 void RandomBlock(uint8_t* out, std::size_t blockCount, int parityMode) {
     if (out == nullptr) return;
-    for (std::size_t i = 0; i < blockCount; ++i) MakeBlock(out + i * kRandomBlockSize, parityMode);
+    ClockDigests clock;
+    // One system call draws the entropy of many blocks (a system call costs
+    // more than the rest of a block); each block still gets its own bytes.
+    SecretBytes<kBlocksPerDraw * kSeedSize> entropy;
+    for (std::size_t done = 0; done < blockCount;) {
+        const std::size_t blocks = std::min(blockCount - done, kBlocksPerDraw);
+        const bool fromSystem = SystemEntropy(entropy.data(), blocks * kSeedSize);
+        for (std::size_t i = 0; i < blocks; ++i, ++done) {
+            uint8_t* blockEntropy = entropy.data() + i * kSeedSize;
+            if (!fromSystem) FineClockEntropy(blockEntropy);
+            MakeBlock(out + done * kRandomBlockSize, clock, blockEntropy, parityMode);
+        }
+    }
 }
 
 uint8_t RandomByte() {

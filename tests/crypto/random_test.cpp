@@ -50,6 +50,26 @@ TEST(RandomTest, BlocksWithinOneSecondAllDifferAndBytesSpreadEvenly) {
     }
 }
 
+TEST(RandomTest, LongRequestsGiveDistinctBlocksWithTheParityAsked) {
+    // 70 blocks span several entropy draws; within one call the clock part
+    // of the seed repeats, so only the fresh entropy and the pool tell the
+    // blocks apart.
+    constexpr std::size_t kBlocks = 70;
+    std::array<uint8_t, 8 * kBlocks> out{};
+    RandomBlock(out.data(), kBlocks, kParityOdd);
+    std::set<uint64_t> seen;
+    for (std::size_t i = 0; i < kBlocks; ++i) {
+        uint64_t value = 0;
+        for (std::size_t j = 0; j < 8; ++j) {
+            const uint8_t b = out[8 * i + j];
+            ASSERT_NE(b, 0);
+            ASSERT_EQ(std::popcount(b) % 2, 1);
+            value = (value << 8) | b;
+        }
+        EXPECT_TRUE(seen.insert(value).second) << i;
+    }
+}
+
 TEST(RandomTest, RandomByteIsNeverZeroAndTakesManyValues) {
     std::set<uint8_t> values;
     for (int i = 0; i < 3000; ++i) {
