@@ -190,16 +190,21 @@ void RandomBlock(uint8_t* out, std::size_t blockCount, int parityMode) {
     ClockDigests clock;
     // One system call draws the entropy of many blocks (a system call costs
     // more than the rest of a block); each block still gets its own bytes.
-    SecretBytes<kBlocksPerDraw * kSeedSize> entropy;
+    // A plain array wiped as far as it was filled: wiping all of it would
+    // cost more than a short request itself.
+    uint8_t entropy[kBlocksPerDraw * kSeedSize];
+    std::size_t filled = 0;
     for (std::size_t done = 0; done < blockCount;) {
         const std::size_t blocks = std::min(blockCount - done, kBlocksPerDraw);
-        const bool fromSystem = SystemEntropy(entropy.data(), blocks * kSeedSize);
+        filled = std::max(filled, blocks * kSeedSize);
+        const bool fromSystem = SystemEntropy(entropy, blocks * kSeedSize);
         for (std::size_t i = 0; i < blocks; ++i, ++done) {
-            uint8_t* blockEntropy = entropy.data() + i * kSeedSize;
+            uint8_t* blockEntropy = entropy + i * kSeedSize;
             if (!fromSystem) FineClockEntropy(blockEntropy);
             MakeBlock(out + done * kRandomBlockSize, clock, blockEntropy, parityMode);
         }
     }
+    SecureWipe(entropy, filled);
 }
 
 uint8_t RandomByte() {

@@ -27,6 +27,26 @@ void Compress(uint32_t* state, const uint8_t* data, std::size_t blocks) noexcept
     (g_forcePortable ? &detail::Sha1CompressPortable : ChosenCompression())(state, data, blocks);
 }
 
+// Pads the last partial block (tailSize below 64 bytes) of a message of
+// totalBytes bytes, compresses it and writes the digest. The padded copy is
+// wiped; the state is the caller's.
+void Finish(uint32_t* state, const uint8_t* tail, std::size_t tailSize, uint64_t totalBytes,
+            uint8_t* digest) noexcept {
+    uint8_t last[2 * kSha1BlockSize];
+    const std::size_t lastSize =
+        tailSize + 9 <= kSha1BlockSize ? kSha1BlockSize : 2 * kSha1BlockSize;
+    if (tailSize > 0) std::memcpy(last, tail, tailSize);
+    last[tailSize] = 0x80;
+    std::memset(last + tailSize + 1, 0, lastSize - 8 - tailSize - 1);
+    const uint64_t bitLength = totalBytes * 8;
+    for (int i = 0; i < 8; ++i) last[lastSize - 1 - i] = static_cast<uint8_t>(bitLength >> (8 * i));
+    Compress(state, last, lastSize / kSha1BlockSize);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 4; ++j)
+            digest[4 * i + j] = static_cast<uint8_t>(state[i] >> (24 - 8 * j));
+    SecureWipe(last, lastSize);
+}
+
 }  // namespace
 
 Sha1Context::~Sha1Context() {
@@ -63,28 +83,21 @@ void Sha1Context::Update(const uint8_t* data, std::size_t size) noexcept {
 }
 
 void Sha1Context::Final(uint8_t* digest) noexcept {
-    const uint64_t bitLength = totalBytes_ * 8;
-    buffer_[buffered_++] = 0x80;
-    if (buffered_ > kSha1BlockSize - 8) {
-        std::memset(buffer_ + buffered_, 0, kSha1BlockSize - buffered_);
-        Compress(state_, buffer_, 1);
-        buffered_ = 0;
-    }
-    std::memset(buffer_ + buffered_, 0, kSha1BlockSize - 8 - buffered_);
-    for (int i = 0; i < 8; ++i)
-        buffer_[kSha1BlockSize - 1 - i] = static_cast<uint8_t>(bitLength >> (8 * i));
-    Compress(state_, buffer_, 1);
-    for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 4; ++j)
-            digest[4 * i + j] = static_cast<uint8_t>(state_[i] >> (24 - 8 * j));
+    Finish(state_, buffer_, buffered_, totalBytes_, digest);
     SecureWipe(buffer_, sizeof buffer_);
     Reset();
 }
 
+// Without a context: whole blocks straight from the input, and only the
+// padded tail and the state to wipe (short messages are the common case).
 void Sha1(const uint8_t* data, std::size_t size, uint8_t* digest) noexcept {
-    Sha1Context context;
-    context.Update(data, size);
-    context.Final(digest);
+    uint32_t state[5];
+    std::memcpy(state, kInitialState, sizeof state);
+    const std::size_t blocks = size / kSha1BlockSize;
+    if (blocks > 0) Compress(state, data, blocks);
+    const std::size_t tailSize = size % kSha1BlockSize;
+    Finish(state, data + blocks * kSha1BlockSize, tailSize, size, digest);
+    SecureWipe(state, sizeof state);
 }
 
 Sha1Digest Sha1(std::span<const uint8_t> data) noexcept {
