@@ -100,8 +100,10 @@ BigNum::~BigNum() {
     Wipe();
 }
 
+// Limbs at and above used_ are always zero (every setter wipes first, and
+// Normalize only drops zero limbs), so only the limbs in use need the wipe.
 void BigNum::Wipe() noexcept {
-    SecureWipe(limbs_.data(), sizeof limbs_);
+    SecureWipe(limbs_.data(), used_ * sizeof(uint64_t));
     used_ = 0;
 }
 

@@ -20,6 +20,11 @@ using detail::Montgomery;
     SecureWipe(area, sizeof area);
 }
 
+// Bit `index` of the exponent, read from its limbs (index below its bit length).
+inline bool ExponentBit(const BigNum& exponent, std::size_t index) {
+    return ((exponent.Limbs()[index / 64] >> (index % 64)) & 1) != 0;
+}
+
 std::size_t WindowBits(std::size_t exponentBits) {
     if (exponentBits > 256) return 5;
     if (exponentBits > 80) return 4;
@@ -48,17 +53,17 @@ int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus
     std::copy_n(mont.One(), mont.Size(), acc.begin());  // 1 in Montgomery form
     std::size_t bit = exponent.BitLength();
     while (bit > 0) {
-        if (!exponent.Bit(bit - 1)) {
+        if (!ExponentBit(exponent, bit - 1)) {
             mont.Square(acc.data(), acc.data());
             --bit;
             continue;
         }
         // Longest window of at most `window` bits that starts at bit - 1 and ends on a 1.
         std::size_t length = std::min(window, bit);
-        while (!exponent.Bit(bit - length)) --length;
+        while (!ExponentBit(exponent, bit - length)) --length;
         std::size_t value = 0;
         for (std::size_t i = 0; i < length; ++i) {
-            value = (value << 1) | (exponent.Bit(bit - 1 - i) ? 1 : 0);
+            value = (value << 1) | (ExponentBit(exponent, bit - 1 - i) ? 1 : 0);
         }
         for (std::size_t i = 0; i < length; ++i) mont.Square(acc.data(), acc.data());
         mont.Mul(acc.data(), acc.data(), table[value >> 1].data());

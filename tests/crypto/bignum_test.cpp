@@ -77,6 +77,9 @@ TEST(BigNumTest, ExponentEdgeValues) {
     EXPECT_EQ(Compare(result, one), 0);
     ASSERT_EQ(ModExp(zero, one, m, result), kModExpOk);
     EXPECT_TRUE(result.IsZero());
+    // Modulo 1 every residue is 0, the Montgomery constants included.
+    ASSERT_EQ(ModExp(zero, zero, one, result), kModExpOk);
+    EXPECT_TRUE(result.IsZero());
 }
 
 TEST(BigNumTest, ExponentiationRefusesWhatRsaNeverAsksFor) {
