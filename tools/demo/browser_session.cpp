@@ -25,7 +25,9 @@ bool Executable(const char* path) {
 
 // What the browser needs and is not installed, or nullptr.
 const char* MissingBrowserPiece() {
-    if (!Executable(QORV_NODE_PATH)) return "node is not installed";
+    if (!Executable(QORV_NODE_PATH)) {
+        return "node is not installed";
+    }
     if (!Executable(std::getenv("QORV_CHROMIUM")) && !Executable("/usr/lib/chromium/chromium") &&
         !Executable("/usr/bin/chromium")) {
         return "chromium is not installed";
@@ -53,7 +55,7 @@ std::string StartBank(const DemoWorkspace& workspace, const std::string& cardPro
         std::fprintf(stderr, "the bank simulator did not start listening\n");
         return {};
     }
-    const std::string url = "http://" + line->substr(prefix.size()) + "/";
+    std::string url = "http://" + line->substr(prefix.size()) + "/";
     std::printf("bank simulator serving the demo bank at %s\n", url.c_str());
     return url;
 }
@@ -61,7 +63,9 @@ std::string StartBank(const DemoWorkspace& workspace, const std::string& cardPro
 // Waits for the browser driver; a stop signal stops it (it closes Chromium).
 int WaitForBrowser(ChildProcess& browser) {
     while (!browser.Poll()) {
-        if (StopSignal() != 0) return browser.Stop(10s);
+        if (StopSignal() != 0) {
+            return browser.Stop(10s);
+        }
         SleepUnlessStopped(100ms);
     }
     return *browser.Poll();
@@ -99,13 +103,19 @@ int RunBrowserSession(const DemoOptions& options) {
     std::unique_ptr<ChildProcess> bank;
     const auto card = StartDemoCard(options);
     const std::string url = card ? StartBank(*workspace, options.profile, bank) : "";
-    if (StopSignal() != 0) return 128 + StopSignal();
-    if (url.empty()) return 1;
+    if (StopSignal() != 0) {
+        return 128 + StopSignal();
+    }
+    if (url.empty()) {
+        return 1;
+    }
 
     std::vector<std::string> command{
         QORV_NODE_PATH, QORV_BROWSER_SCRIPT,  "--url",  url,
         "--work",       workspace->browser(), "--host", QORV_HOST_PATH};
-    if (headed) command.emplace_back("--headed");
+    if (headed) {
+        command.emplace_back("--headed");
+    }
     auto browser = ChildProcess::Start(command, false, &error);
     if (!browser) {
         std::fprintf(stderr, "cannot start node: %s\n", error.c_str());
@@ -121,7 +131,9 @@ int RunBrowserSession(const DemoOptions& options) {
         std::printf("\nstopped by %s\n", strsignal(StopSignal()));
         return 128 + StopSignal();
     }
-    if (status == kCannotRunHere) return kCannotRunHere;
+    if (status == kCannotRunHere) {
+        return kCannotRunHere;
+    }
     return status == 0 ? 0 : 1;
 }
 

@@ -18,7 +18,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int ExitStatus(int waitStatus) {
-    if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
+    if (WIFEXITED(waitStatus)) {
+        return WEXITSTATUS(waitStatus);
+    }
     return WIFSIGNALED(waitStatus) ? 128 + WTERMSIG(waitStatus) : 1;
 }
 
@@ -28,7 +30,10 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
                                                   bool captureStdout, std::string* error) {
     std::vector<std::string> store = argv;
     std::vector<char*> pointers;
-    for (auto& argument : store) pointers.push_back(argument.data());
+    pointers.reserve(store.size());
+    for (auto& argument : store) {
+        pointers.push_back(argument.data());
+    }
     pointers.push_back(nullptr);
 
     int output[2] = {-1, -1};
@@ -41,16 +46,24 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
     if (pid == 0) {
         setpgid(0, 0);
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(1);  // the demo ended before the prctl
-        if (captureStdout) dup2(output[1], STDOUT_FILENO);
+        if (getppid() != parent) {
+            _exit(1);  // the demo ended before the prctl
+        }
+        if (captureStdout) {
+            dup2(output[1], STDOUT_FILENO);
+        }
         execv(pointers[0], pointers.data());
         std::fprintf(stderr, "cannot run %s: %s\n", pointers[0], std::strerror(errno));
         _exit(127);
     }
-    if (captureStdout) close(output[1]);
+    if (captureStdout) {
+        close(output[1]);
+    }
     if (pid < 0) {
         *error = std::string("fork: ") + std::strerror(errno);
-        if (captureStdout) close(output[0]);
+        if (captureStdout) {
+            close(output[0]);
+        }
         return nullptr;
     }
     setpgid(pid, pid);  // also here, so the group exists before Stop can signal it
@@ -59,7 +72,9 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
 
 ChildProcess::~ChildProcess() {
     Stop();
-    if (output_ >= 0) close(output_);
+    if (output_ >= 0) {
+        close(output_);
+    }
 }
 
 std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
@@ -73,28 +88,42 @@ std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds time
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return std::nullopt;
+        if (left <= 0) {
+            return std::nullopt;
+        }
         pollfd ready{output_, POLLIN, 0};
-        if (poll(&ready, 1, static_cast<int>(left)) <= 0) continue;
+        if (poll(&ready, 1, static_cast<int>(left)) <= 0) {
+            continue;
+        }
         char chunk[256];
         const ssize_t n = read(output_, chunk, sizeof chunk);
-        if (n <= 0) return std::nullopt;
+        if (n <= 0) {
+            return std::nullopt;
+        }
         buffered_.append(chunk, static_cast<std::size_t>(n));
     }
     return std::nullopt;
 }
 
 std::optional<int> ChildProcess::Poll() {
-    if (status_) return status_;
+    if (status_) {
+        return status_;
+    }
     int waitStatus = 0;
     const pid_t ended = waitpid(pid_, &waitStatus, WNOHANG);
-    if (ended == pid_) status_ = ExitStatus(waitStatus);
-    if (ended < 0 && errno == ECHILD) status_ = 1;  // reaped elsewhere: nothing left to stop
+    if (ended == pid_) {
+        status_ = ExitStatus(waitStatus);
+    }
+    if (ended < 0 && errno == ECHILD) {
+        status_ = 1;  // reaped elsewhere: nothing left to stop
+    }
     return status_;
 }
 
 int ChildProcess::Stop(std::chrono::milliseconds grace) {
-    if (Poll()) return *status_;
+    if (Poll()) {
+        return *status_;
+    }
     kill(-pid_, SIGTERM);
     const auto deadline = Clock::now() + grace;
     while (!Poll()) {

@@ -22,7 +22,9 @@ class Session {
 
     json Call(const std::string& method, const json& params = json::array()) {
         std::string shown;
-        for (const auto& p : params) shown += (shown.empty() ? "" : ", ") + p.dump();
+        for (const auto& p : params) {
+            shown += (shown.empty() ? "" : ", ") + p.dump();
+        }
         const auto reply = host_.Call(method, params);
         if (!reply) {
             std::printf("  %s(%s) -> no answer from the host\n", method.c_str(), shown.c_str());
@@ -36,7 +38,7 @@ class Session {
             ++failures_;
             return nullptr;
         }
-        const json result = (*reply)["result"];
+        json result = (*reply)["result"];
         std::printf("  %s(%s) = %s\n", method.c_str(), shown.c_str(), result.dump().c_str());
         return result;
     }
@@ -55,7 +57,9 @@ void Heading(const char* text) {
 std::string ProfilePin(const std::string& path) {
     std::ifstream in(path);
     const json profile = json::parse(in, nullptr, false);
-    if (profile.is_discarded() || !profile.contains("pin")) return "123456";
+    if (profile.is_discarded() || !profile.contains("pin")) {
+        return "123456";
+    }
     return profile["pin"].value("value", "123456");
 }
 
@@ -64,7 +68,9 @@ std::string ProfilePin(const std::string& path) {
 int RunConsoleSession(const DemoOptions& options) {
     std::printf("QorvClientATM demo: a bank page's session with a simulated FISC card\n");
     auto started = StartDemoCard(options);
-    if (!started) return 1;
+    if (!started) {
+        return 1;
+    }
     const std::string& reader = started->reader;
     auto& card = started->card;
 
@@ -75,7 +81,9 @@ int RunConsoleSession(const DemoOptions& options) {
     page.Call("ConnectReader");
     page.Call("ListReaders");
     const json count = page.Call("GetReaderNumber");
-    for (int i = 0; count.is_number() && i < count.get<int>(); ++i) page.Call("GetReaderName", {i});
+    for (int i = 0; count.is_number() && i < count.get<int>(); ++i) {
+        page.Call("GetReaderName", {i});
+    }
 
     Heading("Card session");
     page.Call("ConnectCard", {reader});

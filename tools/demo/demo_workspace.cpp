@@ -23,13 +23,17 @@ std::unique_ptr<DemoWorkspace> DemoWorkspace::Create(const std::string& siteFold
     std::error_code failed;
     const fs::path www = workspace->www();
     fs::create_directory(www, failed);
-    if (!failed) fs::create_directory(workspace->browser(), failed);
+    if (!failed) {
+        fs::create_directory(workspace->browser(), failed);
+    }
     // Links rather than copies: an edited page shows on the next reload.
     for (fs::directory_iterator entry(siteFolder, failed), end; !failed && entry != end;
          entry.increment(failed)) {
         fs::create_symlink(entry->path(), www / entry->path().filename(), failed);
     }
-    if (!failed) fs::create_symlink(pageLibrary, www / "qorvclientatm.js", failed);
+    if (!failed) {
+        fs::create_symlink(pageLibrary, www / "qorvclientatm.js", failed);
+    }
     if (failed) {
         *error = "cannot prepare the bank site in " + www.string() + ": " + failed.message();
         return nullptr;

@@ -49,7 +49,9 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
 
 int main(int argc, char** argv) {
     DemoOptions options;
-    if (!ParseOptions(argc, argv, options)) return 2;
+    if (!ParseOptions(argc, argv, options)) {
+        return 2;
+    }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (geteuid() != 0) {
         std::fprintf(

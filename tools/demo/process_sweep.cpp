@@ -21,10 +21,14 @@ int EndProcessesMentioning(const std::string& marker) {
             continue;
         }
         const pid_t pid = std::stoi(name);
-        if (pid == getpid()) continue;
+        if (pid == getpid()) {
+            continue;
+        }
         std::ifstream file(entry->path() / "cmdline", std::ios::binary);
         const std::string commandLine{std::istreambuf_iterator<char>(file), {}};
-        if (commandLine.find(marker) != std::string::npos && kill(pid, SIGKILL) == 0) ++ended;
+        if (commandLine.find(marker) != std::string::npos && kill(pid, SIGKILL) == 0) {
+            ++ended;
+        }
     }
     return ended;
 }

@@ -19,7 +19,9 @@ void InstallStopSignals() {
     action.sa_handler = NoteStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a signal interrupts the sleep at once
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 int StopSignal() {
@@ -27,7 +29,9 @@ int StopSignal() {
 }
 
 void SleepUnlessStopped(std::chrono::milliseconds duration) {
-    if (stopSignal == 0) poll(nullptr, 0, static_cast<int>(duration.count()));
+    if (stopSignal == 0) {
+        poll(nullptr, 0, static_cast<int>(duration.count()));
+    }
 }
 
 }  // namespace qorv::demo

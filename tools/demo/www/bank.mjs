@@ -61,7 +61,7 @@ function describeStatusWord(code) {
     return `卡片狀態 card status ${sw}`;
 }
 
-export function describeCode(code) {
+function describeCode(code) {
     if (CONTROL_CODES.has(code)) return `${code} ${CONTROL_CODES.get(code)}`;
     if (code >= 0x6000 && code <= 0x6fff) return describeStatusWord(code);
     if (code < 0) return `0x${hex(code, 8)} ${PCSC_CODES.get(code >>> 0) || "PC/SC error"}`;
@@ -108,7 +108,7 @@ function withTimeout(promise, timeoutMs, what) {
     return Promise.race([promise, expired]).finally(() => clearTimeout(timer));
 }
 
-// Runs one step; its work returns the detail lines or throws StepFailure.
+// Runs one step: its work adds detail lines, or throws to fail the run.
 function stepRunner() {
     let number = 0;
     return async (label, work, timeoutMs = STEP_TIMEOUT_MS) => {
