@@ -10,7 +10,7 @@ packages=(
     nlohmann-json3-dev libssl-dev openssl libcpp-httplib-dev
     libpcsclite1 libpcsclite-dev pcscd vsmartcard-vpcd util-linux procps
     clang-format clang-tidy
-    chromium
+    chromium fonts-noto-cjk
 )
 # Node.js may come from elsewhere on a prepared machine; Debian's serves otherwise.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
