@@ -30,7 +30,7 @@ struct TransactionFields {
 };
 
 struct TransactionRequest {
-    TransactionKind kind;
+    TransactionKind kind{};
     TransactionFields fields;
 };
 

@@ -24,6 +24,6 @@ class HeadlessUserInterface final : public UserInterface {
 };
 
 // The caption of every message box of the system.
-inline const std::u16string kMessageCaption = u"Qorv銀行";
+inline constexpr char16_t kMessageCaption[] = u"Qorv銀行";
 
 }  // namespace qorv::dialogs

@@ -10,7 +10,7 @@
 namespace qorv::host {
 
 // Browsers cap host-to-browser messages at 1 MiB; requests are held to the same.
-inline constexpr std::size_t kMaxFrameBytes = 1024 * 1024;
+inline constexpr std::size_t kMaxFrameBytes = std::size_t{1024} * 1024;
 
 enum class FrameStatus {
     Ok,

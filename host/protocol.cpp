@@ -83,11 +83,15 @@ class RequestSecrets {
     RequestSecrets& operator=(const RequestSecrets&) = delete;
     ~RequestSecrets() {
         control::WipeValues(args_);
-        if (!parsed_.is_object()) return;
-        const auto params = parsed_.find("params");
-        if (params == parsed_.end() || !params->is_array()) return;
-        for (auto& param : *params) {
-            if (param.is_string()) crypto::SecureWipe(param.get_ref<std::string&>());
+        try {
+            if (!parsed_.is_object()) return;
+            const auto params = parsed_.find("params");
+            if (params == parsed_.end() || !params->is_array()) return;
+            for (auto& param : *params) {
+                if (param.is_string()) crypto::SecureWipe(param.get_ref<std::string&>());
+            }
+        } catch (...) {
+            // The types were checked above; nothing can throw here in practice.
         }
     }
 
