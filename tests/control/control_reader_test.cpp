@@ -36,6 +36,14 @@ TEST_F(ControlTest, ListReadersFillsTheListAndKeepsTheCountOnFailure) {
     EXPECT_EQ(Long("GetReaderNumber"), 2);
 }
 
+TEST_F(ControlTest, OnlySixteenReadersAreListed) {
+    for (int i = 0; i < 18; ++i) pcsc.AddReader("Reader " + std::to_string(i));
+    EXPECT_EQ(Long("ListReaders"), 0);
+    EXPECT_EQ(Long("GetReaderNumber"), 16);
+    EXPECT_EQ(Call("GetReaderName", {15}), Text(u"Reader 15"));
+    EXPECT_EQ(Call("GetReaderName", {16}), kNull);
+}
+
 TEST_F(ControlTest, NoReaderAttached) {
     EXPECT_EQ(Long("ConnectReader"), 0);
     EXPECT_EQ(Long("ListReaders"), -1);
