@@ -1,11 +1,14 @@
-// End-to-end tests in headless Chromium: a page imports the page library,
-// the real extension relays to the real host, the host talks to a private
-// pcscd with a simulated card. tests/e2e starts pcscd and the card and runs
-// this with:
+// End-to-end tests in headless Chromium or Firefox: a page imports the page
+// library, the real extension relays to the real host, the host talks to a
+// private pcscd with a simulated card. tests/e2e starts pcscd and the card
+// and runs this with:
 //   QORV_HOST       the built qorvclientatm-host (required)
 //   QORV_READER     the name of the reader holding the simulated card
 //   QORV_PCSCD_PID  pcscd's process id (to hold it still mid-call)
+//   QORV_BROWSER    chromium (default, through playwright-core) or firefox
+//                   (through puppeteer-core)
 //   QORV_CHROMIUM   the browser (default /usr/lib/chromium/chromium)
+//   QORV_FIREFOX    the browser (default /usr/bin/firefox-esr)
 // Exits 77 when something it needs is missing, so CTest reports a skip.
 import { after, before, test } from "node:test";
 import assert from "node:assert/strict";
@@ -17,13 +20,14 @@ import { fileURLToPath } from "node:url";
 
 import { METHODS } from "../lib/qorvclientatm.js";
 import { findChromium, launchBrowser, loadPlaywright, prepareProfile } from "./browser.mjs";
+import { findFirefox, launchFirefox, loadPuppeteer, prepareFirefoxProfile } from "./firefox.mjs";
 
 const HERE = dirname(fileURLToPath(import.meta.url));
 const SKIP = 77;
 const HOST = process.env.QORV_HOST;
 const READER = process.env.QORV_READER || "";
 const PCSCD_PID = Number(process.env.QORV_PCSCD_PID || 0);
-const CHROMIUM = findChromium();
+const BROWSER = process.env.QORV_BROWSER || "chromium";
 const SHARING_VIOLATION = 0x8010000b | 0; // as the page sees it: a signed 32-bit number
 
 function skip(why) {
@@ -31,11 +35,27 @@ function skip(why) {
     process.exit(SKIP);
 }
 if (!HOST || !existsSync(HOST)) skip("QORV_HOST does not name the built host");
-if (!CHROMIUM) skip("chromium is not installed (apt-get install chromium)");
-const chromium = await loadPlaywright();
-if (!chromium) skip("playwright-core is missing (npm ci in extension/test)");
 
-const work = mkdtempSync(join(tmpdir(), "qorv-e2e-"));
+// Both launchers resolve to something with newPage() and close(), and their
+// pages share goto, evaluate(fn, arg) and close: the tests need no more.
+async function browserUnderTest() {
+    if (BROWSER === "firefox") {
+        const executable = findFirefox();
+        if (!executable) skip("firefox-esr is not installed (apt-get install firefox-esr)");
+        const puppeteer = await loadPuppeteer();
+        if (!puppeteer) skip("puppeteer-core is missing (npm ci in extension/test)");
+        return { prepare: prepareFirefoxProfile, launch: (profile) => launchFirefox(puppeteer, executable, profile) };
+    }
+    if (BROWSER !== "chromium") skip(`QORV_BROWSER=${BROWSER}: only chromium and firefox are known`);
+    const executable = findChromium();
+    if (!executable) skip("chromium is not installed (apt-get install chromium)");
+    const chromium = await loadPlaywright();
+    if (!chromium) skip("playwright-core is missing (npm ci in extension/test)");
+    return { prepare: prepareProfile, launch: (profile) => launchBrowser(chromium, executable, profile) };
+}
+const browser = await browserUnderTest();
+
+const work = mkdtempSync(join(tmpdir(), `qorv-e2e-${BROWSER}-`));
 let hostManifest;
 let context;
 let servers = [];
@@ -130,11 +150,11 @@ async function waitFor(predicate, timeoutMs = 8000) {
 }
 
 before(async () => {
-    const profile = prepareProfile(work, HOST);
+    const profile = browser.prepare(work, HOST);
     hostManifest = profile.hostManifest;
     baseUrl = await serve("127.0.0.1");
     foreignUrl = await serve("127.0.0.2");
-    context = await launchBrowser(chromium, CHROMIUM, profile);
+    context = await browser.launch(profile);
 });
 
 after(async () => {
@@ -142,6 +162,15 @@ after(async () => {
     for (const server of servers) server.close();
     await waitFor(() => hostPids().length === 0, 5000);
     rmSync(work, { recursive: true, force: true });
+});
+
+// A runner that quietly fell back to the other browser would pass while
+// proving nothing about this one.
+test("the page runs in the browser the run names", async (t) => {
+    const page = await openPage(t);
+    const agent = await page.evaluate(() => navigator.userAgent);
+    assert.match(agent, BROWSER === "firefox" ? / Firefox\/\d+/ : / Chrome\/\d+/);
+    await page.close();
 });
 
 test("results arrive as the control answers them: numbers, text, null and empty strings", async (t) => {

@@ -1,11 +1,15 @@
 // Starts a private pcscd with one virtual reader and the simulated card, then
 // runs the browser tests (extension/test/e2e.mjs) with node. The browser and
 // the hosts it starts inherit PCSCLITE_CSOCK_NAME, so they see this pcscd only.
+//
+//   qorv_e2e_runner                     headless Chromium (playwright-core)
+//   qorv_e2e_runner --browser firefox   headless Firefox ESR (puppeteer-core)
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "tools/testbed/card_presence.h"
@@ -41,17 +45,37 @@ int RunNode() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
-}  // namespace
-
-int main() {
-    using namespace qorv::testbed;
-    if (!Executable(QORV_NODE_PATH)) return Skip("node is not installed");
+// What one browser needs before the test bed is worth starting.
+int CheckChromium() {
     if (!Executable("/usr/lib/chromium/chromium") && !Executable("/usr/bin/chromium")) {
         return Skip("chromium is not installed");
     }
-    if (access(QORV_E2E_MODULES, R_OK) != 0) {
-        return Skip("extension/test/node_modules is missing (run npm ci there)");
+    if (access(QORV_E2E_MODULES "/playwright-core", R_OK) != 0) {
+        return Skip("playwright-core is missing in extension/test/node_modules (run npm ci there)");
     }
+    return 0;
+}
+
+int CheckFirefox() {
+    if (!Executable("/usr/bin/firefox-esr")) return Skip("firefox-esr is not installed");
+    if (access(QORV_E2E_MODULES "/puppeteer-core", R_OK) != 0) {
+        return Skip("puppeteer-core is missing in extension/test/node_modules (run npm ci there)");
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace qorv::testbed;
+    const bool firefox =
+        argc == 3 && std::strcmp(argv[1], "--browser") == 0 && std::strcmp(argv[2], "firefox") == 0;
+    if (argc != 1 && !firefox) {
+        std::fprintf(stderr, "usage: %s [--browser firefox]\n", argv[0]);
+        return 2;
+    }
+    if (!Executable(QORV_NODE_PATH)) return Skip("node is not installed");
+    if (const int rc = firefox ? CheckFirefox() : CheckChromium(); rc != 0) return rc;
     if (geteuid() != 0) return Skip("the private pcscd needs root");
 
     std::string error;
@@ -66,6 +90,7 @@ int main() {
         std::fprintf(stderr, "simulated card: %s\n%s\n", error.c_str(), bed->PcscdLog().c_str());
         return 1;
     }
+    setenv("QORV_BROWSER", firefox ? "firefox" : "chromium", 1);
     setenv("QORV_HOST", QORV_HOST_PATH, 1);
     setenv("QORV_READER", bed->readerName(0).c_str(), 1);
     setenv("QORV_PCSCD_PID", std::to_string(bed->pcscdPid()).c_str(), 1);
