@@ -46,14 +46,17 @@ export function prepareFirefoxProfile(work, host) {
 }
 
 // Headless Firefox with the extension installed as a temporary add-on (no
-// signature needed). Resolves to the puppeteer browser.
-export async function launchFirefox(puppeteer, executablePath, { extensionDir, home, profileDir }) {
+// signature needed). Resolves to the puppeteer browser. `backgroundIdleMs`
+// shortens the time after which Firefox suspends an idle background (30 s by
+// default), so a test can outwait it.
+export async function launchFirefox(puppeteer, executablePath, { extensionDir, home, profileDir }, { backgroundIdleMs } = {}) {
     const browser = await puppeteer.launch({
         browser: "firefox",
         executablePath,
         headless: true,
         userDataDir: profileDir,
         env: { ...process.env, HOME: home },
+        extraPrefsFirefox: backgroundIdleMs ? { "extensions.background.idle.timeout": backgroundIdleMs } : {},
     });
     try {
         await browser.installExtension(extensionDir);
