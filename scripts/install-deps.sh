@@ -11,6 +11,7 @@ packages=(
     libpcsclite1 libpcsclite-dev pcscd vsmartcard-vpcd util-linux procps
     clang-format clang-tidy
     chromium fonts-noto-cjk
+    firefox-esr
 )
 # Node.js may come from elsewhere on a prepared machine; Debian's serves otherwise.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
