@@ -32,8 +32,10 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 fi
 
-# The browser tests drive Chromium with playwright-core (pinned by the lock file).
+# The browser tests drive Chromium with playwright-core and Firefox ESR with
+# puppeteer-core (both pinned by the lock file).
 if [[ ! -d extension/test/node_modules/playwright-core ]] ||
+    [[ ! -d extension/test/node_modules/puppeteer-core ]] ||
     [[ extension/test/package-lock.json -nt extension/test/node_modules/.package-lock.json ]]; then
     (cd extension/test && npm ci --no-audit --no-fund --loglevel=error >&2)
 fi
