@@ -60,19 +60,22 @@ json ErrorObject(int32_t code, const std::string& message) {
     return {{"code", code}, {"name", control::HresultName(code)}, {"message", message}};
 }
 
+std::string ErrorReply(const json& id, int32_t code, const std::string& message) {
+    return Dump({{"id", id}, {"error", ErrorObject(code, message)}});
+}
+
 }  // namespace
 
-std::string ErrorReply(const std::string* idJson, int32_t code, const std::string& message) {
-    json reply;
-    reply["id"] = idJson != nullptr ? json::parse(*idJson) : json(nullptr);
-    reply["error"] = ErrorObject(code, message);
-    return Dump(reply);
+std::string ErrorReply(int32_t code, const std::string& message) {
+    return ErrorReply(json(nullptr), code, message);
 }
 
 std::string FrameTooLargeReply(std::size_t size) {
-    return ErrorReply(nullptr, control::kInvalidArg,
+    return ErrorReply(control::kInvalidArg,
                       "message of " + std::to_string(size) + " bytes exceeds the 1 MiB limit");
 }
+
+namespace {
 
 // The request's texts may be PINs: they are wiped when the request is done,
 // in the parsed document and in the arguments made from it.
@@ -100,21 +103,22 @@ class RequestSecrets {
     std::vector<ScriptValue>& args_;
 };
 
+}  // namespace
+
 std::string HandleRequest(control::CQorvClientATMCtrl& control, std::string_view request) {
     json parsed = json::parse(request.begin(), request.end(), nullptr, false);
     std::vector<ScriptValue> args;
     const RequestSecrets secrets(parsed, args);
-    if (parsed.is_discarded()) return ErrorReply(nullptr, control::kInvalidArg, "malformed JSON");
+    if (parsed.is_discarded()) return ErrorReply(control::kInvalidArg, "malformed JSON");
     if (!parsed.is_object()) {
-        return ErrorReply(nullptr, control::kInvalidArg, "a request must be a JSON object");
+        return ErrorReply(control::kInvalidArg, "a request must be a JSON object");
     }
     const auto id = parsed.find("id");
     if (id == parsed.end() || !id->is_number_integer()) {
-        return ErrorReply(nullptr, control::kInvalidArg, "a request needs an integer \"id\"");
+        return ErrorReply(control::kInvalidArg, "a request needs an integer \"id\"");
     }
-    const std::string idJson = id->dump();
     auto fail = [&](const std::string& message) {
-        return ErrorReply(&idJson, control::kInvalidArg, message);
+        return ErrorReply(*id, control::kInvalidArg, message);
     };
 
     const auto method = parsed.find("method");
@@ -149,7 +153,7 @@ std::string HandleRequest(control::CQorvClientATMCtrl& control, std::string_view
                                              : static_cast<int32_t>(number),
                                          args);
     }
-    if (result.hresult != control::kOk) return ErrorReply(&idJson, result.hresult, result.message);
+    if (result.hresult != control::kOk) return ErrorReply(*id, result.hresult, result.message);
     json reply;
     reply["id"] = *id;
     reply["result"] = ValueToJson(result.value);

@@ -21,6 +21,7 @@ std::string HandleRequest(control::CQorvClientATMCtrl& control, std::string_view
 // The reply to a frame that was too large to read.
 std::string FrameTooLargeReply(std::size_t size);
 
-std::string ErrorReply(const std::string* idJson, int32_t code, const std::string& message);
+// An error reply without an id (the request could not be read far enough).
+std::string ErrorReply(int32_t code, const std::string& message);
 
 }  // namespace qorv::host

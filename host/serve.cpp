@@ -29,7 +29,7 @@ int ServeNativeMessaging(std::FILE* in, std::FILE* out) {
                 try {
                     reply = HandleRequest(control, request);
                 } catch (const std::exception& e) {
-                    reply = ErrorReply(nullptr, static_cast<int32_t>(0x80004005),
+                    reply = ErrorReply(static_cast<int32_t>(0x80004005),
                                        std::string("internal error: ") + e.what());
                 }
                 crypto::SecureWipe(request);  // it may have carried a PIN

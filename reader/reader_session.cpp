@@ -1,5 +1,6 @@
 #include "reader/reader_session.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "reader/reader_names.h"
@@ -43,18 +44,6 @@ bool IsConnectWarning(int32_t rc) {
 
 bool ValidSlot(int32_t slot) {
     return slot >= 0 && slot < kSlotCount;
-}
-
-// Walks a multi-string: names separated by one terminator, ended by an empty one.
-template <typename Visit>
-void ForEachName(const char* buffer, std::size_t length, Visit visit) {
-    std::size_t position = 0;
-    while (position < length) {
-        const std::size_t remaining = length - position;
-        const std::size_t size = strnlen(buffer + position, remaining);
-        if (size > 0) visit(std::string_view(buffer + position, size));
-        position += size + 1;
-    }
 }
 
 }  // namespace
@@ -119,16 +108,30 @@ void ReaderSession::ReleaseContextHandle() {
     context_.reset();
 }
 
-void ReaderSession::FillTableFromListing() {
+int32_t ReaderSession::ListAttached(std::vector<std::u16string>& names) {
     std::array<char, kListBufferBytes> buffer{};
     PcscDword length = buffer.size();
-    if (ToResult(api_->listReaders(*context_, nullptr, buffer.data(), &length)) != 0) return;
-    std::size_t next = 0;
-    ForEachName(buffer.data(), std::min<std::size_t>(length, buffer.size()),
-                [&](std::string_view name) {
-                    // Readers beyond the 16 slots are not addressable.
-                    if (next < slots_.size()) StoreName(slots_[next++].name, Utf8ToUtf16(name));
-                });
+    const int32_t rc = ToResult(api_->listReaders(*context_, nullptr, buffer.data(), &length));
+    if (rc != 0) return rc;
+    // A multi-string: names separated by one terminator, ended by an empty one.
+    const std::size_t end = std::min<std::size_t>(length, buffer.size());
+    std::size_t position = 0;
+    while (position < end) {
+        const std::size_t size = strnlen(buffer.data() + position, end - position);
+        // Readers beyond the 16 slots are neither listed nor addressable.
+        if (size > 0 && names.size() < static_cast<std::size_t>(kSlotCount)) {
+            names.push_back(Utf8ToUtf16(std::string_view(buffer.data() + position, size)));
+        }
+        position += size + 1;
+    }
+    return 0;
+}
+
+void ReaderSession::FillTableFromListing() {
+    std::vector<std::u16string> names;
+    // A listing failure is not reported: the table stays empty.
+    ListAttached(names);
+    for (std::size_t i = 0; i < names.size(); ++i) StoreName(slots_[i].name, names[i]);
 }
 
 int32_t ReaderSession::EstablishAndFill() {
@@ -175,19 +178,11 @@ int32_t ReaderSession::ListReaderNames(std::array<ReaderName, kSlotCount>& names
         return rc;
     }
     contextFlag_ = true;
-    std::array<char, kListBufferBytes> buffer{};
-    PcscDword length = buffer.size();
-    rc = ToResult(api_->listReaders(*context_, nullptr, buffer.data(), &length));
+    std::vector<std::u16string> listed;
+    rc = ListAttached(listed);
     if (rc != 0) return rc;
-    int32_t listed = 0;
-    ForEachName(buffer.data(), std::min<std::size_t>(length, buffer.size()),
-                [&](std::string_view name) {
-                    // The control keeps 16 names; further readers are not listed.
-                    if (listed < kSlotCount) {
-                        StoreName(names[static_cast<std::size_t>(listed++)], Utf8ToUtf16(name));
-                    }
-                });
-    count = listed;
+    for (std::size_t i = 0; i < listed.size(); ++i) StoreName(names[i], listed[i]);
+    count = static_cast<int32_t>(listed.size());
     return 0;
 }
 

@@ -86,6 +86,8 @@ class ReaderSession {
 
     int32_t EstablishContext();
     int32_t EstablishAndFill();
+    // At most kSlotCount names of the attached readers, in list order.
+    int32_t ListAttached(std::vector<std::u16string>& names);
     void FillTableFromListing();
     int FindSlot(std::u16string_view name) const;
     void ClearSlotHandles();
