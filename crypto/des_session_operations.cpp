@@ -46,12 +46,8 @@ int32_t RunUnderSessionKey(bool encrypt, const std::optional<std::u16string>& se
 
     SessionKey sessionKey;
     const SessionKeyStep step = UnwrapSessionKey(*cpukEncSessionKey, *sessionKeyHash, sessionKey);
+    // On kOk the key is 8, 16 or 24 bytes (UnwrapSessionKey checks it).
     if (step != SessionKeyStep::kOk) return CodeForSessionKeyStep(step);
-    // UnwrapSessionKey only hands over 8, 16 or 24 bytes; anything else
-    // must never reach the cipher as a silently zero-filled key.
-    if (sessionKey.length == 0 || sessionKey.length % 8 != 0 ||
-        sessionKey.length > kMaxSessionKeyLength)
-        return kDesOpSessionKeyFailed;
 
     if (int64_t{dataLen} * 2 != static_cast<int64_t>(data->size()) ||
         data->size() > 2 * static_cast<std::size_t>(kDesOpMaxDataBytes))
