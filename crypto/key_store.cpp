@@ -28,24 +28,6 @@ std::array<RecordBuffer, 4> g_buffers = {{{g_record1, sizeof g_record1, 0},
                                           {g_record3, sizeof g_record3, 0},
                                           {g_record4, sizeof g_record4, 0}}};
 
-uint64_t ReadBigEndian64(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
-    return v;
-}
-
-void WriteBigEndian64(uint64_t v, uint8_t* p) {
-    for (int i = 7; i >= 0; --i, v >>= 8) p[i] = static_cast<uint8_t>(v);
-}
-
-// K1 = constant rotated right by one bit, K2 = rotated left by one bit.
-void DeriveStoreKey(uint8_t* keyArea) {
-    uint64_t constant = ReadBigEndian64(kKeyStoreConstant.data());
-    WriteBigEndian64((constant >> 1) | (constant << 63), keyArea);
-    WriteBigEndian64((constant << 1) | (constant >> 63), keyArea + 8);
-    SecureWipe(&constant, sizeof constant);
-}
-
 void DecipherRecord(const StoredKeyRecord& stored, const uint8_t* keyArea, RecordBuffer& buffer) {
     if (stored.data == nullptr || stored.size < kRecordLengthBytes) return;
     std::size_t length = 0;
@@ -79,7 +61,7 @@ void WipeKeyStore() {
 void LoadKeyStore() {
     WipeKeyStore();
     SecretBytes<kDesKeyAreaSize> keyArea;
-    DeriveStoreKey(keyArea.data());
+    DeriveKeyStoreKey(kKeyStoreConstant.data(), keyArea.data());
     for (std::size_t i = 0; i < kKeyStoreRecordCount; ++i) {
         DecipherRecord(kStoredKeyRecords[i], keyArea.data(), g_buffers[i]);
     }
