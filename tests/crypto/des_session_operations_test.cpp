@@ -2,61 +2,19 @@
 // development client key, with OpenSSL as the reference cipher.
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/rsa.h>
 #include <openssl/sha.h>
 
-#include <filesystem>
-#include <memory>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "crypto/des_operations.h"
+#include "rsa_openssl_test_util.h"
 
 namespace qorv::crypto {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-struct PkeyFree {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
-
-// The public half of the development client key, which the test build's
-// key store holds.
-Pkey LoadClientPublicKey() {
-    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                      "keys" / "dev" / "client-public.pem";
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (file == nullptr) return nullptr;
-    Pkey key(PEM_read_PUBKEY(file, nullptr, nullptr, nullptr));
-    std::fclose(file);
-    return key;
-}
-
-Bytes RsaEncrypt(EVP_PKEY* key, const Bytes& message) {
-    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(key, nullptr);
-    Bytes out(512);
-    std::size_t length = out.size();
-    const bool ok = EVP_PKEY_encrypt_init(ctx) == 1 &&
-                    EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING) == 1 &&
-                    EVP_PKEY_encrypt(ctx, out.data(), &length, message.data(), message.size()) == 1;
-    EVP_PKEY_CTX_free(ctx);
-    out.resize(ok ? length : 0);
-    return out;
-}
-
-std::u16string Hex(const Bytes& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::u16string out;
-    for (uint8_t b : bytes) {
-        out.push_back(static_cast<char16_t>(kDigits[b >> 4]));
-        out.push_back(static_cast<char16_t>(kDigits[b & 15]));
-    }
-    return out;
-}
+using test_util::Bytes;
+using test_util::Hex;
 
 // CBC with PKCS#5 padding and a zero IV; single DES as K1 = K2 = K3.
 Bytes OpenSslCbc(const Bytes& key, const Bytes& in, bool encrypt) {
@@ -78,11 +36,13 @@ Bytes OpenSslCbc(const Bytes& key, const Bytes& in, bool encrypt) {
 class DesSessionOperations : public ::testing::Test {
   protected:
     void SetUp() override {
-        clientPublic_ = LoadClientPublicKey();
+        // The public half of the development client key, which the test
+        // build's key store holds.
+        clientPublic_ = test_util::LoadPemKey("client-public.pem", false);
         ASSERT_NE(clientPublic_, nullptr);
     }
     std::u16string EncryptedKey(const Bytes& sessionKey) {
-        return Hex(RsaEncrypt(clientPublic_.get(), sessionKey));
+        return Hex(test_util::OpenSslRsa(clientPublic_.get(), sessionKey, true));
     }
     static std::u16string HashOf(const Bytes& sessionKey) {
         Bytes digest(SHA_DIGEST_LENGTH);
@@ -95,7 +55,7 @@ class DesSessionOperations : public ::testing::Test {
         return b;
     }
 
-    Pkey clientPublic_;
+    test_util::Pkey clientPublic_;
     std::mt19937 rng_{99};
 };
 

@@ -174,6 +174,18 @@ inline Bytes OpenSslRawPublic(EVP_PKEY* key, const Bytes& block) {
     return out;
 }
 
+// Upper-case hexadecimal text, as the session operations take their
+// arguments (written here independently of the product's encoder).
+inline std::u16string Hex(const Bytes& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::u16string text;
+    for (const uint8_t b : bytes) {
+        text.push_back(static_cast<char16_t>(kDigits[b >> 4]));
+        text.push_back(static_cast<char16_t>(kDigits[b & 15]));
+    }
+    return text;
+}
+
 inline Bytes RandomBytes(std::size_t n, uint32_t& state) {
     Bytes out(n);
     for (auto& b : out) {

@@ -15,16 +15,7 @@ namespace qorv::crypto {
 namespace {
 
 using test_util::Bytes;
-
-std::u16string Hex(const Bytes& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::u16string text;
-    for (const uint8_t b : bytes) {
-        text.push_back(static_cast<char16_t>(kDigits[b >> 4]));
-        text.push_back(static_cast<char16_t>(kDigits[b & 15]));
-    }
-    return text;
-}
+using test_util::Hex;
 
 Bytes Unhex(const std::u16string& text) {
     Bytes bytes;
