@@ -10,40 +10,22 @@ namespace {
 
 using Field = control::ScriptText TransactionFields::*;
 
-struct ArgumentRule {
-    Field field;
-    std::size_t length;
-    bool longerAllowed;  // only the first `length` characters are used
-};
-
+// Where an argument goes in the record. Its text must be exactly `width`
+// characters, or at least that many when `longerAllowed` (only the first
+// `width` are used).
 struct Placement {
     Field field;
     std::size_t offset;
     std::size_t width;
+    bool longerAllowed = false;
 };
 
 struct RecordLayout {
-    std::span<const ArgumentRule> arguments;  // the method's parameter order
     std::span<const Placement> placements;
     std::size_t length;
 };
 
 using F = TransactionFields;
-
-constexpr ArgumentRule kWithdrawArguments[] = {{&F::pCode, 4, false},
-                                               {&F::fdid, 8, false},
-                                               {&F::fdChkCode, 8, false},
-                                               {&F::money, 14, false},
-                                               {&F::account, 16, false}};
-constexpr ArgumentRule kTransferArguments[] = {
-    {&F::pCode, 4, false},  {&F::fdid, 8, false},       {&F::fdChkCode, 8, false},
-    {&F::money, 14, false}, {&F::imprtAccnt, 16, true}, {&F::account, 16, false}};
-constexpr ArgumentRule kPaymentArguments[] = {
-    {&F::pCode, 4, false},   {&F::fdid, 8, false},        {&F::fdChkCode, 8, false},
-    {&F::money, 14, false},  {&F::paymentType, 5, false}, {&F::cancelNo, 16, false},
-    {&F::account, 16, false}};
-constexpr ArgumentRule kInquiryArguments[] = {
-    {&F::pCode, 4, false}, {&F::fdChkCode, 8, false}, {&F::account, 16, false}};
 
 // Offsets 0-33 are common to the records with an amount; 34-47 is the date-time.
 constexpr Placement kWithdrawPlacements[] = {{&F::pCode, 0, 4},
@@ -51,9 +33,12 @@ constexpr Placement kWithdrawPlacements[] = {{&F::pCode, 0, 4},
                                              {&F::fdid, 18, 8},
                                              {&F::fdChkCode, 26, 8},
                                              {&F::account, 48, 16}};
-constexpr Placement kTransferPlacements[] = {{&F::pCode, 0, 4},        {&F::money, 4, 14},
-                                             {&F::fdid, 18, 8},        {&F::fdChkCode, 26, 8},
-                                             {&F::imprtAccnt, 48, 16}, {&F::account, 64, 16}};
+constexpr Placement kTransferPlacements[] = {{&F::pCode, 0, 4},
+                                             {&F::money, 4, 14},
+                                             {&F::fdid, 18, 8},
+                                             {&F::fdChkCode, 26, 8},
+                                             {&F::imprtAccnt, 48, 16, true},
+                                             {&F::account, 64, 16}};
 constexpr Placement kPaymentPlacements[] = {
     {&F::pCode, 0, 4},        {&F::money, 4, 14},    {&F::fdid, 18, 8},     {&F::fdChkCode, 26, 8},
     {&F::paymentType, 48, 5}, {&F::account, 53, 16}, {&F::cancelNo, 69, 16}};
@@ -64,27 +49,27 @@ constexpr RecordLayout LayoutOf(TransactionKind kind) {
     switch (kind) {
         case TransactionKind::Withdraw:
         case TransactionKind::PayTax:  // the processing code tells them apart
-            return {kWithdrawArguments, kWithdrawPlacements, 64};
+            return {kWithdrawPlacements, 64};
         case TransactionKind::Transfer:
-            return {kTransferArguments, kTransferPlacements, 80};
+            return {kTransferPlacements, 80};
         case TransactionKind::Payment:
-            return {kPaymentArguments, kPaymentPlacements, 85};
+            return {kPaymentPlacements, 85};
         case TransactionKind::Inquiry:
             break;
     }
-    return {kInquiryArguments, kInquiryPlacements, 28};
+    return {kInquiryPlacements, 28};
 }
 
 }  // namespace
 
 int32_t CheckTransactionArguments(const TransactionRequest& request) {
     const RecordLayout layout = LayoutOf(request.kind);
-    for (const auto& rule : layout.arguments) {
-        if (!(request.fields.*rule.field)) return kArgumentMissing;
+    for (const auto& place : layout.placements) {
+        if (!(request.fields.*place.field)) return kArgumentMissing;
     }
-    for (const auto& rule : layout.arguments) {
-        const std::size_t size = (request.fields.*rule.field)->size();
-        if (rule.longerAllowed ? size < rule.length : size != rule.length) return kBadLength;
+    for (const auto& place : layout.placements) {
+        const std::size_t size = (request.fields.*place.field)->size();
+        if (place.longerAllowed ? size < place.width : size != place.width) return kBadLength;
     }
     return 0;
 }

@@ -44,8 +44,8 @@ struct TransactionRecord {
     std::span<const uint8_t> data() const { return {bytes.data(), length}; }
 };
 
-// 0, or 8195 for the first missing argument, then 8194 for the first with a
-// wrong length, in the method's parameter order.
+// 0, or 8195 when any argument the kind takes is missing, else 8194 when any
+// has a wrong length.
 int32_t CheckTransactionArguments(const TransactionRequest& request);
 
 // Everything but an inquiry carries the date-time.
