@@ -38,13 +38,16 @@ bool IsAccountRecord(std::span<const uint8_t> record, std::size_t accountLength)
 }  // namespace
 
 int32_t CCardEngine::SelectCardApplication(int32_t readerIndex) {
-    CardResponse response;
-    return SendCommand(session_, readerIndex, SelectApplication(), response) == 0 ? 0
-                                                                                  : kSelectFailed;
+    return SendCommand(session_, readerIndex, SelectApplication()) == 0 ? 0 : kSelectFailed;
 }
 
 int32_t CCardEngine::SelectCardFile(int32_t readerIndex, CardFile file) {
     return SendCommand(session_, readerIndex, SelectFile(file)) == 0 ? 0 : kSelectFailed;
+}
+
+int32_t CCardEngine::SelectApplicationAndFile(int32_t readerIndex, CardFile file) {
+    if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
+    return SelectCardFile(readerIndex, file);
 }
 
 int32_t CCardEngine::ReadCardSN(int32_t readerIndex, CardBytes& serial) {
@@ -63,8 +66,9 @@ int32_t CCardEngine::ReadCardSN(int32_t readerIndex, CardBytes& serial) {
 
 int32_t CCardEngine::GetIssuerBank(int32_t readerIndex, CardBytes& issuer) {
     issuer.clear();
-    if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
-    if (const int32_t rc = SelectCardFile(readerIndex, CardFile::Accounts1); rc != 0) return rc;
+    if (const int32_t rc = SelectApplicationAndFile(readerIndex, CardFile::Accounts1); rc != 0) {
+        return rc;
+    }
     CardResponse response;
     if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(1, 0x0A), response);
         rc != 0) {
@@ -78,8 +82,9 @@ int32_t CCardEngine::GetIssuerBank(int32_t readerIndex, CardBytes& issuer) {
 
 int32_t CCardEngine::GetICCRemark(int32_t readerIndex, CardBytes& remark) {
     remark.clear();
-    if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
-    if (const int32_t rc = SelectCardFile(readerIndex, CardFile::Accounts1); rc != 0) return rc;
+    if (const int32_t rc = SelectApplicationAndFile(readerIndex, CardFile::Accounts1); rc != 0) {
+        return rc;
+    }
     CardResponse response;
     // 40 bytes asked for; a standard card has 32 and says so (6C20 on T=0).
     if (SendCommand(session_, readerIndex, ReadRecord(2, 0x28), response) == 0 &&
@@ -103,8 +108,7 @@ int32_t CCardEngine::ListEF1002Accounts(int32_t readerIndex, AccountTable& accou
 int32_t CCardEngine::ListAccounts(int32_t readerIndex, CardFile file, AccountTable& accounts,
                                   int32_t& count) {
     // A failed select leaves the previous list as it was.
-    if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
-    if (const int32_t rc = SelectCardFile(readerIndex, file); rc != 0) return rc;
+    if (const int32_t rc = SelectApplicationAndFile(readerIndex, file); rc != 0) return rc;
     const AccountFile layout = AccountFileOf(file);
     const auto expectedLength = static_cast<uint8_t>(kRecordDataOffset + layout.accountLength);
     count = 0;

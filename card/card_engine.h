@@ -112,6 +112,8 @@ class CCardEngine {
     void SetTransactionClock(TransactionClock clock) { clock_ = std::move(clock); }
 
   private:
+    // Select the application, then `file`: 0 or 20481.
+    int32_t SelectApplicationAndFile(int32_t readerIndex, CardFile file);
     int32_t ListAccounts(int32_t readerIndex, CardFile file, AccountTable& accounts,
                          int32_t& count);
 
