@@ -3,11 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
+
+#include "tools/hostclient/child_exit.h"
 
 namespace qorv::banksim {
 
@@ -50,19 +50,9 @@ int BanksimServerProcess::port() const {
 int BanksimServerProcess::Stop() {
     if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-            pid_ = -1;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const int status = hostclient::ReapChild(pid_, std::chrono::seconds(5));
     pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
 }
 
 }  // namespace qorv::banksim

@@ -3,11 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
+
+#include "tools/hostclient/child_exit.h"
 
 extern char** environ;
 
@@ -129,19 +129,9 @@ int HostClient::CloseAndWait(int timeoutMs) {
         close(toHost_);
         toHost_ = -1;
     }
-    int status = 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-            pid_ = -1;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    const int status = ReapChild(pid_, std::chrono::milliseconds(timeoutMs));
     pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
 }
 
 }  // namespace qorv::hostclient

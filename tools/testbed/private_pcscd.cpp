@@ -11,7 +11,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
+
+#include "tools/hostclient/child_exit.h"
 
 namespace qorv::testbed {
 
@@ -119,17 +120,7 @@ void StopProcess(pid_t pid, std::chrono::milliseconds grace) {
         return;
     }
     kill(pid, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + grace;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const pid_t done = waitpid(pid, nullptr, WNOHANG);
-        if (done == pid || (done < 0 && errno == ECHILD)) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    kill(pid, SIGKILL);
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    hostclient::ReapChild(pid, grace);
 }
 
 bool PrivateNamespacesAvailable(std::string* why) {
