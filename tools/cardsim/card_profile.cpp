@@ -285,13 +285,10 @@ std::optional<std::array<uint8_t, 8>> PinBlockFromDigits(const std::string& digi
     return block;
 }
 
-bool ParseCardProfile(const std::string& text, CardProfile* profile, std::string* error) {
+namespace {
+
+bool ReadProfileJson(const json& root, CardProfile* profile, std::string* error) {
     error->clear();
-    const json root = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (root.is_discarded()) {
-        *error = "not valid JSON";
-        return false;
-    }
     ProfileReader reader(error);
     CardProfile loaded;
     try {
@@ -307,8 +304,6 @@ bool ParseCardProfile(const std::string& text, CardProfile* profile, std::string
     *profile = std::move(loaded);
     return true;
 }
-
-namespace {
 
 // Reads a profile file; a "base" entry names another profile (relative to this
 // file's folder) whose values this file patches (JSON merge patch).
@@ -345,12 +340,21 @@ bool LoadMergedJson(const std::filesystem::path& path, int depth, nlohmann::json
 
 }  // namespace
 
+bool ParseCardProfile(const std::string& text, CardProfile* profile, std::string* error) {
+    const json root = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (root.is_discarded()) {
+        *error = "not valid JSON";
+        return false;
+    }
+    return ReadProfileJson(root, profile, error);
+}
+
 bool LoadCardProfile(const std::string& path, CardProfile* profile, std::string* error) {
     nlohmann::json merged;
     if (!LoadMergedJson(path, 0, &merged, error)) {
         return false;
     }
-    if (!ParseCardProfile(merged.dump(), profile, error)) {
+    if (!ReadProfileJson(merged, profile, error)) {
         *error = path + ": " + *error;
         return false;
     }
