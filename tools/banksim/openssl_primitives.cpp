@@ -3,8 +3,6 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
-#include "tools/cardsim/hex.h"
-
 namespace qorv::banksim {
 
 Sha1Digest Sha1(std::span<const uint8_t> data) {
@@ -22,14 +20,6 @@ std::optional<SecretBytes> RandomSecret(std::size_t length) {
     Bytes bytes(length);
     if (RAND_bytes(bytes.data(), static_cast<int>(length)) != 1) return std::nullopt;
     return SecretBytes(std::move(bytes));
-}
-
-std::string ToHex(std::span<const uint8_t> bytes) {
-    return cardsim::ToHex(bytes);
-}
-
-std::optional<Bytes> FromHex(std::string_view text) {
-    return cardsim::FromHex(text);
 }
 
 }  // namespace qorv::banksim

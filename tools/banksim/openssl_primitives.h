@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string>
-#include <string_view>
 
 #include "tools/banksim/secret_bytes.h"
+#include "tools/cardsim/hex.h"
 
 namespace qorv::banksim {
 
@@ -19,7 +18,7 @@ Sha1Digest Sha1(std::span<const uint8_t> data);
 std::optional<SecretBytes> RandomSecret(std::size_t length);
 
 // Upper-case hexadecimal, as the component writes it; either case is read.
-std::string ToHex(std::span<const uint8_t> bytes);
-std::optional<Bytes> FromHex(std::string_view text);
+using cardsim::FromHex;
+using cardsim::ToHex;
 
 }  // namespace qorv::banksim
