@@ -1,15 +1,16 @@
 // The bank's web ATM backend as JSON in, JSON out, the same for the HTTP
 // server, the command line and the tests:
 //
-//   POST /session/start     {rn1Length?}  -> {sessionId, rn1Len, encryptedRn1, signatureLen,
-//   signature} POST /session/answer    {sessionId, encryptRN2, encryptHashRN2, sessionKeyHash,
-//   sessionKeyLength?}
-//                           -> {ok, cpukEncSessionKey, sessionKeyHash, sessionKeyLength} |
-//                           {ok:false, error}
+//   POST /session/start     {rn1Length?}
+//                           -> {sessionId, rn1Len, encryptedRn1, signatureLen, signature}
+//   POST /session/answer    {sessionId, encryptRN2, encryptHashRN2, sessionKeyHash,
+//                            sessionKeyLength?}
+//                           -> {ok, cpukEncSessionKey, sessionKeyHash, sessionKeyLength}
+//                              | {ok:false, error}
 //   POST /session/encipher  {sessionId, data, use?: "session"|"field"} -> {ok, enciphered}
 //   POST /session/decipher  {sessionId, data, use?} -> {ok, plain}
 //   POST /transaction       {kind, pPCode, ..., snum, tac, dateTime, issuer, remark, account,
-//   record?}
+//                            record?}
 //                           -> {ok, message}
 //
 // A request that is not a JSON object of the right shape gets 400 and

@@ -27,9 +27,8 @@ using namespace std::chrono_literals;
 
 constexpr auto kReaderWait = 3s;
 constexpr auto kStopGrace = 3s;
-constexpr int kPortAttempts = 4;
-constexpr char kFolderPrefix[] =
-    "qorv-testbed-";  // another process may take a port between probe and bind
+constexpr int kPortAttempts = 4;  // another process may take a port between probe and bind
+constexpr char kFolderPrefix[] = "qorv-testbed-";
 
 // pcsc-lite reads the socket name once per process: one test bed at a time.
 std::atomic<bool> gTestBedRunning{false};
