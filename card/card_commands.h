@@ -38,6 +38,15 @@ inline constexpr std::array<uint8_t, 2> kFileIdAccounts1{0x10, 0x01};
 inline constexpr std::array<uint8_t, 2> kFileIdAccounts2{0x10, 0x02};
 inline constexpr std::array<uint8_t, 2> kFileIdPin{0x00, 0xC2};
 
+// Records of the card files: bytes 0-1 are not used, the data follows.
+inline constexpr std::size_t kRecordDataOffset = 2;
+// EF1001 records: 1 the issuer (10 bytes), 2 the remark (32), 3-10 one
+// account each (16 characters after the unused bytes).
+inline constexpr uint8_t kIssuerRecordLength = 10;
+inline constexpr uint8_t kRemarkRecordLength = 32;
+inline constexpr std::size_t kAccountLength = 16;
+inline constexpr uint8_t kAccountRecordLength = kRecordDataOffset + kAccountLength;
+
 // The PIN reference the card verifies against.
 inline constexpr uint8_t kPinReference = 0x10;
 

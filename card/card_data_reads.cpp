@@ -10,8 +10,7 @@ namespace {
 
 constexpr std::size_t kSerialOffset = 4;
 constexpr std::size_t kSerialLength = 8;
-constexpr std::size_t kIssuerRecordLength = 10;
-constexpr std::size_t kRecordDataOffset = 2;  // bytes 0-1 of every record are not used
+constexpr std::size_t kIssuerLength = 8;
 
 struct AccountFile {
     uint8_t firstRecord;
@@ -21,7 +20,7 @@ struct AccountFile {
 
 constexpr AccountFile AccountFileOf(CardFile file) {
     if (file == CardFile::Accounts2) return {1, 8, 24};
-    return {3, 10, 16};  // records 1 and 2 of EF1001 are issuer and remark
+    return {3, 10, kAccountLength};  // records 1 and 2 of EF1001 are issuer and remark
 }
 
 // The card leaves unused account records filled with '0' (or blank); a real
@@ -70,12 +69,13 @@ int32_t CCardEngine::GetIssuerBank(int32_t readerIndex, CardBytes& issuer) {
         return rc;
     }
     CardResponse response;
-    if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(1, 0x0A), response);
+    if (const int32_t rc =
+            SendCommand(session_, readerIndex, ReadRecord(1, kIssuerRecordLength), response);
         rc != 0) {
         return rc;
     }
     if (response.length < kIssuerRecordLength) return kFailure;
-    const auto bytes = response.data().subspan(kRecordDataOffset, 8);
+    const auto bytes = response.data().subspan(kRecordDataOffset, kIssuerLength);
     issuer.assign(bytes.begin(), bytes.end());
     return 0;
 }

@@ -7,9 +7,6 @@
 namespace qorv::card {
 namespace {
 
-constexpr std::size_t kAccountLength = 16;
-constexpr std::size_t kRecordDataOffset = 2;
-
 char16_t AsciiLower(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
@@ -46,7 +43,8 @@ int32_t CCardEngine::ChangePIN(int32_t readerIndex, const ScriptText& oldPin,
 int32_t CCardEngine::CheckAccount(int32_t readerIndex, const std::u16string& account) {
     if (const int32_t rc = SelectCardFile(readerIndex, CardFile::Accounts1); rc != 0) return rc;
     CardResponse response;
-    if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(3, 0x12), response);
+    if (const int32_t rc =
+            SendCommand(session_, readerIndex, ReadRecord(3, kAccountRecordLength), response);
         rc != 0) {
         return rc;
     }

@@ -17,16 +17,16 @@ constexpr std::size_t kTacOffset = 11;
 constexpr std::size_t kTacLength = 8;
 constexpr std::size_t kWriteAnswerLength = kTacOffset + kTacLength;
 
-// EF1001 records 1-3 read in one go: 10, 32 and 18 bytes.
-constexpr std::size_t kReadAllIssuerOffset = 2;
-constexpr std::size_t kReadAllRemarkOffset = 12;
-constexpr std::size_t kReadAllRemarkLength = 30;
-constexpr std::size_t kReadAllAccountOffset = 44;
-constexpr std::size_t kReadAllLength = 60;
-
-constexpr std::size_t kRecordDataOffset = 2;
 constexpr std::size_t kIssuerCodeLength = 3;  // the bank code
-constexpr std::size_t kAccountLength = 16;
+
+// EF1001 records 1-3 (issuer, remark, first account) read in one go.
+constexpr std::size_t kReadAllIssuerOffset = kRecordDataOffset;
+constexpr std::size_t kReadAllRemarkOffset = kIssuerRecordLength + kRecordDataOffset;
+constexpr std::size_t kReadAllRemarkLength = kRemarkRecordLength - kRecordDataOffset;
+constexpr std::size_t kReadAllAccountOffset =
+    kIssuerRecordLength + kRemarkRecordLength + kRecordDataOffset;
+constexpr std::size_t kReadAllLength =
+    kIssuerRecordLength + kRemarkRecordLength + kAccountRecordLength;
 
 constexpr std::size_t kSuppliedFileTextLength = 4;
 
@@ -89,7 +89,8 @@ int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults results) {
     // Too short an answer is not records 1-3 of standard length: read them one by one.
     if (ReadAllRecords(session_, readerIndex, all) == 0 && all.length >= kReadAllLength) {
         const auto data = all.data();
-        results.issuer = dataProcess_.BytesToText(data.subspan(kReadAllIssuerOffset, 3));
+        results.issuer =
+            dataProcess_.BytesToText(data.subspan(kReadAllIssuerOffset, kIssuerCodeLength));
         results.remark =
             dataProcess_.BytesToHex(data.subspan(kReadAllRemarkOffset, kReadAllRemarkLength));
         results.account =
@@ -106,7 +107,8 @@ int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults results) {
     results.issuer =
         dataProcess_.BytesToText(response.data().subspan(kRecordDataOffset, kIssuerCodeLength));
 
-    if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(2, 0x20), response);
+    if (const int32_t rc =
+            SendCommand(session_, readerIndex, ReadRecord(2, kRemarkRecordLength), response);
         rc != 0) {
         return rc;
     }
@@ -114,7 +116,8 @@ int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults results) {
         results.remark = dataProcess_.BytesToHex(response.data().subspan(kRecordDataOffset));
     }
 
-    if (const int32_t rc = SendCommand(session_, readerIndex, ReadRecord(3, 0x12), response);
+    if (const int32_t rc =
+            SendCommand(session_, readerIndex, ReadRecord(3, kAccountRecordLength), response);
         rc != 0) {
         return rc;
     }
