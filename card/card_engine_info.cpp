@@ -27,18 +27,18 @@ int32_t CCardEngine::ReaderStatus(int32_t readerIndex, int32_t attribId, std::u1
     if (attribId < 0 || attribId >= static_cast<int32_t>(kAttributes.size())) {
         return reader::kReaderFailure;
     }
+    const reader::PcscDword attribute = kAttributes[static_cast<std::size_t>(attribId)];
     std::vector<uint8_t> bytes;
-    const int32_t rc = reader::ReadSlotAttribute(
-        session_, readerIndex, kAttributes[static_cast<std::size_t>(attribId)], bytes);
+    const int32_t rc = reader::ReadSlotAttribute(session_, readerIndex, attribute, bytes);
     if (rc != 0) return rc;
-    if (kAttributes[static_cast<std::size_t>(attribId)] == reader::kAttrVendorIfdVersion) {
-        const std::optional<std::string> version = reader::FormatIfdVersion(bytes);
+    std::string value;
+    if (attribute == reader::kAttrVendorIfdVersion) {
+        std::optional<std::string> version = reader::FormatIfdVersion(bytes);
         if (!version) return reader::kReaderFailure;
-        text = dataProcess_.BytesToText(
-            {reinterpret_cast<const uint8_t*>(version->data()), version->size()});
-        return 0;
+        value = std::move(*version);
+    } else {
+        value = reader::AttributeText(bytes);
     }
-    const std::string value = reader::AttributeText(bytes);
     text = dataProcess_.BytesToText({reinterpret_cast<const uint8_t*>(value.data()), value.size()});
     return 0;
 }
