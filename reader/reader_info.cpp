@@ -9,6 +9,15 @@
 #include <cstdio>
 
 namespace qorv::reader {
+namespace {
+
+// The part of a path after its last slash.
+std::string_view FileName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
 
 int32_t ReadSlotAttribute(ReaderSession& session, int32_t slot, PcscDword attribute,
                           std::vector<uint8_t>& bytes) {
@@ -68,8 +77,7 @@ std::string ResolveLibraryFile(const char* libraryName) {
 }
 
 std::string VersionFromLibraryFileName(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string_view file = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::string_view file = FileName(path);
     const std::size_t so = file.find(".so.");
     if (so == std::string_view::npos) return {};
     return std::string(file.substr(so + 4));
@@ -77,13 +85,11 @@ std::string VersionFromLibraryFileName(std::string_view path) {
 
 LibraryInfo DescribePcscLibrary(std::string_view resolvedPath) {
     if (resolvedPath.empty()) return {};
-    const std::size_t slash = resolvedPath.rfind('/');
-    const std::string_view file =
-        slash == std::string_view::npos ? resolvedPath : resolvedPath.substr(slash + 1);
     LibraryInfo info;
     info.fileVersion = VersionFromLibraryFileName(resolvedPath);
     info.companyName = "pcsc-lite";
-    info.fileDescription = "PC/SC smart card client library (" + std::string(file) + ")";
+    info.fileDescription =
+        "PC/SC smart card client library (" + std::string(FileName(resolvedPath)) + ")";
     return info;
 }
 
