@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <system_error>
 
 #ifndef QORV_CHROME_EXTENSION_ID
@@ -59,18 +60,13 @@ bool WriteFileAtomically(const fs::path& path, const std::string& text) {
     return true;
 }
 
-bool HasUsableSettings(const RegistrationSettings& settings) {
-    if (settings.scope == RegistrationScope::User && settings.home.empty() &&
-        HomeFolder().empty()) {
-        return false;
-    }
-    return true;
-}
-
-RegistrationSettings WithHome(const RegistrationSettings& settings) {
-    RegistrationSettings resolved = settings;
-    if (resolved.home.empty()) resolved.home = HomeFolder();
-    return resolved;
+// The settings with the home folder filled in; nothing when a per-user
+// registration has no home to write to.
+std::optional<RegistrationSettings> Resolve(const RegistrationSettings& requested) {
+    RegistrationSettings settings = requested;
+    if (settings.home.empty()) settings.home = HomeFolder();
+    if (settings.scope == RegistrationScope::User && settings.home.empty()) return std::nullopt;
+    return settings;
 }
 
 }  // namespace
@@ -120,18 +116,18 @@ int32_t RegisterHost(const RegistrationSettings& requested) {
         access(requested.hostPath.c_str(), X_OK) != 0) {
         return kSelfRegTypeLib;
     }
-    if (!HasUsableSettings(requested)) return kSelfRegClass;
-    const RegistrationSettings settings = WithHome(requested);
+    const std::optional<RegistrationSettings> settings = Resolve(requested);
+    if (!settings) return kSelfRegClass;
     int32_t result = kRegistrationOk;
-    for (const ManifestLocation& location : ManifestLocations(settings.scope, settings.home)) {
+    for (const ManifestLocation& location : ManifestLocations(settings->scope, settings->home)) {
         std::string text;
         try {
-            text = ManifestText(location.kind, settings);
+            text = ManifestText(location.kind, *settings);
         } catch (const nlohmann::json::exception&) {
             // A host path that is not UTF-8 cannot be written into a manifest.
             return kSelfRegTypeLib;
         }
-        if (!WriteFileAtomically(ManifestPath(settings, location), text) &&
+        if (!WriteFileAtomically(ManifestPath(*settings, location), text) &&
             result == kRegistrationOk) {
             result = kSelfRegClass;
         }
@@ -140,11 +136,11 @@ int32_t RegisterHost(const RegistrationSettings& requested) {
 }
 
 int32_t UnregisterHost(const RegistrationSettings& requested) {
-    if (!HasUsableSettings(requested)) return kSelfRegClass;
-    const RegistrationSettings settings = WithHome(requested);
+    const std::optional<RegistrationSettings> settings = Resolve(requested);
+    if (!settings) return kSelfRegClass;
     int32_t result = kRegistrationOk;
-    for (const ManifestLocation& location : ManifestLocations(settings.scope, settings.home)) {
-        const std::string path = ManifestPath(settings, location);
+    for (const ManifestLocation& location : ManifestLocations(settings->scope, settings->home)) {
+        const std::string path = ManifestPath(*settings, location);
         if (std::remove(path.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR &&
             result == kRegistrationOk) {
             result = kSelfRegClass;
