@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +42,7 @@ int RunNode() {
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return 1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
