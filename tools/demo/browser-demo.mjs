@@ -35,14 +35,14 @@ function printStep({ number, label, status, detail }) {
     for (const line of detail) console.log(`           ${line}`);
 }
 
-// Prints what the page reports and keeps its last outcome.
-function followPage(page, outcomes) {
+// Prints what the page reports and hands each outcome to `onOutcome`.
+function followPage(page, onOutcome) {
     page.on("console", (message) => {
         const text = message.text();
         if (text.startsWith(REPORT_PREFIX)) {
             const entry = JSON.parse(text.slice(REPORT_PREFIX.length));
             if (entry.kind === "step") printStep(entry);
-            else if (entry.kind === "outcome") outcomes.push(entry);
+            else if (entry.kind === "outcome") onOutcome(entry);
         } else if (message.type() === "error") {
             console.log(`    page console: ${text}`);
         }
@@ -54,13 +54,11 @@ function printOutcome({ status, text }) {
     console.log(`\noutcome: ${status}\n${text}`);
 }
 
-async function waitFor(check, timeoutMs) {
-    const end = Date.now() + timeoutMs;
-    while (Date.now() < end) {
-        if (check()) return true;
-        await new Promise((resolve) => setTimeout(resolve, 100));
-    }
-    return check();
+// True once `promise` settles, false when `timeoutMs` passes first.
+function within(promise, timeoutMs) {
+    let timer;
+    const expired = new Promise((resolve) => { timer = setTimeout(resolve, timeoutMs, false); });
+    return Promise.race([promise.then(() => true), expired]).finally(() => clearTimeout(timer));
 }
 
 async function main() {
@@ -104,19 +102,28 @@ async function main() {
         handleSIGHUP: false,
     });
     if (stopSignal) return exitClosing();
-    let closed = false;
-    context.on("close", () => { closed = true; });
+    const closed = new Promise((resolve) => context.once("close", resolve));
 
+    // Headed, every run's outcome is printed as it comes; the last one decides.
     const outcomes = [];
+    let firstOutcome;
+    const reachedOutcome = new Promise((resolve) => { firstOutcome = resolve; });
     const page = context.pages()[0] || (await context.newPage());
-    followPage(page, outcomes);
+    followPage(page, (entry) => {
+        outcomes.push(entry);
+        firstOutcome();
+        if (options.headed) {
+            printOutcome(entry);
+            console.log("\nthe window stays open: run the transfer again there, or close it to end the demo\n");
+        }
+    });
     const url = new URL(options.url);
     url.searchParams.set("autorun", "");
     console.log(`bank page ${options.url} in ${options.headed ? "Chromium" : "headless Chromium"}\n`);
     await page.goto(url.href);
 
     if (!options.headed) {
-        const done = await waitFor(() => outcomes.length > 0, options.timeoutSeconds * 1000);
+        const done = await within(reachedOutcome, options.timeoutSeconds * 1000);
         const shown = await page.locator("#outcome").evaluate((o) => ({ status: o.dataset.status, text: o.value }));
         await context.close();
         if (!done) {
@@ -131,16 +138,8 @@ async function main() {
         return outcomes[0].status === "ok" ? 0 : 1;
     }
 
-    // Headed: every run's outcome is printed; the last one decides.
-    let printed = 0;
     page.on("close", () => context.close());
-    await waitFor(() => {
-        while (printed < outcomes.length) {
-            printOutcome(outcomes[printed++]);
-            console.log("\nthe window stays open: run the transfer again there, or close it to end the demo\n");
-        }
-        return closed;
-    }, Number.MAX_SAFE_INTEGER);
+    await closed;
     const last = outcomes.at(-1);
     if (!last) console.log("\nthe window was closed before the page reached an outcome");
     return last && last.status === "ok" ? 0 : 1;
