@@ -30,11 +30,18 @@ export async function loadPlaywright() {
     }
 }
 
+// Builds the development extension into <work>/extension (for either
+// browser); the folder.
+export function buildDevelopmentExtension(work) {
+    const extensionDir = join(work, "extension");
+    build(join(HERE, "../deployments/development.json"), extensionDir);
+    return extensionDir;
+}
+
 // Builds the development extension into <work>/extension and registers the
 // host for the profile's user under <work>/root.
 export function prepareProfile(work, host) {
-    const extensionDir = join(work, "extension");
-    build(join(HERE, "../deployments/development.json"), extensionDir);
+    const extensionDir = buildDevelopmentExtension(work);
     const root = join(work, "root");
     execFileSync(host, ["--register", "--user", "--root", root], { env: { ...process.env, HOME } });
     const userDataDir = join(root, HOME, ".config/chromium");

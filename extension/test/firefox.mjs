@@ -10,12 +10,10 @@
 // `--register --user` writes the manifest there, exactly as for a customer.
 import { execFileSync } from "node:child_process";
 import { existsSync, mkdirSync } from "node:fs";
-import { dirname, join } from "node:path";
-import { fileURLToPath } from "node:url";
+import { join } from "node:path";
 
-import { build, HOST_NAME } from "../build.mjs";
-
-const HERE = dirname(fileURLToPath(import.meta.url));
+import { HOST_NAME } from "../build.mjs";
+import { buildDevelopmentExtension } from "./browser.mjs";
 
 // The browser: QORV_FIREFOX, or Debian's firefox-esr; undefined when there is none.
 export function findFirefox() {
@@ -35,8 +33,7 @@ export async function loadPuppeteer() {
 // Builds the development extension into <work>/extension and registers the
 // host for a user whose home is <work>/home.
 export function prepareFirefoxProfile(work, host) {
-    const extensionDir = join(work, "extension");
-    build(join(HERE, "../deployments/development.json"), extensionDir);
+    const extensionDir = buildDevelopmentExtension(work);
     const home = join(work, "home");
     mkdirSync(home, { recursive: true });
     execFileSync(host, ["--register", "--user"], { env: { ...process.env, HOME: home }, stdio: "ignore" });
