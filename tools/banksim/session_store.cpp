@@ -26,15 +26,4 @@ bool SessionStore::With(const std::string& id, const std::function<void(ServerSe
     return true;
 }
 
-void SessionStore::Remove(const std::string& id) {
-    std::lock_guard lock(mutex_);
-    sessions_.erase(id);
-    order_.remove(id);
-}
-
-std::size_t SessionStore::size() const {
-    std::lock_guard lock(mutex_);
-    return sessions_.size();
-}
-
 }  // namespace qorv::banksim

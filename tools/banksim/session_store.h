@@ -25,11 +25,9 @@ class SessionStore {
     std::optional<std::string> Add(ServerSession session);
     // Runs `work` on the session under the lock; false when the id is unknown.
     bool With(const std::string& id, const std::function<void(ServerSession&)>& work);
-    void Remove(const std::string& id);
-    std::size_t size() const;
 
   private:
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::size_t capacity_;
     std::map<std::string, ServerSession> sessions_;
     std::list<std::string> order_;  // oldest first
