@@ -4,9 +4,9 @@
 
 namespace qorv::control {
 
-ScriptText CQorvClientATMCtrl::GetAPIVersion() {
-    if (apiVersion_.empty()) apiVersion_ = ModuleVersionText();
-    return apiVersion_;
+// The module keeps the version text for the whole process.
+ScriptText CQorvClientATMCtrl::GetAPIVersion() const {
+    return ModuleVersionText();
 }
 
 int32_t CQorvClientATMCtrl::ListWinscardInfo() {

@@ -96,7 +96,7 @@ class CQorvClientATMCtrl {
                 const ScriptText& inData);
 
     // Module and driver information (61, 66, 67, 11).
-    ScriptText GetAPIVersion();
+    ScriptText GetAPIVersion() const;
     int32_t ListWinscardInfo();
     ScriptText GetWinscardProperty(int32_t listNo) const;
     ScriptText GetReaderStatus(int32_t attribId);
@@ -145,7 +145,6 @@ class CQorvClientATMCtrl {
     std::u16string account_;
     std::u16string clearTransferValues_;
     std::u16string encTransferValues_;
-    std::u16string apiVersion_;
     card::CDataProcess dataProcess_;
     card::CCardEngine engine_;
 };
