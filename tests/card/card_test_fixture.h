@@ -37,13 +37,7 @@ class CardTest : public ::testing::Test {
 };
 
 inline std::string AsciiHex(const std::string& text) {
-    std::string hex;
-    static const char* digits = "0123456789ABCDEF";
-    for (unsigned char c : text) {
-        hex += digits[c >> 4];
-        hex += digits[c & 0x0F];
-    }
-    return hex;
+    return ToHex(Bytes(text.begin(), text.end()));
 }
 
 // Card records as the tests write them: two unused bytes, then ASCII text.

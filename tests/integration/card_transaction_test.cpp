@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "card_fixture.h"
+#include "tools/cardsim/hex.h"
 #include "tools/cardsim/tac.h"
 
 namespace qorv::testing {
@@ -26,16 +27,6 @@ std::string LocalNow() {
 
 std::vector<uint8_t> Bytes(const std::string& text) {
     return {text.begin(), text.end()};
-}
-
-std::string HexOf(const cardsim::Tac& tac) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string hex;
-    for (uint8_t b : tac) {
-        hex += digits[b >> 4];
-        hex += digits[b & 0x0F];
-    }
-    return hex;
 }
 
 class CardTransactionOnTestBed : public CardOnTestBed {
@@ -70,7 +61,7 @@ class CardTransactionOnTestBed : public CardOnTestBed {
         EXPECT_EQ(Host().Call("GetRespSNUM"), snum);
         cardsim::Tac tac{};
         ASSERT_TRUE(cardsim::ComputeTac(kDefaultTacKey, snum, record.data, &tac));
-        EXPECT_EQ(Host().Call("GetRespTAC"), HexOf(tac));
+        EXPECT_EQ(Host().Call("GetRespTAC"), cardsim::ToHex(tac));
         EXPECT_EQ(Host().Call("GetTransactionIssuer"), "812");
         EXPECT_EQ(Host().Call("GetTransactionRemark"), kRemark);
         EXPECT_EQ(Host().Call("GetTransactionAccount"), "0058100012345678");
