@@ -59,7 +59,6 @@ class CCardEngine {
 
     reader::ReaderSession& session() { return session_; }
     dialogs::UserInterface& ui() { return ui_; }
-    const CDataProcess& dataProcess() const { return dataProcess_; }
 
     // Reader methods.
     int32_t ConnectReader();
