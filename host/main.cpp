@@ -19,7 +19,7 @@ void PrintUsage(std::FILE* out) {
         "usage: qorvclientatm-host                      serve a browser over native messaging\n"
         "       qorvclientatm-host --call NAME [ARG...] [--call NAME [ARG...]]...\n"
         "       qorvclientatm-host --dispid N [ARG...]  call by DISPID\n"
-        "       qorvclientatm-host --register [--user|--system] [--root DIR]\n"
+        "       qorvclientatm-host --register [--user|--system] [--root DIR] [--host-path PATH]\n"
         "       qorvclientatm-host --unregister [--user|--system] [--root DIR]\n"
         "                                               write or remove the browsers' host "
         "manifests\n"

@@ -3,14 +3,13 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <array>
+#include <climits>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <system_error>
+
+#include "host/registration_files.h"
 
 #ifndef QORV_CHROME_EXTENSION_ID
 #error "QORV_CHROME_EXTENSION_ID must be defined by the build"
@@ -22,8 +21,6 @@
 namespace qorv::host {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::string HomeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
     if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
@@ -32,41 +29,54 @@ std::string HomeFolder() {
     return {};
 }
 
-// Writes next to the target and renames, so a browser never reads half a file.
-bool WriteFileAtomically(const fs::path& path, const std::string& text) {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    if (ec) return false;
-    const fs::path temporary = path.string() + ".tmp-" + std::to_string(getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out << text;
-        out.close();
-        if (!out) {
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    fs::permissions(temporary,
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                        fs::perms::others_read,
-                    ec);
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        return false;
-    }
-    return true;
-}
-
-// The settings with the home folder filled in; nothing when a per-user
+// The settings with the home folder filled in and the root without a
+// trailing "/" ("/" is the real file system); nothing when a per-user
 // registration has no home to write to.
-std::optional<RegistrationSettings> Resolve(const RegistrationSettings& requested) {
+std::optional<RegistrationSettings> Resolve(const RegistrationSettings& requested,
+                                            std::string* problem) {
     RegistrationSettings settings = requested;
     if (settings.home.empty()) settings.home = HomeFolder();
-    if (settings.scope == RegistrationScope::User && settings.home.empty()) return std::nullopt;
+    while (!settings.root.empty() && settings.root.back() == '/') settings.root.pop_back();
+    if (!requested.root.empty() && requested.root[0] != '/') {
+        if (problem != nullptr) *problem = "the root " + requested.root + " is not absolute";
+        return std::nullopt;
+    }
+    if (settings.scope == RegistrationScope::User &&
+        (settings.home.empty() || settings.home[0] != '/')) {
+        if (problem != nullptr) *problem = "no absolute home folder to register in";
+        return std::nullopt;
+    }
     return settings;
+}
+
+void Note(std::string* problem, const std::string& text) {
+    if (problem != nullptr && problem->empty()) *problem = text;
+}
+
+// The path the manifests name, or empty when there is no host fit to name.
+std::string CheckedHostPath(const RegistrationSettings& settings, std::string* problem) {
+    const std::string& path = settings.hostPath;
+    if (path.empty() || path[0] != '/') {
+        Note(problem, "the host path \"" + path + "\" is not absolute");
+        return {};
+    }
+    // Under a root the manifests go into a tree a package installs later.
+    if (!settings.root.empty()) return path;
+    std::array<char, PATH_MAX> canonical{};
+    if (realpath(path.c_str(), canonical.data()) == nullptr ||
+        access(canonical.data(), X_OK) != 0) {
+        Note(problem, path + " is not an executable host");
+        return {};
+    }
+    // Every user's browser starts a system-wide host: only root may be able
+    // to change it.
+    if (settings.scope == RegistrationScope::System) {
+        if (const std::string why = SystemHostProblem(canonical.data()); !why.empty()) {
+            Note(problem, "a system-wide host must be root's alone: " + why);
+            return {};
+        }
+    }
+    return canonical.data();
 }
 
 }  // namespace
@@ -108,16 +118,29 @@ std::string ManifestText(ManifestKind kind, const RegistrationSettings& settings
 }
 
 std::string ManifestPath(const RegistrationSettings& settings, const ManifestLocation& location) {
-    return settings.root + location.directory + "/" + kHostName + ".json";
+    std::string root = settings.root;
+    while (!root.empty() && root.back() == '/') root.pop_back();
+    return root + location.directory + "/" + kHostName + ".json";
 }
 
-int32_t RegisterHost(const RegistrationSettings& requested) {
-    if (requested.hostPath.empty() || requested.hostPath[0] != '/' ||
-        access(requested.hostPath.c_str(), X_OK) != 0) {
-        return kSelfRegTypeLib;
-    }
-    const std::optional<RegistrationSettings> settings = Resolve(requested);
+namespace {
+
+// The folder of a location and the manifest's name in it.
+std::string FolderOf(const RegistrationSettings& settings, const ManifestLocation& location) {
+    return settings.root + location.directory;
+}
+
+std::string ManifestName() {
+    return std::string(kHostName) + ".json";
+}
+
+}  // namespace
+
+int32_t RegisterHost(const RegistrationSettings& requested, std::string* problem) {
+    std::optional<RegistrationSettings> settings = Resolve(requested, problem);
     if (!settings) return kSelfRegClass;
+    settings->hostPath = CheckedHostPath(*settings, problem);
+    if (settings->hostPath.empty()) return kSelfRegTypeLib;
     int32_t result = kRegistrationOk;
     for (const ManifestLocation& location : ManifestLocations(settings->scope, settings->home)) {
         std::string text;
@@ -125,25 +148,39 @@ int32_t RegisterHost(const RegistrationSettings& requested) {
             text = ManifestText(location.kind, *settings);
         } catch (const nlohmann::json::exception&) {
             // A host path that is not UTF-8 cannot be written into a manifest.
+            Note(problem, "the host path is not UTF-8");
             return kSelfRegTypeLib;
         }
-        if (!WriteFileAtomically(ManifestPath(*settings, location), text) &&
-            result == kRegistrationOk) {
-            result = kSelfRegClass;
+        std::string why;
+        OpenedFolder folder = OpenFolder(FolderOf(*settings, location), settings->user, true);
+        if (folder.status != FolderStatus::Open) {
+            why = folder.problem;
+        } else {
+            ReplaceFile(folder.fd.Get(), ManifestName(), text, why);
+        }
+        if (!why.empty()) {
+            Note(problem, why);
+            if (result == kRegistrationOk) result = kSelfRegClass;
         }
     }
     return result;
 }
 
-int32_t UnregisterHost(const RegistrationSettings& requested) {
-    const std::optional<RegistrationSettings> settings = Resolve(requested);
+int32_t UnregisterHost(const RegistrationSettings& requested, std::string* problem) {
+    const std::optional<RegistrationSettings> settings = Resolve(requested, problem);
     if (!settings) return kSelfRegClass;
     int32_t result = kRegistrationOk;
     for (const ManifestLocation& location : ManifestLocations(settings->scope, settings->home)) {
-        const std::string path = ManifestPath(*settings, location);
-        if (std::remove(path.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR &&
-            result == kRegistrationOk) {
-            result = kSelfRegClass;
+        std::string why;
+        OpenedFolder folder = OpenFolder(FolderOf(*settings, location), settings->user, false);
+        if (folder.status == FolderStatus::Refused) {
+            why = folder.problem;
+        } else if (folder.status == FolderStatus::Open) {
+            RemoveFile(folder.fd.Get(), ManifestName(), why);
+        }
+        if (!why.empty()) {
+            Note(problem, why);
+            if (result == kRegistrationOk) result = kSelfRegClass;
         }
     }
     return result;

@@ -4,6 +4,9 @@
 // extension); removing them makes it unreachable again.
 #pragma once
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,9 +19,11 @@ inline constexpr const char* kHostName = "qorvclientatm.qorvclientatmctrl.1";
 // Self-registration results.
 inline constexpr int32_t kRegistrationOk = 0;
 // The host executable that serves the scripting interface was not found, so
-// there is nothing a manifest could point at.
+// there is nothing a manifest could point at; or, system-wide, it is one that
+// someone other than root could change.
 inline constexpr int32_t kSelfRegTypeLib = static_cast<int32_t>(0x80040200);
-// A manifest could not be written or removed.
+// A manifest could not be written or removed, or its folder is one another
+// user could change (then nothing is written into it).
 inline constexpr int32_t kSelfRegClass = static_cast<int32_t>(0x80040201);
 
 enum class RegistrationScope { User, System };
@@ -40,8 +45,15 @@ struct RegistrationSettings {
     std::string root;
     // The user's home folder for User; taken from the environment when empty.
     std::string home;
-    // Absolute path of qorvclientatm-host as the manifests name it.
+    // Absolute path of qorvclientatm-host as the manifests name it. Written
+    // into the real file system (no root), it must exist and is named by its
+    // canonical path; system-wide it must also belong to root, as must every
+    // folder up to "/". Under a root (packaging) it is the installed path and
+    // is not looked for.
     std::string hostPath;
+    // The user the registration runs for: every folder written into belongs
+    // to root or to this user.
+    uid_t user = geteuid();
     // The only extensions allowed to start the host.
     std::string chromeExtensionId;   // 32 letters a-p
     std::string firefoxExtensionId;  // gecko id, e.g. "qorvclientatm@qorv.example"
@@ -55,11 +67,12 @@ RegistrationSettings DefaultRegistrationSettings();
 std::string ManifestText(ManifestKind kind, const RegistrationSettings& settings);
 
 // Writes every manifest (each replaced atomically). All browsers are tried;
-// the result is the first failure, or 0.
-int32_t RegisterHost(const RegistrationSettings& settings);
+// the result is the first failure, or 0. `problem` receives the first
+// failure's reason, for people.
+int32_t RegisterHost(const RegistrationSettings& settings, std::string* problem = nullptr);
 
 // Removes every manifest; a missing manifest is not a failure.
-int32_t UnregisterHost(const RegistrationSettings& settings);
+int32_t UnregisterHost(const RegistrationSettings& settings, std::string* problem = nullptr);
 
 // The manifest file of a location, with the root prefix applied.
 std::string ManifestPath(const RegistrationSettings& settings, const ManifestLocation& location);

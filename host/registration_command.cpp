@@ -29,28 +29,39 @@ int RunRegistrationCommand(const std::vector<std::string>& args, std::FILE* out,
     RegistrationSettings settings = DefaultRegistrationSettings();
     settings.hostPath = OwnExecutable();
     bool scopeGiven = false;
+    bool rootGiven = false;
+    bool hostGiven = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
+        const bool absoluteValue =
+            i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] == '/';
         if ((args[i] == "--user" || args[i] == "--system") && !scopeGiven) {
             settings.scope =
                 args[i] == "--user" ? RegistrationScope::User : RegistrationScope::System;
             scopeGiven = true;
-        } else if (args[i] == "--root" && i + 1 < args.size() && !args[i + 1].empty() &&
-                   args[i + 1][0] == '/') {
+        } else if (args[i] == "--root" && absoluteValue && !rootGiven) {
             settings.root = args[++i];
-            while (settings.root.size() > 1 && settings.root.back() == '/')
-                settings.root.pop_back();
+            rootGiven = true;
+        } else if (args[i] == "--host-path" && absoluteValue && !hostGiven && registering) {
+            settings.hostPath = args[++i];
+            hostGiven = true;
         } else {
-            std::fprintf(err, "qorvclientatm-host: unexpected %s (--root needs an absolute path)\n",
+            std::fprintf(err,
+                         "qorvclientatm-host: unexpected %s (--root and --host-path need an "
+                         "absolute path)\n",
                          args[i].c_str());
             return 2;
         }
     }
+    while (settings.root.size() > 1 && settings.root.back() == '/') settings.root.pop_back();
+    if (settings.root == "/") settings.root.clear();
 
-    const int32_t result = registering ? RegisterHost(settings) : UnregisterHost(settings);
+    std::string problem;
+    const int32_t result =
+        registering ? RegisterHost(settings, &problem) : UnregisterHost(settings, &problem);
     const char* what = registering ? "register" : "unregister";
     if (result != kRegistrationOk) {
-        std::fprintf(err, "qorvclientatm-host: %s failed: 0x%08" PRIX32 "\n", what,
-                     static_cast<uint32_t>(result));
+        std::fprintf(err, "qorvclientatm-host: %s failed: 0x%08" PRIX32 "%s%s\n", what,
+                     static_cast<uint32_t>(result), problem.empty() ? "" : ": ", problem.c_str());
         return 1;
     }
     for (const ManifestLocation& location : ManifestLocations(settings.scope, settings.home)) {

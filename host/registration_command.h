@@ -1,8 +1,10 @@
 // The host's registration commands:
-//   qorvclientatm-host --register   [--user|--system] [--root DIR]
+//   qorvclientatm-host --register   [--user|--system] [--root DIR] [--host-path PATH]
 //   qorvclientatm-host --unregister [--user|--system] [--root DIR]
 // Without a scope, root registers system-wide and everyone else per user.
-// --root prefixes every path (packaging and tests).
+// --root prefixes every path (packaging and tests). --host-path names the
+// host in the manifests instead of this executable: the installed path when
+// a package is staged under --root (it need not exist there yet).
 #pragma once
 
 #include <cstdio>

@@ -5,12 +5,17 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
+#include "host/registration_files.h"
 #include "support/host_process.h"
 
 namespace qorv::host {
@@ -118,11 +123,20 @@ TEST_F(RegistrationTest, UnwritableRootFailsWithTheClassCode) {
 }
 
 TEST_F(RegistrationTest, MissingHostFailsWithTheTypeLibraryCodeAndWritesNothing) {
+    // Into the real file system (a home inside the temporary folder), where
+    // the host must exist.
+    settings.root.clear();
+    settings.home = (root / "home/alice").string();
     settings.hostPath = (root / "no-such-host").string();
+    std::string problem;
+    EXPECT_EQ(RegisterHost(settings, &problem), kSelfRegTypeLib);
+    EXPECT_NE(problem.find("no-such-host"), std::string::npos) << problem;
+    std::ofstream(root / "not-executable") << "#!/bin/sh\n";
+    settings.hostPath = (root / "not-executable").string();
     EXPECT_EQ(RegisterHost(settings), kSelfRegTypeLib);
     settings.hostPath = "relative/qorvclientatm-host";
     EXPECT_EQ(RegisterHost(settings), kSelfRegTypeLib);
-    EXPECT_TRUE(FilesUnderRoot().empty());
+    EXPECT_EQ(FilesUnderRoot().size(), 1u);  // only the file made above
 }
 
 TEST_F(RegistrationTest, ARemovalFailureIsReportedAndTheOtherManifestsStillGo) {
@@ -174,6 +188,238 @@ TEST_F(RegistrationTest, ModuleLibraryExportsTheRegistrationEntries) {
     EXPECT_EQ(unregisterServer(1, root.c_str()), kRegistrationOk);
     EXPECT_TRUE(FilesUnderRoot().empty());
     dlclose(module);
+}
+
+// A uid no account on a test machine has: "another user".
+constexpr uid_t kOtherUser = 54321;
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+mode_t ModeOf(const fs::path& path) {
+    struct stat info {};
+    EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+// A private file of someone else's that a registration must never touch.
+fs::path MakeVictim(const fs::path& path) {
+    std::ofstream(path) << "private";
+    chmod(path.c_str(), 0600);
+    return path;
+}
+
+TEST_F(RegistrationTest, LinksAtTheTemporaryAndManifestNamesAreReplacedNeverFollowed) {
+    const fs::path manifest = UserManifest(".config/chromium/NativeMessagingHosts");
+    fs::create_directories(manifest.parent_path());
+    const fs::path victimOfTemporary = MakeVictim(root / "victim-1");
+    const fs::path victimOfManifest = MakeVictim(root / "victim-2");
+    // The name a temporary of this process would once have had, and the
+    // manifest itself, both links to private files.
+    fs::create_symlink(victimOfTemporary, manifest.string() + ".tmp-" + std::to_string(getpid()));
+    fs::create_symlink(victimOfManifest, manifest);
+
+    ASSERT_EQ(RegisterHost(settings), kRegistrationOk);
+    for (const fs::path& victim : {victimOfTemporary, victimOfManifest}) {
+        EXPECT_EQ(ReadText(victim), "private") << victim;
+        EXPECT_EQ(ModeOf(victim), 0600u) << victim;
+    }
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(manifest)));
+    EXPECT_EQ(ReadJson(manifest)["path"], testing::HostPath());
+
+    // Removing takes the link away, never its target.
+    fs::remove(manifest);
+    fs::create_symlink(victimOfManifest, manifest);
+    ASSERT_EQ(UnregisterHost(settings), kRegistrationOk);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(manifest)));
+    EXPECT_EQ(ReadText(victimOfManifest), "private");
+}
+
+TEST_F(RegistrationTest, FoldersAre0755AndManifests0644WhateverTheUmask) {
+    for (const mode_t mask : {mode_t{0}, mode_t{077}}) {
+        const mode_t previous = umask(mask);
+        const int32_t result = RegisterHost(settings);
+        umask(previous);
+        ASSERT_EQ(result, kRegistrationOk) << "umask " << mask;
+        for (const char* folder :
+             {"home", "home/alice", "home/alice/.config", "home/alice/.config/chromium",
+              "home/alice/.config/chromium/NativeMessagingHosts",
+              "home/alice/.mozilla/native-messaging-hosts"}) {
+            EXPECT_EQ(ModeOf(root / folder), 0755u) << folder << " under umask " << mask;
+        }
+        EXPECT_EQ(ModeOf(UserManifest(".mozilla/native-messaging-hosts")), 0644u);
+        fs::remove_all(root / "home");
+    }
+}
+
+TEST_F(RegistrationTest, FoldersOthersCanWriteAreRefusedAndLeftAlone) {
+    // A world-writable manifest folder and a group-writable folder above
+    // another: those browsers fail, the third is still registered.
+    const fs::path chromium = UserManifest(".config/chromium/NativeMessagingHosts").parent_path();
+    const fs::path chrome = root / "home/alice/.config/google-chrome";
+    fs::create_directories(chromium);
+    fs::create_directories(chrome);
+    chmod(chromium.c_str(), 0777);
+    chmod(chrome.c_str(), 0775);
+    std::string problem;
+    EXPECT_EQ(RegisterHost(settings, &problem), kSelfRegClass);
+    EXPECT_NE(problem.find("writable by group or others"), std::string::npos) << problem;
+    EXPECT_TRUE(fs::is_empty(chromium));
+    EXPECT_TRUE(fs::is_empty(chrome));
+    EXPECT_TRUE(fs::exists(UserManifest(".mozilla/native-messaging-hosts")));
+    EXPECT_EQ(UnregisterHost(settings), kSelfRegClass);
+    EXPECT_FALSE(fs::exists(UserManifest(".mozilla/native-messaging-hosts")));
+    // The root itself counts too.
+    chmod(root.c_str(), 0777);
+    EXPECT_EQ(RegisterHost(settings), kSelfRegClass);
+    chmod(root.c_str(), 0700);
+}
+
+TEST_F(RegistrationTest, RootRefusesAnotherUsersHome) {
+    // Root asked for a per-user registration with HOME pointing at Bob's
+    // home, which Bob could fill with links to anything root can write.
+    const fs::path bob = root / "home/bob";
+    fs::create_directories(bob);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(bob.c_str(), kOtherUser, kOtherUser), 0);
+    }  // otherwise the home belongs to the tester, who is not root
+    settings.user = 0;
+    settings.home = "/home/bob";
+    std::string problem;
+    EXPECT_EQ(RegisterHost(settings, &problem), kSelfRegClass);
+    EXPECT_NE(problem.find("belongs to another user"), std::string::npos) << problem;
+    EXPECT_TRUE(fs::is_empty(bob));
+    EXPECT_EQ(UnregisterHost(settings), kSelfRegClass);
+}
+
+TEST_F(RegistrationTest, OnlyLinksOfRootOrTheUserAreFollowed) {
+    // A home whose .config is a link the user made (dotfile managers do
+    // this): followed, and the manifest lands where it points.
+    fs::create_directories(root / "home/alice");
+    fs::create_directories(root / "dotfiles/config");
+    fs::create_symlink(root / "dotfiles/config", root / "home/alice/.config");
+    ASSERT_EQ(RegisterHost(settings), kRegistrationOk);
+    EXPECT_TRUE(fs::exists(root / "dotfiles/config/chromium/NativeMessagingHosts" /
+                           (std::string(kHostName) + ".json")));
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
+
+    // The same link made by another user, and a folder of another user.
+    const fs::path link = root / "home/alice/.config";
+    ASSERT_EQ(lchown(link.c_str(), kOtherUser, kOtherUser), 0);
+    std::string problem;
+    EXPECT_EQ(RegisterHost(settings, &problem), kSelfRegClass);
+    EXPECT_NE(problem.find("link made by another user"), std::string::npos) << problem;
+    const fs::path mozilla = root / "home/alice/.mozilla";
+    ASSERT_EQ(chown(mozilla.c_str(), kOtherUser, kOtherUser), 0);
+    fs::remove(UserManifest(".mozilla/native-messaging-hosts"));
+    EXPECT_EQ(RegisterHost(settings), kSelfRegClass);
+    EXPECT_FALSE(fs::exists(UserManifest(".mozilla/native-messaging-hosts")));
+}
+
+// A file system of stat results for the system-wide host check.
+class FakeFiles {
+  public:
+    FakeFiles& Add(const std::string& path, mode_t mode, uid_t owner = 0) {
+        struct stat info {};
+        info.st_mode = mode;
+        info.st_uid = owner;
+        files_[path] = info;
+        return *this;
+    }
+    StatFunction Stat() const {
+        return [this](const std::string& path, struct stat& info) {
+            const auto found = files_.find(path);
+            if (found == files_.end()) return -1;
+            info = found->second;
+            return 0;
+        };
+    }
+
+  private:
+    std::map<std::string, struct stat> files_;
+};
+
+TEST(SystemHostCheck, OnlyAHostRootAloneCanChangeMayServeEveryUser) {
+    const auto layout = [](mode_t binMode, uid_t binOwner, mode_t hostMode, uid_t hostOwner) {
+        FakeFiles files;
+        files.Add("/", S_IFDIR | 0755)
+            .Add("/usr", S_IFDIR | 0755)
+            .Add("/usr/bin", S_IFDIR | binMode, binOwner)
+            .Add("/usr/bin/qorvclientatm-host", hostMode, hostOwner);
+        return files;
+    };
+    const std::string host = "/usr/bin/qorvclientatm-host";
+    const FakeFiles installed = layout(0755, 0, S_IFREG | 0755, 0);
+    EXPECT_EQ(SystemHostProblem(host, installed.Stat()), "");
+
+    const struct {
+        const char* what;
+        FakeFiles files;
+        const char* problem;
+    } refused[] = {
+        {"world-writable host folder", layout(0777, 0, S_IFREG | 0755, 0),
+         "/usr/bin is writable by group or others"},
+        {"sticky world-writable host folder", layout(01777, 0, S_IFREG | 0755, 0),
+         "/usr/bin is writable by group or others"},
+        {"group-writable host folder", layout(0775, 0, S_IFREG | 0755, 0),
+         "/usr/bin is writable by group or others"},
+        {"host folder of a user", layout(0755, 1000, S_IFREG | 0755, 0),
+         "/usr/bin does not belong to root"},
+        {"host of a user", layout(0755, 0, S_IFREG | 0755, 1000),
+         "/usr/bin/qorvclientatm-host does not belong to root"},
+        {"group-writable host", layout(0755, 0, S_IFREG | 0775, 0),
+         "/usr/bin/qorvclientatm-host is writable by group or others"},
+        {"host not executable", layout(0755, 0, S_IFREG | 0644, 0),
+         "/usr/bin/qorvclientatm-host is not executable"},
+        {"host a folder", layout(0755, 0, S_IFDIR | 0755, 0),
+         "/usr/bin/qorvclientatm-host is not a regular file"},
+    };
+    for (const auto& item : refused) {
+        EXPECT_EQ(SystemHostProblem(host, item.files.Stat()), item.problem) << item.what;
+    }
+    EXPECT_EQ(SystemHostProblem("/usr/bin/missing", installed.Stat()),
+              "/usr/bin/missing cannot be examined");
+    EXPECT_EQ(SystemHostProblem("usr/bin/qorvclientatm-host", installed.Stat()),
+              "usr/bin/qorvclientatm-host is not absolute");
+}
+
+TEST_F(RegistrationTest, SystemRegistrationRefusesAHostUsersCanChange) {
+    // A host in a folder below /tmp (writable by everyone), as a build tree
+    // of a developer would be, checked on the real file system.
+    settings.root.clear();
+    settings.scope = RegistrationScope::System;
+    const fs::path host = root / "qorvclientatm-host";
+    fs::copy_file(testing::HostPath(), host);
+    chmod(host.c_str(), 0755);
+    settings.hostPath = host.string();
+    std::string problem;
+    const int32_t result = RegisterHost(settings, &problem);
+    if (result == kRegistrationOk) UnregisterHost(settings);  // do not leave it registered
+    EXPECT_EQ(result, kSelfRegTypeLib);
+    EXPECT_NE(problem.find("a system-wide host must be root's alone"), std::string::npos)
+        << problem;
+}
+
+TEST_F(RegistrationTest, PackagingNamesTheInstalledHostThatIsNotThereYet) {
+    ASSERT_EQ(RunHost("--register --system --root " + root.string() +
+                      "/ --host-path /usr/bin/qorvclientatm-host"),
+              0);
+    const std::string name = std::string(kHostName) + ".json";
+    for (const char* folder :
+         {"etc/chromium/native-messaging-hosts", "etc/opt/chrome/native-messaging-hosts",
+          "usr/lib/mozilla/native-messaging-hosts"}) {
+        EXPECT_EQ(ReadJson(root / folder / name)["path"], "/usr/bin/qorvclientatm-host") << folder;
+    }
+    EXPECT_EQ(RunHost("--register --system --root " + root.string() + " --host-path bin/host"), 2);
+    EXPECT_EQ(RunHost("--register --system --root " + root.string() + " --host-path"), 2);
+    EXPECT_EQ(RunHost("--unregister --system --root " + root.string() + " --host-path /usr/bin/x"),
+              2);
+    ASSERT_EQ(RunHost("--unregister --system --root " + root.string()), 0);
+    EXPECT_TRUE(FilesUnderRoot().empty());
 }
 
 }  // namespace
