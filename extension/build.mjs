@@ -3,7 +3,7 @@
 // and its Firefox ID). No bundler: the sources are copied, the manifest is
 // written, and the deployment is put in front of the background script.
 //
-//   node extension/build.mjs [--deployment FILE] [--out DIR]
+//   node extension/build.mjs [--deployment FILE] [--out DIR]   (DIR new, empty or built before)
 //   node extension/build.mjs --new-key PRIVATE_KEY_FILE
 //
 // --new-key makes a key pair for a bank's own extension ID: the private key
@@ -11,13 +11,16 @@
 // a .crx), the public key and the resulting ID are printed for the
 // deployment file and for the host's build (QORV_CHROME_EXTENSION_ID).
 import { createHash, generateKeyPairSync } from "node:crypto";
-import { copyFileSync, mkdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { copyFileSync, existsSync, lstatSync, mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { dirname, join, resolve } from "node:path";
 import { fileURLToPath } from "node:url";
 
 const HERE = dirname(fileURLToPath(import.meta.url));
 export const HOST_NAME = "qorvclientatm.qorvclientatmctrl.1";
 const VERSION = "1.0.1.3";
+// Left in every folder the build writes: a later build may empty that
+// folder, and only such a folder.
+export const BUILD_MARK = ".qorvclientatm-extension-build";
 
 // Chromium's extension ID: the first 128 bits of SHA-256 of the public key
 // (DER SubjectPublicKeyInfo), one letter a-p per hexadecimal digit.
@@ -31,7 +34,10 @@ export function extensionIdFromPublicKey(base64) {
 export function checkOrigin(origin) {
     const match = /^(https?):\/\/([a-z0-9.-]+|\[[0-9a-f:]+\])(?::(\*|[0-9]{1,5}))?$/i.exec(origin);
     if (!match) throw new Error(`not an origin: ${origin}`);
-    const [, scheme, host] = match;
+    const [, scheme, host, port] = match;
+    if (port !== undefined && port !== "*" && (Number(port) < 1 || Number(port) > 65535)) {
+        throw new Error(`the port must be 1-65535: ${origin}`);
+    }
     const loopback = host === "localhost" || host === "127.0.0.1" || host === "[::1]";
     if (scheme === "http" && !loopback) throw new Error(`plain http is for local development only: ${origin}`);
     return { scheme, host };
@@ -61,6 +67,29 @@ export function manifestFor(deployment) {
     };
 }
 
+// Empties the output folder when an earlier build made it; a folder that
+// holds anything else (a mistyped --out, a home folder) is refused untouched.
+export function prepareOutFolder(outDir) {
+    if (existsSync(outDir) || isLink(outDir)) {
+        if (!lstatSync(outDir).isDirectory()) throw new Error(`${outDir} is not a folder`);
+        const entries = readdirSync(outDir);
+        if (entries.length > 0 && !entries.includes(BUILD_MARK)) {
+            throw new Error(`${outDir} is not empty and no earlier build made it; choose another --out or empty it yourself`);
+        }
+        for (const entry of entries) rmSync(join(outDir, entry), { recursive: true, force: true });
+    }
+    mkdirSync(outDir, { recursive: true });
+    writeFileSync(join(outDir, BUILD_MARK), "Made by extension/build.mjs, which empties this folder on the next build.\n");
+}
+
+function isLink(path) {
+    try {
+        return lstatSync(path).isSymbolicLink();
+    } catch {
+        return false;
+    }
+}
+
 export function build(deploymentFile, outDir) {
     const deployment = JSON.parse(readFileSync(deploymentFile, "utf8"));
     if (!Array.isArray(deployment.origins) || deployment.origins.length === 0) throw new Error("the deployment lists no origins");
@@ -68,8 +97,7 @@ export function build(deploymentFile, outDir) {
     if (typeof deployment.chromePublicKey !== "string") throw new Error("the deployment has no chromePublicKey");
     if (typeof deployment.firefoxId !== "string" || !deployment.firefoxId.includes("@")) throw new Error("the deployment needs a firefoxId like name@bank.example");
 
-    rmSync(outDir, { recursive: true, force: true });
-    mkdirSync(outDir, { recursive: true });
+    prepareOutFolder(outDir);
     writeFileSync(join(outDir, "manifest.json"), JSON.stringify(manifestFor(deployment), null, 2) + "\n");
     const config = { hostName: HOST_NAME, origins: deployment.origins };
     const background = readFileSync(join(HERE, "src/background.js"), "utf8");

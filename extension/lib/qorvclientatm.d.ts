@@ -21,6 +21,8 @@ export type BridgeErrorCode =
     | "HOST_EXITED"
     | "CLOSED"
     | "TOO_LARGE"
+    /** The tab already holds the most controls it may (4); close one first. */
+    | "TOO_MANY_CONTROLS"
     | "BAD_ARGUMENT"
     | "BAD_REPLY";
 

@@ -114,7 +114,7 @@ export class QorvClientATMError extends Error {
         super(message);
         this.name = "QorvClientATMError";
         // NO_EXTENSION, NO_HOST, NOT_ALLOWED, HOST_EXITED, CLOSED, TOO_LARGE,
-        // BAD_ARGUMENT, BAD_REPLY
+        // TOO_MANY_CONTROLS (the tab holds 4 already), BAD_ARGUMENT, BAD_REPLY
         this.code = code;
     }
 }

@@ -13,6 +13,10 @@ const MAX_REQUEST_BYTES = 1024 * 1024;
 const PING_ID = 0;
 const INT32_MIN = -2147483648;
 const INT32_MAX = 2147483647;
+// Each control is a host process of its own that can try PINs on the card:
+// one tab holds at most this many at a time.
+const MAX_CONTROLS_PER_TAB = 4;
+const controlsPerTab = new Map(); // tab id -> open controls
 
 // "http://localhost:*" allows every port of that scheme and host.
 function originAllowed(origin) {
@@ -31,13 +35,30 @@ function originAllowed(origin) {
     });
 }
 
+// The origin the browser gives for the port's page. "null" is an opaque
+// origin (a sandboxed document, a data: URL): whatever host served it, it is
+// no page of the bank's, so its URL is not asked. Only a browser that gives
+// no origin at all has it taken from the URL.
 function senderOrigin(sender) {
-    if (typeof sender.origin === "string" && sender.origin !== "null") return sender.origin;
+    if ("origin" in sender && sender.origin !== undefined) {
+        return typeof sender.origin === "string" ? sender.origin : "null";
+    }
     try {
         return new URL(sender.url).origin;
     } catch {
         return "null";
     }
+}
+
+// Why a port may not have a control, or null: the bank's page itself, in the
+// top frame of a tab, through this extension's own content script.
+function refusal(sender) {
+    if (!sender || sender.id !== api.runtime.id) return "only the QorvClientATM content script may connect";
+    if (!sender.tab || !Number.isInteger(sender.tab.id)) return "only a page in a tab may use QorvClientATM";
+    if (sender.frameId !== 0) return "only the top frame of a page may use QorvClientATM";
+    const origin = senderOrigin(sender);
+    if (origin === "null" || !originAllowed(origin)) return `${origin} may not use QorvClientATM`;
+    return null;
 }
 
 function bridgeError(code, message) {
@@ -84,9 +105,19 @@ function checkReply(reply) {
 
 api.runtime.onConnect.addListener((page) => {
     if (page.name !== "qorvclientatm") return;
-    const origin = senderOrigin(page.sender || {});
-    if (!page.sender || page.sender.id !== api.runtime.id || !originAllowed(origin)) {
-        page.postMessage({ type: "closed", error: bridgeError("NOT_ALLOWED", `${origin} may not use QorvClientATM`) });
+    const refused = refusal(page.sender);
+    if (refused) {
+        page.postMessage({ type: "closed", error: bridgeError("NOT_ALLOWED", refused) });
+        page.disconnect();
+        return;
+    }
+    const tabId = page.sender.tab.id;
+    const held = controlsPerTab.get(tabId) || 0;
+    if (held >= MAX_CONTROLS_PER_TAB) {
+        page.postMessage({
+            type: "closed",
+            error: bridgeError("TOO_MANY_CONTROLS", `a tab holds at most ${MAX_CONTROLS_PER_TAB} QorvClientATM controls at a time; close one first`),
+        });
         page.disconnect();
         return;
     }
@@ -100,8 +131,15 @@ api.runtime.onConnect.addListener((page) => {
         return;
     }
 
+    controlsPerTab.set(tabId, held + 1);
     let opened = false;
     let closed = false;
+    // The tab's slot is given back exactly once, however the control ends.
+    const release = () => {
+        const count = (controlsPerTab.get(tabId) || 1) - 1;
+        if (count > 0) controlsPerTab.set(tabId, count);
+        else controlsPerTab.delete(tabId);
+    };
     let nextId = 1;
     const pending = new Map(); // host request id -> page call id, in sending order
 
@@ -110,6 +148,7 @@ api.runtime.onConnect.addListener((page) => {
     const end = (error) => {
         if (closed) return;
         closed = true;
+        release();
         for (const pageId of pending.values()) answer(pageId, { error });
         pending.clear();
         try {
@@ -128,6 +167,7 @@ api.runtime.onConnect.addListener((page) => {
     page.onDisconnect.addListener(() => {
         if (closed) return;
         closed = true;
+        release();
         pending.clear();
         host.disconnect();
     });
