@@ -114,7 +114,7 @@ struct Chain {
 std::string OpenRoot(Chain& chain, uid_t user) {
     chain.fds.clear();
     chain.names.clear();
-    UniqueFd root(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd root(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat info {};
     if (!root.Valid() || fstat(root.Get(), &info) != 0) return "/ cannot be opened";
     if (std::string problem = FolderProblem("/", info, user); !problem.empty()) return problem;
@@ -147,7 +147,8 @@ OpenedFolder OpenFolder(const std::string& path, uid_t user, bool create) {
         }
         const int parent = chain.fds.back().Get();
         const std::string where = chain.PathOf(name);
-        constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        // O_PATH: passing through needs only search permission.
+        constexpr int kFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         UniqueFd fd(openat(parent, name.c_str(), kFlags));
         bool made = false;
         if (!fd.Valid() && errno == ENOENT && create) {
@@ -191,8 +192,9 @@ OpenedFolder OpenFolder(const std::string& path, uid_t user, bool create) {
             pending.insert(pending.end(), parts.rbegin(), parts.rend());
             continue;
         }
-        // Exactly 0755 whatever the umask; only a folder made here is changed.
-        if (made && fchmod(fd.Get(), kFolderMode) != 0) {
+        // Exactly 0755 whatever the umask; only a folder made here is changed
+        // (by name: nobody else can write into its parent to swap it).
+        if (made && fchmodat(parent, name.c_str(), kFolderMode, 0) != 0) {
             return Fail(FolderStatus::Refused, where + ": " + ErrnoText(errno));
         }
         struct stat info {};
