@@ -1,6 +1,7 @@
 #include "host/registration.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -63,8 +64,9 @@ std::string CheckedHostPath(const RegistrationSettings& settings, std::string* p
     // Under a root the manifests go into a tree a package installs later.
     if (!settings.root.empty()) return path;
     std::array<char, PATH_MAX> canonical{};
-    if (realpath(path.c_str(), canonical.data()) == nullptr ||
-        access(canonical.data(), X_OK) != 0) {
+    struct stat info {};
+    if (realpath(path.c_str(), canonical.data()) == nullptr || stat(canonical.data(), &info) != 0 ||
+        !S_ISREG(info.st_mode) || access(canonical.data(), X_OK) != 0) {
         Note(problem, path + " is not an executable host");
         return {};
     }

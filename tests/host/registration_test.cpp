@@ -134,6 +134,8 @@ TEST_F(RegistrationTest, MissingHostFailsWithTheTypeLibraryCodeAndWritesNothing)
     std::ofstream(root / "not-executable") << "#!/bin/sh\n";
     settings.hostPath = (root / "not-executable").string();
     EXPECT_EQ(RegisterHost(settings), kSelfRegTypeLib);
+    settings.hostPath = root.string();  // a folder passes access(X_OK)
+    EXPECT_EQ(RegisterHost(settings), kSelfRegTypeLib);
     settings.hostPath = "relative/qorvclientatm-host";
     EXPECT_EQ(RegisterHost(settings), kSelfRegTypeLib);
     EXPECT_EQ(FilesUnderRoot().size(), 1u);  // only the file made above
