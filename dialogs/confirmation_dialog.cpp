@@ -182,7 +182,7 @@ std::optional<int> ConfirmationDialog::CheckSummary() {
     return std::nullopt;
 }
 
-// Captions 1012 and the row labels start cleared, the values empty, the
+// The notes and the row labels start cleared, the values empty, the
 // title with the template's text; a tag replaces them only when it has text.
 void ConfirmationDialog::FillView() {
     for (int number = 1; number <= static_cast<int>(kSummaryTagCount); ++number) {

@@ -14,8 +14,10 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "dialogs/confirmation_summary.h"
 
@@ -89,6 +91,17 @@ class CardPresenceProbe {
 // any other failure (for example a sharing violation while another program
 // holds the card) counts as present.
 CardPresence PresenceFromConnectResult(int32_t result);
+
+// A probe over any connect attempt that answers with a PC/SC result, for
+// example the reader session's probe of the slot the caller connected.
+class ConnectResultProbe final : public CardPresenceProbe {
+  public:
+    explicit ConnectResultProbe(std::function<int32_t()> connect) : connect_(std::move(connect)) {}
+    CardPresence Poll() override { return PresenceFromConnectResult(connect_()); }
+
+  private:
+    std::function<int32_t()> connect_;
+};
 
 // Where the dialog's message boxes go (one OK button, waited for).
 class ConfirmationMessageSink {

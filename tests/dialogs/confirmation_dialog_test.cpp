@@ -330,6 +330,12 @@ TEST(ConfirmationProbe, OnlyNoCardAndRemovedCardMeanAbsent) {
     EXPECT_EQ(PresenceFromConnectResult(reader::pcsc::kRemovedCard), CardPresence::Absent);
     EXPECT_EQ(PresenceFromConnectResult(reader::pcsc::kSharingViolation), CardPresence::Present);
     EXPECT_EQ(PresenceFromConnectResult(reader::pcsc::kUnresponsiveCard), CardPresence::Present);
+
+    int32_t next = reader::pcsc::kRemovedCard;
+    ConnectResultProbe probe([&next] { return next; });
+    EXPECT_EQ(probe.Poll(), CardPresence::Absent);
+    next = reader::pcsc::kSharingViolation;
+    EXPECT_EQ(probe.Poll(), CardPresence::Present);
 }
 
 class RecordedTransferIn final : public TransferInProcessing {
