@@ -163,6 +163,38 @@ bool ReadTransaction(ProfileReader& reader, const json& transaction, CardProfile
     return profile->snum <= 99999999 || reader.Fail("transaction.snum: at most 8 digits");
 }
 
+bool ReadPinPad(ProfileReader& reader, const json& pad, PinPadSettings* out) {
+    if (!reader.OnlyKeys(pad, {"pin", "newPin", "answer"}, "pinPad")) {
+        return false;
+    }
+    PinPadSettings settings;
+    settings.active = true;
+    const std::pair<const char*, std::optional<std::array<uint8_t, 8>>*> pins[] = {
+        {"pin", &settings.pin}, {"newPin", &settings.newPin}};
+    for (const auto& [key, target] : pins) {
+        if (!pad.contains(key)) {
+            continue;
+        }
+        *target =
+            pad[key].is_string() ? PinBlockFromDigits(pad[key].get<std::string>()) : std::nullopt;
+        if (!*target) {
+            return reader.Fail(std::string("pinPad.") + key + ": expected 6-12 digits");
+        }
+    }
+    const auto answer = pad.value("answer", std::string("typed"));
+    if (answer == "cancel") {
+        settings.answer = PadAnswer::Cancelled;
+    } else if (answer == "timeout") {
+        settings.answer = PadAnswer::TimedOut;
+    } else if (answer != "typed") {
+        return reader.Fail("pinPad.answer: expected \"typed\", \"cancel\" or \"timeout\"");
+    } else if (!settings.pin) {
+        return reader.Fail("pinPad.pin: the PIN the customer types is missing");
+    }
+    *out = std::move(settings);
+    return true;
+}
+
 bool ReadFaults(ProfileReader& reader, const json& faults, CardFaults* out) {
     if (!reader.OnlyKeys(faults,
                          {"selectApplication", "readBinary", "transactionWrite", "writePin",
@@ -210,7 +242,7 @@ bool ReadProfile(ProfileReader& reader, const json& root, CardProfile* profile) 
     if (!reader.OnlyKeys(
             root,
             {"name", "comment", "serial", "issuer", "remark", "ef1001Accounts", "ef1002Accounts",
-             "rawRecords", "pin", "transaction", "readAllRecordCount", "faults"},
+             "rawRecords", "pin", "transaction", "readAllRecordCount", "faults", "pinPad"},
             "profile")) {
         return false;
     }
@@ -262,6 +294,9 @@ bool ReadProfile(ProfileReader& reader, const json& root, CardProfile* profile) 
         return reader.Fail("transaction: missing");
     }
     profile->readAllRecordCount = root.value("readAllRecordCount", size_t{3});
+    if (root.contains("pinPad") && !ReadPinPad(reader, root["pinPad"], &profile->pinPad)) {
+        return false;
+    }
     return !root.contains("faults") || ReadFaults(reader, root["faults"], &profile->faults);
 }
 

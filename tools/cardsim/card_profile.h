@@ -35,6 +35,20 @@ struct CardFaults {
     bool refuseExtendedRead = false;  // the extended read-all answers 6700 on T=1 too
 };
 
+// What the customer does on a PIN-pad reader's keypad (see pin_pad.h).
+enum class PadAnswer {
+    Typed,      // types `pin` (and `newPin` for a change), then Confirm
+    Cancelled,  // presses Cancel
+    TimedOut,   // types nothing until the reader gives up
+};
+
+struct PinPadSettings {
+    bool active = false;  // false: the reader is not a PIN-pad
+    PadAnswer answer = PadAnswer::Typed;
+    std::optional<std::array<uint8_t, 8>> pin;     // PIN block of the typed PIN
+    std::optional<std::array<uint8_t, 8>> newPin;  // PIN block of the typed new PIN
+};
+
 struct CardProfile {
     std::string name;
     std::array<uint8_t, 8> serial{};           // bytes 4-11 of the transparent data
@@ -50,6 +64,7 @@ struct CardProfile {
     uint8_t tacKeyVersion = 1;
     size_t readAllRecordCount = 3;  // records answered by 00 B2 P1 05
     CardFaults faults;
+    PinPadSettings pinPad;  // the reader the card sits in
 };
 
 // Packs 6-12 digits two per byte, an odd last digit with F, the rest FF.

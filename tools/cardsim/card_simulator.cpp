@@ -31,6 +31,7 @@ std::string HexByte(uint8_t value) {
 CardSimulator::CardSimulator(SimulatorOptions options, CardProfile profile)
     : options_(std::move(options)),
       card_(std::move(profile), options_.protocol),
+      pad_(card_.profile().pinPad),
       inserted_(options_.inserted) {}
 
 std::string CardSimulator::HandleControl(std::string_view line, bool* quit) {
@@ -48,6 +49,9 @@ std::string CardSimulator::HandleControl(std::string_view line, bool* quit) {
     if (word == "reload") {
         return Reload(argument);
     }
+    if (word == "pad") {
+        return pad_.HandleControl(argument);
+    }
     if (word == "records") {
         return Records();
     }
@@ -59,7 +63,7 @@ std::string CardSimulator::HandleControl(std::string_view line, bool* quit) {
         return "ok bye";
     }
     return "error unknown command '" + std::string(word) +
-           "' (insert, remove, reload PATH, records, status, quit)";
+           "' (insert, remove, reload PATH, pad ..., records, status, quit)";
 }
 
 std::string CardSimulator::Insert() {
@@ -86,6 +90,10 @@ std::string CardSimulator::Reload(const std::string& path) {
     }
     // The card's contents change in place; the reader sees no removal.
     card_ = FiscCard(std::move(profile), options_.protocol);
+    // The pad belongs to the reader: it changes only when the new profile says so.
+    if (card_.profile().pinPad.active) {
+        pad_.Configure(card_.profile().pinPad);
+    }
     options_.profilePath = path;
     return "ok reloaded " + card_.profile().name;
 }
@@ -114,7 +122,8 @@ std::string CardSimulator::Status() const {
                                 {"nextSnum", card_.nextSnum()},
                                 {"pinVerified", card_.pinVerified()},
                                 {"pinTriesLeft", profile.pinTries},
-                                {"pinLocked", profile.pinLocked}};
+                                {"pinLocked", profile.pinLocked},
+                                {"pinPad", pad_.Describe()}};
     return "ok " + status.dump();
 }
 
@@ -176,7 +185,7 @@ void CardSimulator::ServeLink() {
     if (frame.empty()) {
         return;
     }
-    const auto response = card_.Process(frame);
+    const auto response = pad_.Process(card_, frame);
     if (options_.verbose) {
         std::fprintf(stderr, "cardsim: > %s\ncardsim: < %s\n", ToHex(frame).c_str(),
                      ToHex(response).c_str());

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "tools/cardsim/fisc_card.h"
+#include "tools/cardsim/pin_pad.h"
 #include "tools/cardsim/vpcd_link.h"
 
 namespace qorv::cardsim {
@@ -50,6 +51,7 @@ class CardSimulator {
 
     SimulatorOptions options_;
     FiscCard card_;
+    PinPadReader pad_;  // the reader's firmware in front of the card
     bool inserted_;
     std::unique_ptr<VpcdLink> link_;
     std::chrono::steady_clock::time_point nextAttempt_{};

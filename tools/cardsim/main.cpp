@@ -21,7 +21,8 @@ using qorv::cardsim::SimulatorOptions;
 constexpr char kUsage[] =
     "usage: qorv-cardsim [--port N] [--host ADDRESS] [--protocol t0|t1] [--profile FILE]\n"
     "                    [--removed] [--verbose]\n"
-    "control lines on stdin: insert | remove | reload PATH | records | status | quit\n";
+    "control lines on stdin: insert | remove | reload PATH | pad PIN [NEWPIN] | pad cancel\n"
+    "                        | pad timeout | pad off | records | status | quit\n";
 
 bool ParseOptions(int argc, char** argv, SimulatorOptions* options) {
     for (int i = 1; i < argc; ++i) {

@@ -27,6 +27,14 @@
 
 namespace qorv::testbed {
 
+// Reader models with a PIN pad, as their names begin. A test bed reader named
+// after one of them is listed as "<model> 00 00" like a real one, so the
+// product takes it for that model; the card program in it plays the keypad
+// (SimulatedCard::PadTypes).
+inline constexpr const char* kPinPadReaderModels[] = {"Todos eCode Connectable II", "ACS ACR83U",
+                                                      "Todos eCode Connectable", "ACS APG8201",
+                                                      "CASTLES EZpad"};
+
 struct ReaderSpec {
     // pcsc-lite lists the reader as "<friendlyName> 00 00" (the slot the card
     // goes in) and "<friendlyName> 00 01" (a second, empty vpcd slot).

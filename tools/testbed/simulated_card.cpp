@@ -170,6 +170,26 @@ bool SimulatedCard::Reload(const std::string& profilePath) {
     return Command("reload " + profilePath, &answer);
 }
 
+bool SimulatedCard::PadTypes(const std::string& pin, const std::string& newPin) {
+    std::string answer;
+    return Command(newPin.empty() ? "pad " + pin : "pad " + pin + " " + newPin, &answer);
+}
+
+bool SimulatedCard::PadCancels() {
+    std::string answer;
+    return Command("pad cancel", &answer);
+}
+
+bool SimulatedCard::PadTimesOut() {
+    std::string answer;
+    return Command("pad timeout", &answer);
+}
+
+bool SimulatedCard::PadOff() {
+    std::string answer;
+    return Command("pad off", &answer);
+}
+
 std::string SimulatedCard::Status() {
     std::string answer;
     return Command("status", &answer) ? answer : std::string();

@@ -41,6 +41,14 @@ class SimulatedCard {
     bool Reload(const std::string& profilePath);
     // The last write commands (at most 16), oldest first.
     std::vector<WrittenRecord> WrittenRecords();
+    // What the customer does on the keypad of the reader the card sits in:
+    // the card program plays a PIN-pad reader's firmware (tools/cardsim/pin_pad.h).
+    // PadTypes: the PIN typed for a verify or a transaction, and the new PIN
+    // of a change (empty: none). PadOff: the reader is no PIN-pad again.
+    bool PadTypes(const std::string& pin, const std::string& newPin = {});
+    bool PadCancels();
+    bool PadTimesOut();
+    bool PadOff();
     // The card's state as one JSON object text (inserted, connected, nextSnum, ...).
     std::string Status();
 
