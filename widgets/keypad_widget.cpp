@@ -89,7 +89,8 @@ ShadedKeyButton* KeypadWidget::addKey(int controlId) {
 
 bool KeypadWidget::relabel(const SecureKeypad& keypad) {
     std::vector<std::u16string> captions;
-    const bool ok = keypad.ScrambledCaptions(captions) == 0 && captions.size() == characterKeys_.size();
+    const bool ok =
+        keypad.ScrambledCaptions(captions) == 0 && captions.size() == characterKeys_.size();
     for (std::size_t k = 0; ok && k < characterKeys_.size(); ++k) {
         characterKeys_[k]->setScrambledCaption(
             QString::fromUtf16(captions[k].data(), static_cast<qsizetype>(captions[k].size())),

@@ -156,15 +156,16 @@ void CSecureStatic::paintEvent(QPaintEvent*) {
         for (QChar c : text_) windowBytes.push_back(static_cast<uint8_t>(c.unicode() & 0xFF));
     }
     const std::vector<uint8_t>& bytes = IsScrambledMode(mode_) ? unscrambled.bytes() : windowBytes;
-    const auto shown = static_cast<int>(std::count_if(bytes.begin(), bytes.end(),
-                                                       [](uint8_t b) { return b != 0; }));
+    const auto shown = static_cast<int>(
+        std::count_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; }));
 
     const qreal cell = cellWidth();
     qreal x = 0;
     if (alignment_ & Qt::AlignHCenter) x = (width() - shown * cell) / 2;
     if (alignment_ & Qt::AlignRight) x = width() - shown * cell;
 
-    const bool cellFont = mode_ == kModeCells || mode_ == kModeTurnedCells || mode_ == kModeTiltedCells;
+    const bool cellFont =
+        mode_ == kModeCells || mode_ == kModeTurnedCells || mode_ == kModeTiltedCells;
     const QFont font = cellFont ? CellFont() : this->font();
     painter.setFont(font);
     // The cell fonts are drawn 11 (upright) or 10 (turned) pixels wide.
@@ -191,7 +192,8 @@ void CSecureStatic::paintEvent(QPaintEvent*) {
         painter.rotate(-orientation);
         painter.scale(scale, 1);
         const char16_t character = byte;
-        DrawSecretText(painter, QRectF(-cell / scale, -lineHeight / 2, 2 * cell / scale, lineHeight),
+        DrawSecretText(painter,
+                       QRectF(-cell / scale, -lineHeight / 2, 2 * cell / scale, lineHeight),
                        Qt::AlignCenter, std::u16string_view(&character, 1));
         painter.restore();
         x += cell;

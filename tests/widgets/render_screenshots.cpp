@@ -36,7 +36,8 @@ bool Save(QWidget& widget, const QDir& dir, const QString& name) {
 }
 
 // Enters text into a field as key presses would.
-void Fill(const SecureKeypad& keypad, EntryField& entry, CSecureStatic* field, const char16_t* text) {
+void Fill(const SecureKeypad& keypad, EntryField& entry, CSecureStatic* field,
+          const char16_t* text) {
     FieldDisplay display;
     for (const char16_t* c = text; *c != 0; ++c) keypad.Append(entry, *c, display);
     field->setDisplay(display);
@@ -125,7 +126,9 @@ int main(int argc, char** argv) {
         const struct {
             int type;
             const char* caption;
-        } rows[] = {{1, "模式 0：逐格直立"}, {4, "模式 4：逐字傾斜"}, {3, "模式 3：星號"},
+        } rows[] = {{1, "模式 0：逐格直立"},
+                    {4, "模式 4：逐字傾斜"},
+                    {3, "模式 3：星號"},
                     {7, "模式 7：整段文字"}};
         std::vector<std::unique_ptr<EntryField>> entries;
         int r = 0;

@@ -214,8 +214,9 @@ class WidgetsTest : public QObject {
 
     void secureFieldToolTipAndColours() {
         CSecureStatic field(1013);
-        QCOMPARE(field.toolTip(),
-                 QStringLiteral("請將滑鼠移至此欄位或使用滑鼠右鍵點擊欲輸入之欄位 , 以顯示動態鍵盤"));
+        QCOMPARE(
+            field.toolTip(),
+            QStringLiteral("請將滑鼠移至此欄位或使用滑鼠右鍵點擊欲輸入之欄位 , 以顯示動態鍵盤"));
         field.setColors(Qt::white, QColor(51, 153, 255));
         field.resize(100, 20);
         QCOMPARE(field.grab().toImage().pixelColor(50, 2), QColor(51, 153, 255));
@@ -231,8 +232,9 @@ class WidgetsTest : public QObject {
             QList<QWidget*> widgets = panel.window->findChildren<QWidget*>();
             widgets.append(panel.window.get());
             for (QWidget* w : widgets) {
-                QStringList texts = {w->toolTip(), w->windowTitle(), w->accessibleName(),
-                                     w->accessibleDescription(), w->statusTip(), w->whatsThis()};
+                QStringList texts = {w->toolTip(),        w->windowTitle(),
+                                     w->accessibleName(), w->accessibleDescription(),
+                                     w->statusTip(),      w->whatsThis()};
                 const QVariant property = w->property("text");
                 if (property.isValid()) texts << property.toString();
                 if (QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w)) {
@@ -244,7 +246,8 @@ class WidgetsTest : public QObject {
                     QVERIFY2(!text.contains(secret), qPrintable(w->objectName()));
                     QVERIFY2(!text.contains(QStringLiteral("3195")), qPrintable(text));
                 }
-                if (auto* key = qobject_cast<ShadedKeyButton*>(w); key && key->hasScrambledCaption()) {
+                if (auto* key = qobject_cast<ShadedKeyButton*>(w);
+                    key && key->hasScrambledCaption()) {
                     for (const QString& text : texts)
                         for (char16_t c = u'0'; c <= u'Z'; ++c)
                             if (key->carries(c)) QVERIFY(text != QString(QChar(c)));
