@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dialogs/user_interface.h"
+
 namespace qorv::dialogs {
 
 class MessageSink {
@@ -21,6 +23,18 @@ class CollectingMessageSink final : public MessageSink {
   public:
     void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
     std::vector<std::u16string> messages;
+};
+
+// Shows each message in a message box of the user interface, caption "Qorv銀行".
+class UserInterfaceMessageSink final : public MessageSink {
+  public:
+    explicit UserInterfaceMessageSink(UserInterface& ui) : ui_(ui) {}
+    void ShowMessage(std::u16string_view text) override {
+        ui_.ShowMessage(std::u16string(text), kMessageCaption);
+    }
+
+  private:
+    UserInterface& ui_;
 };
 
 // Messages of the configuration document.

@@ -2,9 +2,12 @@
 // data, enciphered contents and the messages they report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <span>
 #include <string>
 
+#include "crypto/key_store.h"
 #include "dialogs/config_document.h"
 #include "dialogs/document_text.h"
 #include "fake_decipher.h"
@@ -259,6 +262,26 @@ TEST(EncipheredContent, EachFaultGivesItsMessageAndLeavesTheRowEmpty) {
         ASSERT_EQ(r.messages.messages.size(), 1u);
         EXPECT_EQ(r.messages.messages[0], c.message);
     }
+}
+
+TEST(EncipheredContent, TheSessionCipherLeavesTheKeyStoreWiped) {
+    // A session key that does not decrypt: the cipher still loads the key
+    // store for its RSA step, and nothing of it may stay behind.
+    SessionFieldDecipher decipher(std::u16string(40, u'0'), std::u16string(256, u'A'));
+    std::u16string plain = u"left over";
+    EXPECT_FALSE(decipher.Decipher(u"00112233445566778899AABBCCDDEEFF", plain));
+    EXPECT_TRUE(plain.empty());
+    for (std::span<const uint8_t> buffer : crypto::test_hooks::KeyStoreBuffers())
+        EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b == 0; }));
+
+    EntryDocument doc;
+    CollectingMessageSink messages;
+    ASSERT_TRUE(ReadEntryDocument(
+        u"<AtmNode Type=\"0\" Ciph=\"1\">00112233445566778899AABBCCDDEEFF</AtmNode>", decipher,
+        messages, doc));
+    EXPECT_FALSE(doc.rows[0].listEnabled);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0], kMsgListDataFailed);
 }
 
 TEST(EncipheredContent, InputRowsAreSilentWhenEmptyAndRefusedWhenBroken) {

@@ -1,9 +1,14 @@
 // The typed- and pasted-text filters and the countdown of the entry dialogs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "dialogs/countdown.h"
 #include "dialogs/input_filters.h"
 #include "dialogs/message_sink.h"
+#include "dialogs/user_interface.h"
 
 namespace qorv::dialogs {
 namespace {
@@ -139,6 +144,24 @@ TEST(Countdown, AStoppedCountdownKeepsItsLastValue) {
     EXPECT_EQ(countdown.remainingSeconds(), 55);
     EXPECT_EQ(countdown.labelText(), u" 55 秒後自動登出");
     EXPECT_EQ(Countdown(10).Tick(), TickEvent::kNone);  // not started
+}
+
+class RecordingInterface final : public UserInterface {
+  public:
+    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
+        shown.emplace_back(text, caption);
+    }
+    void SetWaitCursor(bool) override {}
+    std::vector<std::pair<std::u16string, std::u16string>> shown;
+};
+
+TEST(Messages, TheDialogKitsMessagesCarryTheBanksCaption) {
+    RecordingInterface ui;
+    UserInterfaceMessageSink sink(ui);
+    sink.ShowMessage(kMsgTimedOut);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].first, u"交易時間逾時，請重新執行交易 !");
+    EXPECT_EQ(ui.shown[0].second, u"Qorv銀行");
 }
 
 TEST(Countdown, TheWrittenValueFormsTheTemplateLabel) {

@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSet>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -16,6 +19,7 @@
 #include "dialogs/message_sink.h"
 #include "dialogs/secure_keypad.h"
 #include "widgets/entry_bindings.h"
+#include "widgets/entry_input_filter.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/secure_static.h"
 #include "widgets/shaded_key_button.h"
@@ -308,6 +312,88 @@ class WidgetsTest : public QObject {
         controller.start();
         QVERIFY(spy.wait(3000));
         QCOMPARE(messages.messages.size(), std::size_t(1));
+    }
+
+    void automationFindsKeysWithoutCompilingAgainstTheWidget() {
+        Panel panel(KeypadKind::kTransfer);
+        QObject* keypad = panel.window->findChild<QObject*>(QStringLiteral("keypad"));
+        QVERIFY(keypad != nullptr);
+        int id = 0;
+        QVERIFY(QMetaObject::invokeMethod(keypad, "keyIdForCharacter", Q_RETURN_ARG(int, id),
+                                          Q_ARG(QString, QStringLiteral("7"))));
+        QVERIFY(panel.view->key(id)->carries(u'7'));
+        QTest::mouseClick(panel.window->findChild<QPushButton*>(QString::number(id)),
+                          Qt::LeftButton);
+        QCOMPARE(panel.entered(), QStringLiteral("7"));
+    }
+
+    void aKeyPressRepaintsTheFieldQuickly() {
+        Panel panel(KeypadKind::kEntry);
+        panel.entry.setMaxLength(48);
+        QList<qint64> times;
+        for (int i = 0; i < 48; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            panel.controller->pressKey(1042 + i % 36);
+            panel.field->repaint();
+            times << timer.nsecsElapsed();
+        }
+        std::sort(times.begin(), times.end());
+        const double medianMs = times[times.size() / 2] / 1e6;
+        qInfo("key press to repainted field: median %.3f ms", medianMs);
+        QVERIFY(medianMs < 20);  // target 2 ms; generous on a loaded machine
+    }
+
+    void digitsOnlyEditsRefuseLettersAndLetteredPastes() {
+        QDialog dialog;
+        auto* edit = new QLineEdit(&dialog);
+        auto* ok = new QPushButton(QStringLiteral("確定"), &dialog);
+        ok->setDefault(true);
+        connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        CollectingMessageSink messages;
+        EntryInputFilter filter(messages);
+        filter.watchDialog(&dialog);
+        filter.watchEdit(edit, EditKind::kEntryDigits, 8);
+        dialog.show();
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("12a3 4"));
+        QCOMPARE(edit->text(), QStringLiteral("1234"));
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("56x7"));
+        QTest::keySequence(edit, QKeySequence::Paste);
+        QCOMPARE(edit->text(), QStringLiteral("1234"));
+        QCOMPARE(messages.messages.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdU16String(messages.messages[0]), QStringLiteral("必須為數字"));
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("5678999"));
+        QTest::keySequence(edit, QKeySequence::Paste);
+        QCOMPARE(edit->text(), QStringLiteral("12345678"));  // the edit's limit
+        QCOMPARE(edit->contextMenuPolicy(), Qt::NoContextMenu);
+
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(edit, Qt::Key_Enter);
+        QTest::keyClick(ok, Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QGuiApplication::clipboard()->clear();
+    }
+
+    void emailEditRefusesDoubledSeparatorsAndForeignCharacters() {
+        QWidget window;
+        auto* edit = new QLineEdit(&window);
+        CollectingMessageSink messages;
+        EntryInputFilter filter(messages);
+        filter.watchEdit(edit, EditKind::kTransferEmail, 150);
+        window.show();
+        QTest::keyClicks(edit, QStringLiteral("a@@b c;;d$"));
+        QCOMPARE(edit->text(), QStringLiteral("a@bc;d"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("x@y.tw;z@w.tw"));
+        QTest::keySequence(edit, QKeySequence::Paste);
+        QCOMPARE(edit->text(), QStringLiteral("a@bc;d"));
+        QCOMPARE(QString::fromStdU16String(messages.messages.at(0)),
+                 QStringLiteral("必須為EMAIL合法字元"));
+        QCOMPARE(edit->maxLength(), 150);
+        QGuiApplication::clipboard()->clear();
     }
 
   private:
