@@ -1,6 +1,7 @@
 #include "dialogs/config_document.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "crypto/key_store.h"
@@ -154,6 +155,62 @@ bool IsAsciiLetterOrDigit(char16_t c) {
     return IsAsciiDigit(c) || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
+bool ReadEntry(const std::optional<std::u16string>& document, FieldDecipher& decipher,
+               MessageSink& messages, EntryDocument& out) {
+    if (!document || document->empty()) {
+        messages.ShowMessage(kMsgCheckDocument);
+        return false;
+    }
+    const std::u16string_view doc = *document;
+    out.funType = IntegerOr(FindDialogValue(doc, u"FunType"), 0);
+    if (auto title = FindDialogValue(doc, u"Title")) {
+        out.title = std::move(*title);
+        out.titleCopy = out.title.substr(0, kMaxKeptName);
+    }
+    ReadCommonValues(doc, out.caption, out.countdownSeconds, out.countdownText, out.foxShow);
+    if (auto order = FindDialogValue(doc, u"KeyOrder");
+        order && !order->empty() && ((*order)[0] == u'0' || (*order)[0] == u'1'))
+        out.keyOrder = ParseDocumentInteger(*order);
+
+    const std::size_t count = std::min(CountFieldElements(doc), kMaxEntryRows);
+    out.rows.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        ReadEntryRow(FieldElementText(doc, i, kMaxEntryElementText), out.IsReviewMode(), decipher,
+                     messages, out.rows[i]);
+    return true;
+}
+
+bool ReadTransfer(const std::optional<std::u16string>& document, FieldDecipher& decipher,
+                  MessageSink& messages, TransferDocument& out) {
+    if (!document || document->empty()) {
+        messages.ShowMessage(kMsgCheckDocument);
+        return false;
+    }
+    const std::u16string_view doc = *document;
+    ReadCommonValues(doc, out.caption, out.countdownSeconds, out.countdownText, out.foxShow);
+    out.keyType = IntegerOr(FindDialogValue(doc, u"KeyType"), 0);
+    if (out.keyType < 0 || out.keyType > 6) out.keyType = 0;
+    out.addComm = IntegerOr(FindDialogValue(doc, u"AddComm"), 0);
+
+    out.listCount = std::min(CountFieldElements(doc), kTransferLists);
+    for (std::size_t i = 0; i < out.listCount; ++i)
+        ReadTransferList(FieldElementText(doc, i, std::u16string_view::npos), i, decipher, messages,
+                         out);
+    return true;
+}
+
+// Runs a reader; running out of memory for the working values ends the
+// dialog like a missing document, with the memory message.
+template <typename Read>
+bool Guarded(MessageSink& messages, Read read) {
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        messages.ShowMessage(kMsgNoDocumentMemory);
+        return false;
+    }
+}
+
 }  // namespace
 
 std::u16string BadPrefillMessage(int rowNumber) {
@@ -196,46 +253,12 @@ TransferDocument::~TransferDocument() {
 
 bool ReadEntryDocument(const std::optional<std::u16string>& document, FieldDecipher& decipher,
                        MessageSink& messages, EntryDocument& out) {
-    if (!document || document->empty()) {
-        messages.ShowMessage(kMsgCheckDocument);
-        return false;
-    }
-    const std::u16string_view doc = *document;
-    out.funType = IntegerOr(FindDialogValue(doc, u"FunType"), 0);
-    if (auto title = FindDialogValue(doc, u"Title")) {
-        out.title = std::move(*title);
-        out.titleCopy = out.title.substr(0, kMaxKeptName);
-    }
-    ReadCommonValues(doc, out.caption, out.countdownSeconds, out.countdownText, out.foxShow);
-    if (auto order = FindDialogValue(doc, u"KeyOrder");
-        order && !order->empty() && ((*order)[0] == u'0' || (*order)[0] == u'1'))
-        out.keyOrder = ParseDocumentInteger(*order);
-
-    const std::size_t count = std::min(CountFieldElements(doc), kMaxEntryRows);
-    out.rows.resize(count);
-    for (std::size_t i = 0; i < count; ++i)
-        ReadEntryRow(FieldElementText(doc, i, kMaxEntryElementText), out.IsReviewMode(), decipher,
-                     messages, out.rows[i]);
-    return true;
+    return Guarded(messages, [&] { return ReadEntry(document, decipher, messages, out); });
 }
 
 bool ReadTransferDocument(const std::optional<std::u16string>& document, FieldDecipher& decipher,
                           MessageSink& messages, TransferDocument& out) {
-    if (!document || document->empty()) {
-        messages.ShowMessage(kMsgCheckDocument);
-        return false;
-    }
-    const std::u16string_view doc = *document;
-    ReadCommonValues(doc, out.caption, out.countdownSeconds, out.countdownText, out.foxShow);
-    out.keyType = IntegerOr(FindDialogValue(doc, u"KeyType"), 0);
-    if (out.keyType < 0 || out.keyType > 6) out.keyType = 0;
-    out.addComm = IntegerOr(FindDialogValue(doc, u"AddComm"), 0);
-
-    out.listCount = std::min(CountFieldElements(doc), kTransferLists);
-    for (std::size_t i = 0; i < out.listCount; ++i)
-        ReadTransferList(FieldElementText(doc, i, std::u16string_view::npos), i, decipher, messages,
-                         out);
-    return true;
+    return Guarded(messages, [&] { return ReadTransfer(document, decipher, messages, out); });
 }
 
 std::optional<ListItem> ReadSelectedItem(std::u16string_view listData, bool enciphered, int index,

@@ -133,7 +133,9 @@ class SecureKeypad {
     KeypadKind kind() const { return kind_; }
     std::size_t keyCount() const { return CharacterKeyCount(kind_); }
     uint32_t displayOffset() const { return protection_.displayKeyOffset; }
-    uint32_t captionOffset(std::size_t position) const { return captionOffsets_.at(position); }
+    uint32_t captionOffset(std::size_t position) const {
+        return position < captionOffsets_.size() ? captionOffsets_[position] : 0;
+    }
     bool lowerCase() const { return lowerCase_; }
 
     // The caption of every character key (index: position), each scrambled
