@@ -12,6 +12,7 @@ packages=(
     clang-format clang-tidy
     chromium fonts-noto-cjk
     firefox-esr
+    qt6-base-dev
 )
 # Node.js may come from elsewhere on a prepared machine; Debian's serves otherwise.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)

@@ -1,0 +1,171 @@
+// Renders the dialog kit's widgets offscreen into PNG files, for the
+// README's pictures: qorv-widget-screenshots <output folder>.
+#include <QApplication>
+#include <QDir>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "crypto/text_bytes.h"
+#include "crypto/value_protection.h"
+#include "dialogs/countdown.h"
+#include "dialogs/secure_keypad.h"
+#include "widgets/entry_bindings.h"
+#include "widgets/keypad_widget.h"
+#include "widgets/secure_static.h"
+
+using namespace qorv;
+using namespace qorv::dialogs;
+using namespace qorv::widgets;
+
+namespace {
+
+bool Save(QWidget& widget, const QDir& dir, const QString& name) {
+    widget.adjustSize();
+    widget.show();
+    QApplication::processEvents();
+    const QString path = dir.filePath(name);
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// Enters text into a field as key presses would.
+void Fill(const SecureKeypad& keypad, EntryField& entry, CSecureStatic* field,
+          const char16_t* text) {
+    FieldDisplay display;
+    for (const char16_t* c = text; *c != 0; ++c) keypad.Append(entry, *c, display);
+    field->setDisplay(display);
+}
+
+QLabel* Hint(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont font(QStringLiteral("Verdana"));
+    font.setPixelSize(12);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("color: red"));
+    return label;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        return 2;
+    }
+    QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.mkpath(QStringLiteral("."))) return 1;
+    bool ok = true;
+
+    // The multi-field keypad with an entry row above it.
+    {
+        SecureKeypad keypad(KeypadKind::kEntry);
+        if (keypad.Open(0) != 0) return 1;
+        QFrame window;
+        window.setObjectName(QStringLiteral("keypad-entry"));
+        window.setStyleSheet(QStringLiteral("QFrame#keypad-entry { background: #f4f6fa; }"));
+        auto* layout = new QVBoxLayout(&window);
+        auto* row = new QHBoxLayout;
+        auto* name = new QLabel(QStringLiteral("轉入帳號"), &window);
+        name->setObjectName(QStringLiteral("1012"));
+        auto* field = new CSecureStatic(1013, &window);
+        field->setFixedSize(300, 26);
+        field->setDisplayOffset(keypad.displayOffset());
+        field->setMaxLength(16);
+        field->setColors(Qt::white, QColor(51, 153, 255));
+        EntryField entry;
+        entry.setMaxLength(16);
+        Fill(keypad, entry, field, u"0123456789");
+        row->addWidget(name);
+        row->addWidget(field);
+        row->addStretch();
+        layout->addLayout(row);
+        layout->addWidget(Hint(QStringLiteral("請使用圖形鍵盤輸入"), &window));
+        auto* view = new KeypadWidget(KeypadKind::kEntry, &window);
+        view->relabel(keypad);
+        layout->addWidget(view);
+        auto* countdown = new QLabel(QString::fromStdU16String(CountdownLabel(60)), &window);
+        countdown->setObjectName(QStringLiteral("1033"));
+        layout->addWidget(countdown);
+        ok &= Save(window, dir, QStringLiteral("keypad-entry.png"));
+    }
+
+    // The transfer account keypad.
+    {
+        SecureKeypad keypad(KeypadKind::kTransfer);
+        if (keypad.Open(0) != 0) return 1;
+        QFrame window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* field = new CSecureStatic(1015, &window);
+        field->setFixedSize(260, 26);
+        field->setDisplayOffset(keypad.displayOffset());
+        field->setMaxLength(16);
+        EntryField entry;
+        entry.setMaxLength(16);
+        Fill(keypad, entry, field, u"00123456789");
+        layout->addWidget(field);
+        auto* view = new KeypadWidget(KeypadKind::kTransfer, &window);
+        view->relabel(keypad);
+        layout->addWidget(view);
+        ok &= Save(window, dir, QStringLiteral("keypad-transfer.png"));
+    }
+
+    // Every display mode of the secure field.
+    {
+        SecureKeypad keypad(KeypadKind::kEntry);
+        if (keypad.Open(1) != 0) return 1;
+        QFrame window;
+        auto* grid = new QGridLayout(&window);
+        const struct {
+            int type;
+            const char* caption;
+        } rows[] = {{1, "模式 0：逐格直立"},
+                    {4, "模式 4：逐字傾斜"},
+                    {3, "模式 3：星號"},
+                    {7, "模式 7：整段文字"}};
+        std::vector<std::unique_ptr<EntryField>> entries;
+        int r = 0;
+        for (const auto& row : rows) {
+            auto* field = new CSecureStatic(1013 + 2 * r, &window);
+            field->setFixedSize(320, 26);
+            field->setDisplayOffset(keypad.displayOffset());
+            field->setMaxLength(16);
+            field->setFieldFont(QStringLiteral("Verdana"), 14, row.type == 3);
+            entries.push_back(std::make_unique<EntryField>());
+            entries.back()->setMaxLength(48);
+            entries.back()->setDisplayType(row.type);
+            Fill(keypad, *entries.back(), field, row.type == 7 ? u"Qorv 2026" : u"A1b2C3d4");
+            grid->addWidget(new QLabel(QString::fromUtf8(row.caption), &window), r, 0);
+            grid->addWidget(field, r, 1);
+            ++r;
+        }
+        auto* plain = new CSecureStatic(1033, &window);
+        plain->setFixedSize(320, 26);
+        plain->setText(QStringLiteral("12345"), kModePlainCells);
+        grid->addWidget(new QLabel(QStringLiteral("模式 5：31 格"), &window), r, 0);
+        grid->addWidget(plain, r++, 1);
+        auto* turned = new CSecureStatic(1035, &window);
+        turned->setFixedSize(320, 26);
+        turned->setDisplayOffset(keypad.displayOffset());
+        turned->setMaxLength(16);
+        EntryField turnedEntry;
+        turnedEntry.setMaxLength(16);
+        turnedEntry.setDisplayType(1);
+        FieldDisplay display;
+        for (char16_t c : std::u16string(u"A1b2C3d4")) keypad.Append(turnedEntry, c, display);
+        display.mode = kModeTurnedCells;
+        turned->setDisplay(display);
+        turned->setColors(QColor(96, 96, 96), QColor(254, 242, 233));
+        grid->addWidget(new QLabel(QStringLiteral("模式 1：整體旋轉"), &window), r, 0);
+        grid->addWidget(turned, r++, 1);
+        ok &= Save(window, dir, QStringLiteral("secure-fields.png"));
+    }
+    return ok ? 0 : 1;
+}
