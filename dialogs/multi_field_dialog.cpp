@@ -137,7 +137,7 @@ EntryLayout MultiFieldLayout(std::size_t rowCount) {
     return layout;
 }
 
-std::u16string MultiFieldView::TextOf(int control) const {
+std::u16string MultiFieldViewModel::TextOf(int control) const {
     using namespace entry_control;
     switch (control) {
         case kOk:
@@ -164,7 +164,7 @@ std::u16string MultiFieldView::TextOf(int control) const {
     return {};
 }
 
-bool MultiFieldView::IsVisible(int control) const {
+bool MultiFieldViewModel::IsVisible(int control) const {
     using namespace entry_control;
     switch (control) {
         case kHint:
@@ -194,7 +194,7 @@ bool MultiFieldView::IsVisible(int control) const {
     return true;
 }
 
-bool MultiFieldView::IsEnabled(int control) const {
+bool MultiFieldViewModel::IsEnabled(int control) const {
     using namespace entry_control;
     if (control == kOk) return okEnabled;
     for (std::size_t i = 0; i < kMaxEntryRows; ++i) {

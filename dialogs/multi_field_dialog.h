@@ -192,7 +192,7 @@ struct EntryRowView {
     bool editSecret = false;      // Type 6, 7: the view masks the edit
 };
 
-struct MultiFieldView {
+struct MultiFieldViewModel {
     std::u16string caption = kTemplateCaption;
     std::u16string title = kTemplateTitle;
     std::u16string hint;
@@ -264,7 +264,7 @@ class MultiFieldDialog {
     void PressEnter() {}
 
     std::optional<int> outcome() const { return outcome_; }
-    const MultiFieldView& view() const { return view_; }
+    const MultiFieldViewModel& view() const { return view_; }
     const EntryDocument& document() const { return doc_; }
     const SecureKeypad& keypad() const { return keypad_; }
     std::size_t rowCount() const { return doc_.rows.size(); }
@@ -308,7 +308,7 @@ class MultiFieldDialog {
     std::array<int, kMaxEntryRows> flags_{};
     Countdown countdown_{kDefaultCountdownSeconds};
     std::optional<std::size_t> active_;
-    MultiFieldView view_;
+    MultiFieldViewModel view_;
     std::optional<int> outcome_;
     std::u16string confirmation_;
     std::u16string joined_;

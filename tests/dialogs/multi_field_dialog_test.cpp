@@ -103,7 +103,7 @@ TEST(MultiFieldRowLayout, ThreeElementsGiveThreeRowsAndADialogSevenRowHeightsSho
                   Node(u"Name=\"B\" Type=\"3\" KeyType=\"0\" Default=\"16\"") +
                   Node(u"Name=\"C\" Type=\"5\" KeyType=\"2\" Default=\"20\"")));
     ASSERT_FALSE(f.opened);
-    const MultiFieldView& view = f.dialog.view();
+    const MultiFieldViewModel& view = f.dialog.view();
     const EntryLayout full = MultiFieldLayout(kMaxEntryRows);
     EXPECT_EQ(view.layout.height, full.height - 7 * kEntryRowHeight);
     EXPECT_EQ(view.layout.ok.y, full.ok.y - 7 * kEntryRowHeight);
@@ -270,7 +270,7 @@ TEST(MultiFieldKeyboardFlags, ALettersKeypadRowAfterRowZeroTakesInput) {
 TEST(MultiFieldKeyboardFlags, TheRadiosShowForSwitchableRowsAndMoveTheEntryBetweenKeypadAndEdit) {
     Fixture f(Doc(Node(u"Type=\"3\" KeyType=\"4\" Default=\"8\"") +
                   Node(u"Type=\"4\" KeyType=\"4\"") + Node(u"Type=\"7\" KeyType=\"5\"")));
-    const MultiFieldView& view = f.dialog.view();
+    const MultiFieldViewModel& view = f.dialog.view();
     EXPECT_TRUE(view.radiosVisible);
     EXPECT_FALSE(view.keyboardChecked);
     f.Type(u"12");
@@ -470,7 +470,7 @@ TEST(MultiFieldReview, OkIsEnabledAtOnceAndOnlySecretRowsTakeInput) {
             Node(u"Name=\"暱稱\" Type=\"5\" KeyType=\"2\" Default=\"20\"", u"房東") +
             Node(u"Name=\"密碼\" Type=\"6\" KeyType=\"7\" min=\"6\" Default=\"12\""),
         u"<FunType>2</FunType><KeyOrder>1</KeyOrder>"));
-    const MultiFieldView& view = f.dialog.view();
+    const MultiFieldViewModel& view = f.dialog.view();
     EXPECT_TRUE(view.okEnabled);
     EXPECT_EQ(f.dialog.activeRow(), 3u);
     EXPECT_EQ(view.hint, kHintKeypad);

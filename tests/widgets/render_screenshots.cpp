@@ -5,16 +5,23 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "crypto/text_bytes.h"
 #include "crypto/value_protection.h"
 #include "dialogs/countdown.h"
+#include "dialogs/multi_field_dialog.h"
 #include "dialogs/secure_keypad.h"
+#include "reader/utf16.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/keypad_widget.h"
+#include "widgets/multi_field_view.h"
 #include "widgets/secure_static.h"
+#include "widgets/shaded_key_button.h"
 
 using namespace qorv;
 using namespace qorv::dialogs;
@@ -50,6 +57,68 @@ QLabel* Hint(const QString& text, QWidget* parent) {
     label->setFont(font);
     label->setStyleSheet(QStringLiteral("color: red"));
     return label;
+}
+
+// The multi-field dialog's outside world for a picture: plain documents, a
+// card that takes any PIN, messages on standard error.
+struct PictureServices final : FieldDecipher, FieldEncipher, CardPinCheck, MessageSink {
+    bool Decipher(std::u16string_view, std::u16string& plain) override {
+        plain.clear();
+        return false;
+    }
+    bool Encipher(std::u16string_view, std::u16string& hex) override {
+        hex.clear();
+        return false;
+    }
+    int32_t VerifyPin(std::u16string_view) override { return 0; }
+    void ShowMessage(std::u16string_view text) override {
+        std::fprintf(stderr, "%s\n", Utf16ToUtf8(text).c_str());
+    }
+};
+
+std::u16string LoadDocument(const char* name) {
+    std::ifstream in(std::string(QORV_DOCUMENTS_DIR) + "/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return Utf8ToUtf16(text.str());
+}
+
+// The multi-field dialog on a worked document; `prepare` enters values.
+template <typename Prepare>
+bool SaveMultiField(const QDir& dir, const char* document, const QString& name, Prepare prepare) {
+    PictureServices services;
+    MultiFieldDialog model(LoadDocument(document), {services, services, services, services});
+    MultiFieldView view(model, services);
+    if (view.start()) {
+        std::fprintf(stderr, "%s did not open\n", document);
+        return false;
+    }
+    prepare(model, view);
+    view.show();
+    QApplication::processEvents();
+    const QString path = dir.filePath(name);
+    if (!view.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// A left-button release over the middle of a row, as the dialog receives it.
+void Release(QWidget& view, const Rect& rect) {
+    const QPointF at(rect.x + rect.width / 2, rect.y + rect.height / 2);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, view.mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &release);
+}
+
+// Presses the keys that now carry the characters.
+void PressKeys(MultiFieldView& view, const QString& characters) {
+    for (QChar c : characters) {
+        const int id = view.keypad()->keyIdForCharacter(QString(c));
+        if (id >= 0) view.keypad()->key(id)->click();
+    }
 }
 
 }  // namespace
@@ -167,5 +236,18 @@ int main(int argc, char** argv) {
         grid->addWidget(turned, r++, 1);
         ok &= Save(window, dir, QStringLiteral("secure-fields.png"));
     }
+    // The multi-field entry dialog: the bank's common-account form with the
+    // PIN typed and the account row active, and the same form in review mode.
+    ok &= SaveMultiField(dir, "common-account.xml", QStringLiteral("multi-field-normal.png"),
+                         [](MultiFieldDialog& model, MultiFieldView& view) {
+                             const Rect pin = model.view().layout.fields[3];
+                             Release(view, pin);
+                             PressKeys(view, QStringLiteral("123456"));
+                             const Rect account = model.view().layout.fields[1];
+                             Release(view, account);
+                         });
+    ok &= SaveMultiField(
+        dir, "common-account-review.xml", QStringLiteral("multi-field-review.png"),
+        [](MultiFieldDialog&, MultiFieldView& view) { PressKeys(view, QStringLiteral("123456")); });
     return ok ? 0 : 1;
 }
