@@ -238,6 +238,9 @@ MultiFieldDialog::MultiFieldDialog(std::optional<std::u16string> document,
 
 MultiFieldDialog::~MultiFieldDialog() {
     Wipe();
+    SecureWipe(confirmation_);
+    SecureWipe(joined_);
+    SecureWipe(encipheredHex_);
     if (documentText_) SecureWipe(*documentText_);
 }
 
@@ -682,7 +685,10 @@ void MultiFieldDialog::Wipe() {
     for (EntryField& entry : entries_) entry.Refill();
     for (std::u16string& edit : edits_) SecureWipe(edit);
     for (std::u16string& text : reviewTexts_) SecureWipe(text);
-    for (EntryRowView& row : view_.rows) SecureWipe(row.field.text);
+    for (EntryRowView& row : view_.rows) {
+        SecureWipe(row.field.text);
+        for (std::u16string& item : row.items) SecureWipe(item);  // deciphered lists too
+    }
     for (EntryRow& row : doc_.rows) {
         SecureWipe(row.prefill);
         SecureWipe(row.listData);
