@@ -260,6 +260,8 @@ void MultiFieldView::afterEvent() {
         done(*outcome);
         return;
     }
+    // OK stops the countdown for good, even when a row still lacks its value.
+    if (!model_.countdownRunning()) timer_.stop();
     refresh();
 }
 

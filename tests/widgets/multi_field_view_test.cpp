@@ -243,6 +243,14 @@ class MultiFieldViewTest : public QObject {
         }
     }
 
+    void okWithAnEmptyKeypadRowKeepsTheDialogOpenWithoutItsCountdown() {
+        Harness h(u"<AtmNode Name=\"帳號\" Type=\"3\" KeyType=\"0\" Default=\"8\"></AtmNode>");
+        QTest::mouseClick(h.control<QPushButton>(ec::kOk), Qt::LeftButton);
+        QVERIFY(h.view->isVisible());
+        QVERIFY(!h.view->countdownActive());
+        QCOMPARE(h.messages.messages, std::vector<std::u16string>{u"請輸入第 1 項資料"});
+    }
+
     void anUnreadableDocumentEndsBeforeAnythingShows() {
         CollectingMessageSink messages;
         Services services;
