@@ -1,5 +1,7 @@
 #include "tools/banksim/bank_service.h"
 
+#include "tools/banksim/service_replies.h"
+
 namespace qorv::banksim {
 
 namespace {
@@ -7,33 +9,6 @@ namespace {
 using nlohmann::json;
 
 constexpr std::size_t kMaxTestRn1Length = 64;
-
-ServiceReply BadRequest(const std::string& message) {
-    return {400, {{"error", message}}};
-}
-
-ServiceReply Refused(const std::string& message) {
-    return {200, {{"ok", false}, {"error", message}}};
-}
-
-ServiceReply UnknownSession() {
-    return {404, {{"error", "unknown sessionId (expired, or never started)"}}};
-}
-
-// Reads the named string members; the first missing one is reported.
-bool Strings(const json& request,
-             std::initializer_list<std::pair<const char*, std::string*>> fields,
-             std::string* missing) {
-    for (const auto& [name, target] : fields) {
-        const auto found = request.find(name);
-        if (found == request.end() || !found->is_string()) {
-            *missing = std::string(name) + " must be a string";
-            return false;
-        }
-        *target = found->get<std::string>();
-    }
-    return true;
-}
 
 std::optional<std::size_t> Count(const json& request, const char* name, std::size_t fallback) {
     const auto found = request.find(name);
@@ -59,7 +34,8 @@ const char* StageName(SessionStage stage) {
 
 }  // namespace
 
-BankService::BankService(BankKeys keys, std::optional<BankCard> card) : keys_(std::move(keys)) {
+BankService::BankService(BankKeys keys, std::optional<BankCard> card, std::string documentFolder)
+    : keys_(std::move(keys)), documentFolder_(std::move(documentFolder)) {
     if (card) verifier_.emplace(std::move(*card));
 }
 
@@ -77,6 +53,10 @@ ServiceReply BankService::Handle(const std::string& path, const json& request) {
         if (path == "/session/encipher") return Cipher(request, CipherDirection::kEncipher);
         if (path == "/session/decipher") return Cipher(request, CipherDirection::kDecipher);
         if (path == "/transaction") return Transaction(request);
+        if (path == "/session/transfer-document") return TransferDocument(request);
+        if (path == "/session/common-account-document") return CommonAccountDocument(request);
+        if (path == "/session/common-account") return CommonAccountCheck(request);
+        if (path == "/transaction/guided-transfer") return GuidedTransfer(request);
     } catch (const json::exception& e) {
         return BadRequest(e.what());
     }

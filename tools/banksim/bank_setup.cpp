@@ -10,8 +10,13 @@ std::string DefaultCardProfile() {
     return QORV_BANKSIM_CARD_PROFILE;
 }
 
+std::string DefaultDocumentFolder() {
+    return QORV_BANKSIM_DOCUMENT_DIR;
+}
+
 std::unique_ptr<BankService> LoadBankService(const std::string& keyFolder,
-                                             const std::string& cardProfile, std::string* error) {
+                                             const std::string& cardProfile, std::string* error,
+                                             const std::string& documentFolder) {
     auto keys = BankKeys::LoadFolder(keyFolder, error);
     if (!keys) return nullptr;
     std::optional<BankCard> card;
@@ -27,7 +32,7 @@ std::unique_ptr<BankService> LoadBankService(const std::string& keyFolder,
             return nullptr;
         }
     }
-    return std::make_unique<BankService>(std::move(*keys), std::move(card));
+    return std::make_unique<BankService>(std::move(*keys), std::move(card), documentFolder);
 }
 
 }  // namespace qorv::banksim

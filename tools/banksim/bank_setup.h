@@ -13,10 +13,13 @@ namespace qorv::banksim {
 std::string DefaultKeyFolder();
 // The simulated card's default profile.
 std::string DefaultCardProfile();
+// The guided procedures' configuration documents (tools/banksim/documents).
+std::string DefaultDocumentFolder();
 
 // An empty `cardProfile` starts the service without a card. Nothing, with the
 // reason in `error`, when the keys or the profile do not load.
-std::unique_ptr<BankService> LoadBankService(const std::string& keyFolder,
-                                             const std::string& cardProfile, std::string* error);
+std::unique_ptr<BankService> LoadBankService(
+    const std::string& keyFolder, const std::string& cardProfile, std::string* error,
+    const std::string& documentFolder = DefaultDocumentFolder());
 
 }  // namespace qorv::banksim

@@ -8,7 +8,7 @@ namespace {
 
 const std::map<std::string, std::set<std::string>>& CommandOptions() {
     static const std::map<std::string, std::set<std::string>> table = {
-        {"serve", {"--port", "--www", "--keys", "--card", "--no-card"}},
+        {"serve", {"--port", "--www", "--keys", "--card", "--no-card", "--documents"}},
         {"start", {"--state", "--rn1-length", "--keys"}},
         {"answer",
          {"--state", "--encrypt-rn2", "--encrypt-hash-rn2", "--session-key-hash",
@@ -26,6 +26,7 @@ const std::set<std::string> kFlags = {"--no-card"};
 
 const char kUsage[] =
     "usage: qorv-banksim [serve] [--port N] [--www DIR] [--keys DIR] [--card PROFILE|--no-card]\n"
+    "                    [--documents DIR]\n"
     "       qorv-banksim start --state FILE [--rn1-length N]\n"
     "       qorv-banksim answer --state FILE --encrypt-rn2 HEX --encrypt-hash-rn2 HEX\n"
     "                           --session-key-hash HEX [--session-key-length 8|16|24]\n"

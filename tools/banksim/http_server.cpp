@@ -28,12 +28,13 @@ int RunHttpServer(BankService& service, const HttpOptions& options, std::ostream
 
     httplib::Server server;
     server.set_payload_max_length(kMaxBody);
-    server.Post(R"(/session/(start|answer|encipher|decipher)|/transaction)",
-                [&service](const httplib::Request& request, httplib::Response& response) {
-                    const ServiceReply reply = service.Handle(request.path, request.body);
-                    response.status = reply.status;
-                    response.set_content(reply.body.dump(), "application/json");
-                });
+    server.Post(
+        R"(/session/(start|answer|encipher|decipher|transfer-document|common-account-document|common-account)|/transaction(/guided-transfer)?)",
+        [&service](const httplib::Request& request, httplib::Response& response) {
+            const ServiceReply reply = service.Handle(request.path, request.body);
+            response.status = reply.status;
+            response.set_content(reply.body.dump(), "application/json");
+        });
     if (!options.www.empty() && !server.set_mount_point("/", options.www)) {
         log << "qorv-banksim: " << options.www << " is not a folder\n";
         return 2;

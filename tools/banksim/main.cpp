@@ -106,7 +106,8 @@ int Run(const std::vector<std::string>& arguments) {
     const std::string card = !needsCard || line->options.contains("--no-card")
                                  ? ""
                                  : Option(*line, "--card", DefaultCardProfile());
-    auto service = LoadBankService(Option(*line, "--keys", DefaultKeyFolder()), card, &error);
+    auto service = LoadBankService(Option(*line, "--keys", DefaultKeyFolder()), card, &error,
+                                   Option(*line, "--documents", DefaultDocumentFolder()));
     if (!service) return Fail(error);
 
     if (line->command == "serve") {
