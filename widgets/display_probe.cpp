@@ -29,11 +29,13 @@ bool UnixSocketAccepts(const std::string& path) {
     return accepted;
 }
 
-bool XDisplayOpens(const std::string& display) {
+std::shared_ptr<void> OpenXDisplay(const std::string& display) {
     xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
-    const bool opened = connection != nullptr && xcb_connection_has_error(connection) == 0;
-    if (connection != nullptr) xcb_disconnect(connection);
-    return opened;
+    if (connection == nullptr) return nullptr;
+    std::shared_ptr<void> held(connection,
+                               [](void* c) { xcb_disconnect(static_cast<xcb_connection_t*>(c)); });
+    if (xcb_connection_has_error(connection) != 0) return nullptr;
+    return held;
 }
 
 }  // namespace
@@ -60,16 +62,18 @@ DisplayChoice ProbeDisplay(const DisplayEnvironment& environment) {
         } else if (!environment.waylandPluginInstalled) {
             why = "Qt has no Wayland platform plugin for " + name;
         } else {
-            return {Platform::Wayland, {}};
+            return {Platform::Wayland, {}, nullptr};
         }
     }
     if (!environment.display.empty()) {
-        if (XDisplayOpens(environment.display)) return {Platform::Xcb, {}};
+        if (auto connection = OpenXDisplay(environment.display)) {
+            return {Platform::Xcb, {}, std::move(connection)};
+        }
         if (!why.empty()) why += "; ";
         why += "the X display " + environment.display + " cannot be opened";
     }
     if (why.empty()) why = "no display (DISPLAY and WAYLAND_DISPLAY are not set)";
-    return {Platform::None, why};
+    return {Platform::None, why, nullptr};
 }
 
 const char* PlatformPluginName(Platform platform) {
@@ -78,6 +82,8 @@ const char* PlatformPluginName(Platform platform) {
             return "xcb";
         case Platform::Wayland:
             return "wayland";
+        case Platform::Offscreen:
+            return "offscreen";
         case Platform::None:
             break;
     }

@@ -3,11 +3,12 @@
 // the module first opens the display itself and only then starts Qt on it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace qorv::widgets {
 
-enum class Platform { None, Xcb, Wayland };
+enum class Platform { None, Xcb, Wayland, Offscreen };
 
 struct DisplayEnvironment {
     std::string display;         // DISPLAY
@@ -20,6 +21,9 @@ struct DisplayEnvironment {
 struct DisplayChoice {
     Platform platform = Platform::None;
     std::string why;  // with Platform::None: why no window can be shown
+    // The probe's own connection, held until Qt has connected: an X server
+    // whose last client leaves resets, and refuses connections meanwhile.
+    std::shared_ptr<void> connection;
 };
 
 // Wayland when its socket accepts a connection and Qt has the plugin for it,

@@ -44,18 +44,16 @@ std::unique_ptr<ScriptedPerson> LoadPerson(const char* path, std::string& error)
 }
 #endif
 
-const char* ChoosePlatform(std::string& why) {
+DisplayChoice ChoosePlatform() {
 #ifdef QORV_TEST_HOOKS
     if (const char* platform = std::getenv("QT_QPA_PLATFORM");
         platform != nullptr && std::strcmp(platform, "offscreen") == 0) {
-        return "offscreen";
+        return {Platform::Offscreen, {}, nullptr};
     }
 #endif
     DisplayEnvironment environment = DisplayEnvironment::FromProcess();
     environment.waylandPluginInstalled = WaylandPluginInstalled();
-    const DisplayChoice choice = ProbeDisplay(environment);
-    why = choice.why;
-    return choice.platform == Platform::None ? nullptr : PlatformPluginName(choice.platform);
+    return ProbeDisplay(environment);
 }
 
 }  // namespace
@@ -68,13 +66,14 @@ qorv_dialogs_qt_open(const DialogModuleOptions* options, char* why, std::size_t 
             Tell(why, whySize, "the dialog module does not match the host");
             return nullptr;
         }
-        std::string reason;
-        const char* platform = ChoosePlatform(reason);
-        if (platform == nullptr) {
-            Tell(why, whySize, reason);
+        DisplayChoice display = ChoosePlatform();
+        if (display.platform == Platform::None) {
+            Tell(why, whySize, display.why);
             return nullptr;
         }
-        auto ui = std::make_unique<QtUserInterface>(MakeApplication(platform));
+        auto ui = std::make_unique<QtUserInterface>(
+            MakeApplication(PlatformPluginName(display.platform)));
+        display.connection.reset();
 #ifdef QORV_TEST_HOOKS
         if (options->scriptedPersonPath != nullptr) {
             std::string error;

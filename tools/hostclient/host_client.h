@@ -15,9 +15,10 @@ namespace qorv::hostclient {
 class HostClient {
   public:
     // Starts the host at `path`; `environment` entries ("NAME=value") are
-    // added to this process's environment for the child.
+    // added to this process's environment for the child. With `stderrPath`
+    // the host's standard error goes to that file.
     HostClient(const std::string& path, const std::vector<std::string>& environment = {},
-               const std::vector<std::string>& arguments = {});
+               const std::vector<std::string>& arguments = {}, const std::string& stderrPath = {});
     ~HostClient();
     HostClient(const HostClient&) = delete;
     HostClient& operator=(const HostClient&) = delete;
