@@ -42,7 +42,11 @@ int ModalRunner::Run(QDialog& dialog, int cancelled) {
     }
     const QMetaObject::Connection onEnd = connect(this, &ModalRunner::ended, &dialog,
                                                   [&dialog, cancelled] { dialog.done(cancelled); });
-    QTimer::singleShot(0, &dialog, [this, &dialog] {
+    // Once the window is up; the timer goes with this call, so a window never
+    // shown is never touched later.
+    QTimer shown;
+    shown.setSingleShot(true);
+    connect(&shown, &QTimer::timeout, &dialog, [this, &dialog] {
         dialog.raise();
         dialog.activateWindow();
 #ifdef QORV_TEST_HOOKS
@@ -53,6 +57,7 @@ int ModalRunner::Run(QDialog& dialog, int cancelled) {
 #endif
         if (shownHook_) shownHook_(dialog);
     });
+    shown.start(0);
     // The end may have come between the check above and the connection.
     const int result = inputEnded() ? cancelled : dialog.exec();
     disconnect(onEnd);

@@ -69,6 +69,8 @@ HostClient::HostClient(const std::string& path, const std::vector<std::string>& 
     signal(SIGPIPE, SIG_IGN);
     pid_ = fork();
     if (pid_ == 0) {
+        // As a browser starts it: the ignored SIGPIPE of this process is not inherited.
+        signal(SIGPIPE, SIG_DFL);
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         if (!stderrPath.empty()) {
@@ -143,6 +145,14 @@ int HostClient::CloseAndWait(int timeoutMs) {
     const int status = ReapChild(pid_, std::chrono::milliseconds(timeoutMs));
     pid_ = -1;
     return status;
+}
+
+int HostClient::DropAndWait(int timeoutMs) {
+    if (fromHost_ >= 0) {
+        close(fromHost_);
+        fromHost_ = -1;
+    }
+    return CloseAndWait(timeoutMs);
 }
 
 }  // namespace qorv::hostclient

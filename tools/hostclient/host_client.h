@@ -38,6 +38,9 @@ class HostClient {
     bool ReadFrame(std::string& payload, int timeoutMs);
     // Closes the host's stdin and waits; the exit status, or -1 when it had to be killed.
     int CloseAndWait(int timeoutMs = 10000);
+    // Closes both pipes at once, as a browser does when the page goes; the
+    // exit status, or -1 when a signal ended the host or it had to be killed.
+    int DropAndWait(int timeoutMs = 10000);
 
   private:
     pid_t pid_ = -1;
