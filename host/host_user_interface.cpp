@@ -53,7 +53,10 @@ dialogs::UserInterface& HostUserInterface::Active() {
     if (module_) return *module_;
     if (headless_) return *headless_;
     std::string why;
-    if (!DisplayNamed()) {
+    if (PersonGone()) {
+        // Nobody is left to see a window: Qt is not worth loading for it.
+        why = "the page went away";
+    } else if (!DisplayNamed()) {
         why = "no display (DISPLAY and WAYLAND_DISPLAY are not set)";
     } else if (void* library = dlopen(modulePath_.c_str(), RTLD_NOW | RTLD_LOCAL);
                library == nullptr) {
