@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/cli.h"
+#include "host/host_user_interface.h"
 #include "host/registration_command.h"
 #include "host/serve.h"
 
@@ -57,5 +58,6 @@ int main(int argc, char** argv) {
         PrintUsage(stderr);
         return 2;
     }
-    return qorv::host::ServeNativeMessaging(stdin, stdout);
+    const auto ui = qorv::host::PickUserInterface();
+    return qorv::host::ServeNativeMessaging(stdin, stdout, *ui);
 }

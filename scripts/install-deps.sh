@@ -11,6 +11,7 @@ packages=(
     libpcsclite1 libpcsclite-dev pcscd vsmartcard-vpcd util-linux procps
     clang-format clang-tidy
     chromium fonts-noto-cjk
+    qt6-base-dev libxcb1-dev xvfb
     firefox-esr
     qt6-base-dev
 )
