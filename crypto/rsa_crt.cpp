@@ -3,6 +3,23 @@
 #include "crypto/bignum_modexp.h"
 
 namespace qorv::crypto {
+namespace {
+
+// coefficient x prime = 1 modulo other.
+bool InvertsModulo(const BigNum& coefficient, const BigNum& prime, const BigNum& other) {
+    BigNum reducedCoefficient, reducedPrime, product, one;
+    one.SetWord(1);
+    return Mod(coefficient, other, reducedCoefficient) && Mod(prime, other, reducedPrime) &&
+           ModMul(reducedCoefficient, reducedPrime, other, product) && Compare(product, one) == 0;
+}
+
+}  // namespace
+
+CrtRoles CrtRolesOf(const RsaPrivateKey& key) {
+    if (InvertsModulo(key.coefficient, key.prime2, key.prime1)) return CrtRoles::kAsStored;
+    if (InvertsModulo(key.coefficient, key.prime1, key.prime2)) return CrtRoles::kSwapped;
+    return CrtRoles::kAsStored;
+}
 
 int32_t RsaCrtExponentiate(const RsaPrivateKey& key, const BigNum& input, CrtRoles roles,
                            BigNum& result) {
