@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "crypto/bignum_montgomery.h"
 #include "crypto/secure_wipe.h"
@@ -32,13 +33,13 @@ std::size_t WindowBits(std::size_t exponentBits) {
     return 1;
 }
 
-}  // namespace
+bool Acceptable(const BigNum& base, const BigNum& exponent, const BigNum& modulus) {
+    return !modulus.IsZero() && modulus.IsOdd() && Compare(base, modulus) < 0 &&
+           Compare(exponent, modulus) < 0;
+}
 
-int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus, BigNum& result) {
-    if (modulus.IsZero() || !modulus.IsOdd()) return kModExpFailed;
-    if (Compare(base, modulus) >= 0 || Compare(exponent, modulus) >= 0) return kModExpFailed;
-
-    const Montgomery mont(modulus);
+void Exponentiate(const Montgomery& mont, const BigNum& base, const BigNum& exponent,
+                  BigNum& result) {
     const std::size_t window = WindowBits(exponent.BitLength());
     // table[i] = base^(2i+1) in Montgomery form.
     std::array<LimbArray, 16> table{};
@@ -80,6 +81,37 @@ int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus
     SecureWipe(acc.data(), usedBytes);
     SecureWipe(plain.data(), usedBytes);
     ScrubStack();
+}
+
+// The public moduli in use: the module's own n (checking its private-key
+// results) and the server's n (enciphering for it).
+constexpr std::size_t kKeptContexts = 2;
+
+}  // namespace
+
+int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus, BigNum& result) {
+    if (!Acceptable(base, exponent, modulus)) return kModExpFailed;
+    const Montgomery mont(modulus);
+    Exponentiate(mont, base, exponent, result);
+    return kModExpOk;
+}
+
+int32_t ModExpPublic(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
+                     BigNum& result) {
+    if (!Acceptable(base, exponent, modulus)) return kModExpFailed;
+    thread_local std::array<std::optional<Montgomery>, kKeptContexts> kept;
+    thread_local std::size_t nextSlot = 0;
+    for (const std::optional<Montgomery>& context : kept) {
+        if (context && context->Serves(modulus)) {
+            Exponentiate(*context, base, exponent, result);
+            return kModExpOk;
+        }
+    }
+    std::optional<Montgomery>& slot = kept[nextSlot];
+    nextSlot = (nextSlot + 1) % kKeptContexts;
+    slot.reset();
+    slot.emplace(modulus);
+    Exponentiate(*slot, base, exponent, result);
     return kModExpOk;
 }
 

@@ -16,4 +16,11 @@ inline constexpr int32_t kModExpFailed = -1;
 // or the exponent is not below the modulus.
 int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus, BigNum& result);
 
+// The same for a public modulus (an RSA modulus n, never a prime of a private
+// key): the Montgomery constants of the last few moduli (R mod n, R^2 mod n,
+// -n^-1 mod 2^64), which follow from n alone, are kept for the thread and
+// serve again when the same modulus comes back.
+int32_t ModExpPublic(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
+                     BigNum& result);
+
 }  // namespace qorv::crypto

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "crypto/bignum_limb_ops.h"
+#include "crypto/bignum_montgomery_adx.h"
 #include "crypto/secure_wipe.h"
 
 namespace qorv::crypto::detail {
@@ -121,6 +122,9 @@ Montgomery::Montgomery(const BigNum& modulus)
       mul_(kMontMulTable[n_ - 1]),
       sqr_(kMontSqrTable[n_ - 1]),
       m0inv_(NegativeInverse(modulus.Limbs()[0])) {
+    // The extension's product beats the portable one; the portable square,
+    // which forms each cross product once, still beats a product of a with a.
+    if (n_ == 8 && MontgomeryAdxEnabled()) mul_ = &MontMulAdx8;
     std::copy_n(modulus.Limbs(), n_, m_.begin());
     const std::size_t bits = modulus.BitLength();
     if (bits <= 1) return;  // m = 1: every residue, R and R^2 included, is 0
@@ -156,6 +160,11 @@ void Montgomery::DoubleModulo(uint64_t* x, uint64_t* scratch) const {
     // 2x is below m only when it did not overflow and the subtraction borrowed.
     const uint64_t keepDoubled = uint64_t{0} - (borrow & (carry ^ 1));
     for (std::size_t j = 0; j < n_; ++j) x[j] = (x[j] & keepDoubled) | (scratch[j] & ~keepDoubled);
+}
+
+bool Montgomery::Serves(const BigNum& modulus) const {
+    return modulus.LimbCount() == n_ && std::equal(m_.begin(), m_.begin() + n_, modulus.Limbs()) &&
+           mul_ == (n_ == 8 && MontgomeryAdxEnabled() ? &MontMulAdx8 : kMontMulTable[n_ - 1]);
 }
 
 void Montgomery::ToMontgomery(uint64_t* r, const BigNum& a) const {

@@ -32,6 +32,9 @@ class Montgomery {
     void FromMontgomery(uint64_t* r, const uint64_t* a) const;
     // R mod m: the number one in Montgomery form.
     const uint64_t* One() const { return one_.data(); }
+    // True when this context was made for modulus (and the product it would
+    // choose today), so a kept context can serve again.
+    bool Serves(const BigNum& modulus) const;
     std::size_t Size() const { return n_; }
 
     using MulFn = void (*)(uint64_t*, const uint64_t*, const uint64_t*, const uint64_t*, uint64_t);

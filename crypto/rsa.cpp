@@ -63,7 +63,7 @@ bool LocateType2Message(const uint8_t* block, std::size_t k, std::size_t& offset
 // result ^ e mod n == input: the result of a private-key operation is right.
 bool PublicExponentRestores(const RsaPrivateKey& key, const BigNum& result, const BigNum& input) {
     BigNum recovered;
-    return ModExp(result, key.publicExponent, key.modulus, recovered) == kModExpOk &&
+    return ModExpPublic(result, key.publicExponent, key.modulus, recovered) == kModExpOk &&
            Compare(recovered, input) == 0;
 }
 
@@ -102,7 +102,7 @@ int32_t RsaPublicEncrypt(std::span<const uint8_t> publicKeyDer, std::span<const 
 
     BigNum block, cipher;
     block.SetBytes(std::span<const uint8_t>(encoded.data(), k));
-    if (ModExp(block, key.publicExponent, key.modulus, cipher) != kModExpOk) {
+    if (ModExpPublic(block, key.publicExponent, key.modulus, cipher) != kModExpOk) {
         return kRsaExponentiationFailed;
     }
     return ExponentiateBlock(block, cipher, out, k, outLength);
