@@ -6,8 +6,8 @@
 #include <array>
 #include <optional>
 
+#include "crypto/bignum_limb_ops.h"
 #include "crypto/bignum_montgomery.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::crypto {
 namespace {
@@ -17,8 +17,8 @@ using detail::Montgomery;
 
 // Overwrites the stack area below the caller that the multiplications used.
 [[gnu::noinline]] void ScrubStack() {
-    uint8_t area[1024];
-    SecureWipe(area, sizeof area);
+    uint64_t area[128];
+    detail::WipeLimbs(area, 128);
 }
 
 // Bit `index` of the exponent, read from its limbs (index below its bit length).
@@ -38,14 +38,16 @@ bool Acceptable(const BigNum& base, const BigNum& exponent, const BigNum& modulu
            Compare(exponent, modulus) < 0;
 }
 
-void Exponentiate(const Montgomery& mont, const BigNum& base, const BigNum& exponent,
+// base: the base in Montgomery form (n limbs).
+void Exponentiate(const Montgomery& mont, const uint64_t* base, const BigNum& exponent,
                   BigNum& result) {
     const std::size_t window = WindowBits(exponent.BitLength());
-    // table[i] = base^(2i+1) in Montgomery form.
-    std::array<LimbArray, 16> table{};
-    LimbArray square{};
-    LimbArray acc{};
-    mont.ToMontgomery(table[0].data(), base);
+    // table[i] = base^(2i+1) in Montgomery form; only the limbs in use are
+    // ever read, so nothing needs clearing first.
+    std::array<LimbArray, 16> table;
+    LimbArray square;
+    LimbArray acc;
+    std::copy_n(base, mont.Size(), table[0].begin());
     const std::size_t tableSize = std::size_t{1} << (window - 1);
     if (tableSize > 1) mont.Square(square.data(), table[0].data());
     for (std::size_t i = 1; i < tableSize; ++i)
@@ -70,17 +72,26 @@ void Exponentiate(const Montgomery& mont, const BigNum& base, const BigNum& expo
         mont.Mul(acc.data(), acc.data(), table[value >> 1].data());
         bit -= length;
     }
-    LimbArray plain{};
+    LimbArray plain;
     mont.FromMontgomery(plain.data(), acc.data());
     result.SetLimbs(std::span<const uint64_t>(plain.data(), mont.Size()));
 
     // Only the limbs in use ever held anything.
-    const std::size_t usedBytes = mont.Size() * sizeof(uint64_t);
-    for (std::size_t i = 0; i < tableSize; ++i) SecureWipe(table[i].data(), usedBytes);
-    SecureWipe(square.data(), usedBytes);
-    SecureWipe(acc.data(), usedBytes);
-    SecureWipe(plain.data(), usedBytes);
+    const std::size_t n = mont.Size();
+    for (std::size_t i = 0; i < tableSize; ++i) detail::WipeLimbs(table[i].data(), n);
+    detail::WipeLimbs(square.data(), n);
+    detail::WipeLimbs(acc.data(), n);
+    detail::WipeLimbs(plain.data(), n);
     ScrubStack();
+}
+
+// base below m.
+void ExponentiatePlain(const Montgomery& mont, const BigNum& base, const BigNum& exponent,
+                       BigNum& result) {
+    LimbArray converted;
+    mont.ToMontgomery(converted.data(), base);
+    Exponentiate(mont, converted.data(), exponent, result);
+    detail::WipeLimbs(converted.data(), mont.Size());
 }
 
 // The public moduli in use: the module's own n (checking its private-key
@@ -92,9 +103,22 @@ constexpr std::size_t kKeptContexts = 2;
 int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus, BigNum& result) {
     if (!Acceptable(base, exponent, modulus)) return kModExpFailed;
     const Montgomery mont(modulus);
-    Exponentiate(mont, base, exponent, result);
+    ExponentiatePlain(mont, base, exponent, result);
     return kModExpOk;
 }
+
+namespace detail {
+
+int32_t ModExpWith(const Montgomery& mont, const BigNum& base, const BigNum& exponent,
+                   BigNum& result) {
+    LimbArray converted;
+    if (!mont.ToMontgomeryReducing(converted.data(), base)) return kModExpFailed;
+    Exponentiate(mont, converted.data(), exponent, result);
+    WipeLimbs(converted.data(), mont.Size());
+    return kModExpOk;
+}
+
+}  // namespace detail
 
 int32_t ModExpPublic(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
                      BigNum& result) {
@@ -103,7 +127,7 @@ int32_t ModExpPublic(const BigNum& base, const BigNum& exponent, const BigNum& m
     thread_local std::size_t nextSlot = 0;
     for (const std::optional<Montgomery>& context : kept) {
         if (context && context->Serves(modulus)) {
-            Exponentiate(*context, base, exponent, result);
+            ExponentiatePlain(*context, base, exponent, result);
             return kModExpOk;
         }
     }
@@ -111,7 +135,7 @@ int32_t ModExpPublic(const BigNum& base, const BigNum& exponent, const BigNum& m
     nextSlot = (nextSlot + 1) % kKeptContexts;
     slot.reset();
     slot.emplace(modulus);
-    Exponentiate(*slot, base, exponent, result);
+    ExponentiatePlain(*slot, base, exponent, result);
     return kModExpOk;
 }
 

@@ -23,4 +23,16 @@ int32_t ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus
 int32_t ModExpPublic(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
                      BigNum& result);
 
+namespace detail {
+
+class Montgomery;
+
+// result = (base mod m) ^ exponent mod m with the context of m, for a base
+// below m R (see Montgomery::ToMontgomeryReducing: any RSA input against
+// either prime). Fails (-1, result unchanged) for a larger base. The
+// exponent may be any size.
+int32_t ModExpWith(const Montgomery& mont, const BigNum& base, const BigNum& exponent,
+                   BigNum& result);
+
+}  // namespace detail
 }  // namespace qorv::crypto

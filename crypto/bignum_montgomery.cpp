@@ -97,6 +97,37 @@ void MontSqrFixed(uint64_t* r, const uint64_t* a, const uint64_t* m, uint64_t m0
     SubtractModulusOnce<N>(r, t, acc.low, m);
 }
 
+// r = x R^-1 mod m for x of 2N limbs below m R: the reduction half of a
+// Montgomery product, with the limbs of x added in as their columns come.
+template <std::size_t N>
+void MontRedcFixed(uint64_t* r, const uint64_t* x, const uint64_t* m, uint64_t m0inv) {
+    uint64_t q[N];
+    uint64_t t[N];
+    Accumulator acc;
+#pragma GCC unroll 32
+    for (std::size_t k = 0; k < N; ++k) {
+#pragma GCC unroll 32
+        for (std::size_t i = 0; i < k; ++i) MulAdd(acc, q[i], m[k - i]);
+        AddWord(acc, x[k]);
+        q[k] = acc.low * m0inv;
+        MulAdd(acc, q[k], m[0]);
+        acc.Shift();
+    }
+#pragma GCC unroll 32
+    for (std::size_t k = N; k < 2 * N; ++k) {
+#pragma GCC unroll 32
+        for (std::size_t i = k - N + 1; i < N; ++i) MulAdd(acc, q[i], m[k - i]);
+        AddWord(acc, x[k]);
+        t[k - N] = acc.Shift();
+    }
+    SubtractModulusOnce<N>(r, t, acc.low, m);
+}
+
+template <std::size_t... I>
+constexpr std::array<Montgomery::RedcFn, sizeof...(I)> MakeRedcTable(std::index_sequence<I...>) {
+    return {&MontRedcFixed<I + 1>...};
+}
+
 template <std::size_t... I>
 constexpr std::array<Montgomery::MulFn, sizeof...(I)> MakeMulTable(std::index_sequence<I...>) {
     return {&MontMulFixed<I + 1>...};
@@ -107,6 +138,7 @@ constexpr std::array<Montgomery::SqrFn, sizeof...(I)> MakeSqrTable(std::index_se
 }
 constexpr auto kMontMulTable = MakeMulTable(std::make_index_sequence<kN>{});
 constexpr auto kMontSqrTable = MakeSqrTable(std::make_index_sequence<kN>{});
+constexpr auto kMontRedcTable = MakeRedcTable(std::make_index_sequence<kN>{});
 
 // -m^-1 mod 2^64 by Newton's iteration (each step doubles the correct bits).
 uint64_t NegativeInverse(uint64_t m0) {
@@ -121,6 +153,7 @@ Montgomery::Montgomery(const BigNum& modulus)
     : n_(modulus.LimbCount()),
       mul_(kMontMulTable[n_ - 1]),
       sqr_(kMontSqrTable[n_ - 1]),
+      redc_(kMontRedcTable[n_ - 1]),
       m0inv_(NegativeInverse(modulus.Limbs()[0])) {
     // The extension's product beats the portable one; the portable square,
     // which forms each cross product once, still beats a product of a with a.
@@ -142,13 +175,16 @@ Montgomery::Montgomery(const BigNum& modulus)
     r2_ = one_;
     for (std::size_t i = 0; i < j; ++i) DoubleModulo(r2_.data(), scratch.data());
     for (int i = 0; i < s; ++i) Square(r2_.data(), r2_.data());
-    SecureWipe(scratch.data(), n_ * sizeof(uint64_t));
+    Mul(r3_.data(), r2_.data(), r2_.data());
+    WipeLimbs(scratch.data(), n_);
 }
 
 Montgomery::~Montgomery() {
     // Only the limbs in use ever held anything.
-    SecureWipe(one_.data(), n_ * sizeof(uint64_t));
-    SecureWipe(r2_.data(), n_ * sizeof(uint64_t));
+    WipeLimbs(one_.data(), n_);
+    WipeLimbs(r2_.data(), n_);
+    WipeLimbs(r3_.data(), n_);
+    WipeLimbs(m_.data(), n_);
 }
 
 // x = 2 x mod m for x below m, without branching on x; scratch gets the
@@ -171,7 +207,46 @@ void Montgomery::ToMontgomery(uint64_t* r, const BigNum& a) const {
     LimbArray plain{};
     std::copy_n(a.Limbs(), a.LimbCount(), plain.begin());
     Mul(r, plain.data(), r2_.data());
-    SecureWipe(plain.data(), n_ * sizeof(uint64_t));
+    WipeLimbs(plain.data(), n_);
+}
+
+bool Montgomery::Below(const uint64_t* x, std::size_t count) const {
+    if (count != n_) return count < n_;
+    for (std::size_t i = n_; i-- > 0;) {
+        if (x[i] != m_[i]) return x[i] < m_[i];
+    }
+    return false;
+}
+
+bool Montgomery::ToMontgomeryReducing(uint64_t* r, const BigNum& a) const {
+    if (a.LimbCount() > 2 * n_) return false;
+    if (a.LimbCount() <= n_ && Below(a.Limbs(), a.LimbCount())) {
+        ToMontgomery(r, a);
+        return true;
+    }
+    // One reduction serves when the top n limbs are below m.
+    const std::size_t topCount = a.LimbCount() > n_ ? a.LimbCount() - n_ : 0;
+    if (!Below(a.Limbs() + n_, topCount)) return false;
+    uint64_t wide[2 * BigNum::kMaxLimbs] = {};
+    std::copy_n(a.Limbs(), a.LimbCount(), wide);
+    LimbArray reduced{};
+    redc_(reduced.data(), wide, m_.data(), m0inv_);  // a R^-1
+    Mul(r, reduced.data(), r3_.data());              // a R^-1 R^3 R^-1 = a R
+    WipeLimbs(wide, 2 * n_);
+    WipeLimbs(reduced.data(), n_);
+    return true;
+}
+
+void Montgomery::MulModulo(const BigNum& a, const BigNum& b, BigNum& r) const {
+    LimbArray x{}, y{}, product{};
+    std::copy_n(a.Limbs(), a.LimbCount(), x.begin());
+    std::copy_n(b.Limbs(), b.LimbCount(), y.begin());
+    Mul(product.data(), x.data(), y.data());          // a b R^-1
+    Mul(product.data(), product.data(), r2_.data());  // a b
+    r.SetLimbs(std::span<const uint64_t>(product.data(), n_));
+    WipeLimbs(x.data(), n_);
+    WipeLimbs(y.data(), n_);
+    WipeLimbs(product.data(), n_);
 }
 
 void Montgomery::FromMontgomery(uint64_t* r, const uint64_t* a) const {

@@ -123,7 +123,7 @@ int32_t RsaPrivateDecrypt(std::span<const uint8_t> privateKeyDer, std::span<cons
     // fault during the computation) gives a value right modulo one prime
     // only, which may still look like a block.
     Block decoded;
-    rc = RsaCrtExponentiate(key, input, CrtRolesOf(key), plain);
+    rc = RsaCrtExponentiate(key, input, plain);
     if (rc != kModExpOk || !PublicExponentRestores(key, plain, input) ||
         !plain.GetBytes(std::span<uint8_t>(decoded.data(), k))) {
         return kRsaExponentiationFailed;
@@ -178,7 +178,7 @@ int32_t RsaSignDigest(std::span<const uint8_t> privateKeyDer, bool digestGiven, 
     // A signature is checked with the public exponent before it leaves: a
     // faulty CRT signature would hand out a useless signature and reveal the
     // factors of the modulus.
-    if (RsaCrtExponentiate(key, block, CrtRolesOf(key), signature) != kModExpOk ||
+    if (RsaCrtExponentiate(key, block, signature) != kModExpOk ||
         !PublicExponentRestores(key, signature, block)) {
         return kRsaExponentiationFailed;
     }
