@@ -11,7 +11,6 @@
 
 #include "crypto/bignum_limb_ops.h"
 #include "crypto/bignum_montgomery_adx.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::crypto::detail {
 namespace {
