@@ -235,6 +235,24 @@ TEST(RsaFaultTest, EdgeCipherTextsAreNoBlocks) {
     }
 }
 
+// A coefficient that inverts neither prime modulo the other (damaged in
+// storage): no orientation gives the right result, and nothing leaves.
+TEST(RsaFaultTest, WrongCoefficientFailsBothOperations) {
+    const test_util::Pkey key = test_util::GenerateRsaKey(1024);
+    auto c = test_util::ComponentsOf(key.get());
+    const Bytes message = {9, 8, 7, 6, 5, 4, 3, 2};
+    const Bytes cipher = test_util::OpenSslRsa(key.get(), message, true);
+    c.qInv.back() ^= 0x04;
+    const Bytes der = test_util::PrivateKeyDer(c);
+    Bytes out(128, 0xAB);
+    std::size_t length = 77;
+    EXPECT_EQ(RsaPrivateDecrypt(der, cipher, out, length), kRsaExponentiationFailed);
+    EXPECT_EQ(RsaSignDigest(der, false, kDigestSha1, message, out, length),
+              kRsaExponentiationFailed);
+    EXPECT_EQ(out, Bytes(128, 0xAB));
+    EXPECT_EQ(length, 77u);
+}
+
 struct BnDeleter {
     void operator()(BIGNUM* n) const { BN_free(n); }
 };
