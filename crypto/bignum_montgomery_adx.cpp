@@ -49,36 +49,37 @@ static_assert(offsetof(AdxFrame, b) == 64 && offsetof(AdxFrame, m) == 128 &&
               offsetof(AdxFrame, m0inv) == 192 && offsetof(AdxFrame, zero) == 200 &&
               offsetof(AdxFrame, sum) == 208);
 
+// clang-format off
 // t[k+1] += high, t[k] += low of one 64 x 64 product with the multiplier in rdx.
-#define QORV_ADX_STEP(disp, lo, hi) \
-    "mulxq " disp                   \
-    "(%%rsi), %%rax, %%rcx\n\t"     \
-    "adcxq %%rax, %%" lo            \
-    "\n\t"                          \
+#define QORV_ADX_STEP(disp, lo, hi)                                   \
+    "mulxq " disp "(%%rsi), %%rax, %%rcx\n\t"                          \
+    "adcxq %%rax, %%" lo "\n\t"                                        \
     "adoxq %%rcx, %%" hi "\n\t"
 
 // t += rdx x (the eight limbs at base): both flags cleared first, both
 // chains closed into t8 and t9 at the end.
-#define QORV_ADX_PASS(base, t0, t1, t2, t3, t4, t5, t6, t7, t8, t9)                           \
-    "xorl %%eax, %%eax\n\t" QORV_ADX_STEP(base "+0", t0, t1) QORV_ADX_STEP(base "+8", t1, t2) \
-        QORV_ADX_STEP(base "+16", t2, t3) QORV_ADX_STEP(base "+24", t3, t4)                   \
-            QORV_ADX_STEP(base "+32", t4, t5) QORV_ADX_STEP(base "+40", t5, t6)               \
-                QORV_ADX_STEP(base "+48", t6, t7)                                             \
-                    QORV_ADX_STEP(base "+56", t7, t8) "adcxq 200(%%rsi), %%" t8               \
-                                                      "\n\t"                                  \
-                                                      "adoxq 200(%%rsi), %%" t9               \
-                                                      "\n\t"                                  \
-                                                      "adcxq 200(%%rsi), %%" t9 "\n\t"
+#define QORV_ADX_PASS(base, t0, t1, t2, t3, t4, t5, t6, t7, t8, t9) \
+    "xorl %%eax, %%eax\n\t"                                           \
+    QORV_ADX_STEP(base "+0", t0, t1)                                  \
+    QORV_ADX_STEP(base "+8", t1, t2)                                  \
+    QORV_ADX_STEP(base "+16", t2, t3)                                 \
+    QORV_ADX_STEP(base "+24", t3, t4)                                 \
+    QORV_ADX_STEP(base "+32", t4, t5)                                 \
+    QORV_ADX_STEP(base "+40", t5, t6)                                 \
+    QORV_ADX_STEP(base "+48", t6, t7)                                 \
+    QORV_ADX_STEP(base "+56", t7, t8)                                 \
+    "adcxq 200(%%rsi), %%" t8 "\n\t"                                  \
+    "adoxq 200(%%rsi), %%" t9 "\n\t"                                  \
+    "adcxq 200(%%rsi), %%" t9 "\n\t"
 
 // One row: t += a_i b, then t += q m with q = t0 m0inv, which clears t0;
 // the next row names t1 as its t0 and the cleared register as its t9.
-#define QORV_ADX_ROW(aoff, t0, t1, t2, t3, t4, t5, t6, t7, t8, t9)                      \
-    "movq " aoff                                                                        \
-    "(%%rsi), %%rdx\n\t" QORV_ADX_PASS("64", t0, t1, t2, t3, t4, t5, t6, t7, t8,        \
-                                       t9) "movq %%" t0                                 \
-                                           ", %%rdx\n\t"                                \
-                                           "imulq 192(%%rsi), %%rdx\n\t" QORV_ADX_PASS( \
-                                               "128", t0, t1, t2, t3, t4, t5, t6, t7, t8, t9)
+#define QORV_ADX_ROW(aoff, t0, t1, t2, t3, t4, t5, t6, t7, t8, t9)  \
+    "movq " aoff "(%%rsi), %%rdx\n\t"                                 \
+    QORV_ADX_PASS("64", t0, t1, t2, t3, t4, t5, t6, t7, t8, t9)       \
+    "movq %%" t0 ", %%rdx\n\t"                                        \
+    "imulq 192(%%rsi), %%rdx\n\t"                                     \
+    QORV_ADX_PASS("128", t0, t1, t2, t3, t4, t5, t6, t7, t8, t9)
 
 // The sum below 2m in the frame; the inputs a, b are below m.
 void MontgomeryRowsAdx8(AdxFrame& frame) {
@@ -115,6 +116,7 @@ void MontgomeryRowsAdx8(AdxFrame& frame) {
         : "rax", "rbx", "rcx", "rdx", "rdi", "r8", "r9", "r10", "r11", "r12", "r13", "r14", "r15",
           "cc", "memory");
 }
+// clang-format on
 
 #undef QORV_ADX_ROW
 #undef QORV_ADX_PASS
