@@ -38,50 +38,98 @@ bool Acceptable(const BigNum& base, const BigNum& exponent, const BigNum& modulu
            Compare(exponent, modulus) < 0;
 }
 
+// base^exponent by a left-to-right sliding window, one Montgomery square or
+// product per Step, so that two independent powers can take turns: one's
+// operation then fills the time the other's waits on its own carries.
+class SlidingWindowPower {
+  public:
+    // base: the base in Montgomery form (n limbs).
+    SlidingWindowPower(const Montgomery& mont, const uint64_t* base, const BigNum& exponent)
+        : mont_(mont),
+          exponent_(exponent),
+          window_(WindowBits(exponent.BitLength())),
+          tableSize_(std::size_t{1} << (window_ - 1)),
+          bit_(exponent.BitLength()) {
+        // table_[i] = base^(2i+1) in Montgomery form; only the limbs in use
+        // are ever read, so nothing needs clearing first.
+        std::copy_n(base, mont.Size(), table_[0].begin());
+        if (tableSize_ > 1) mont.Square(square_.data(), table_[0].data());
+        for (std::size_t i = 1; i < tableSize_; ++i)
+            mont.Mul(table_[i].data(), table_[i - 1].data(), square_.data());
+        std::copy_n(mont.One(), mont.Size(), acc_.begin());  // 1 in Montgomery form
+    }
+    ~SlidingWindowPower() {
+        // Only the limbs in use ever held anything.
+        const std::size_t n = mont_.Size();
+        for (std::size_t i = 0; i < tableSize_; ++i) detail::WipeLimbs(table_[i].data(), n);
+        detail::WipeLimbs(square_.data(), n);
+        detail::WipeLimbs(acc_.data(), n);
+    }
+    SlidingWindowPower(const SlidingWindowPower&) = delete;
+    SlidingWindowPower& operator=(const SlidingWindowPower&) = delete;
+
+    // One square or product; false when the power is complete.
+    bool Step() {
+        if (squaresDue_ == 0 && !productDue_) {
+            if (bit_ == 0) return false;
+            if (!ExponentBit(exponent_, bit_ - 1)) {
+                squaresDue_ = 1;
+                --bit_;
+            } else {
+                // Longest window of at most window_ bits that starts at
+                // bit_ - 1 and ends on a 1.
+                std::size_t length = std::min(window_, bit_);
+                while (!ExponentBit(exponent_, bit_ - length)) --length;
+                std::size_t value = 0;
+                for (std::size_t i = 0; i < length; ++i) {
+                    value = (value << 1) | (ExponentBit(exponent_, bit_ - 1 - i) ? 1 : 0);
+                }
+                squaresDue_ = length;
+                productDue_ = true;
+                entry_ = value >> 1;
+                bit_ -= length;
+            }
+        }
+        if (squaresDue_ > 0) {
+            mont_.Square(acc_.data(), acc_.data());
+            --squaresDue_;
+        } else {
+            mont_.Mul(acc_.data(), acc_.data(), table_[entry_].data());
+            productDue_ = false;
+        }
+        return true;
+    }
+
+    void Finish(BigNum& result) {
+        LimbArray plain;
+        mont_.FromMontgomery(plain.data(), acc_.data());
+        result.SetLimbs(std::span<const uint64_t>(plain.data(), mont_.Size()));
+        detail::WipeLimbs(plain.data(), mont_.Size());
+    }
+
+  private:
+    const Montgomery& mont_;
+    const BigNum& exponent_;
+    const std::size_t window_;
+    const std::size_t tableSize_;
+    std::size_t bit_;  // exponent bits not yet taken into a window
+    std::size_t squaresDue_ = 0;
+    bool productDue_ = false;
+    std::size_t entry_ = 0;
+    std::array<LimbArray, 16> table_;
+    LimbArray square_;
+    LimbArray acc_;
+};
+
 // base: the base in Montgomery form (n limbs).
 void Exponentiate(const Montgomery& mont, const uint64_t* base, const BigNum& exponent,
                   BigNum& result) {
-    const std::size_t window = WindowBits(exponent.BitLength());
-    // table[i] = base^(2i+1) in Montgomery form; only the limbs in use are
-    // ever read, so nothing needs clearing first.
-    std::array<LimbArray, 16> table;
-    LimbArray square;
-    LimbArray acc;
-    std::copy_n(base, mont.Size(), table[0].begin());
-    const std::size_t tableSize = std::size_t{1} << (window - 1);
-    if (tableSize > 1) mont.Square(square.data(), table[0].data());
-    for (std::size_t i = 1; i < tableSize; ++i)
-        mont.Mul(table[i].data(), table[i - 1].data(), square.data());
-
-    std::copy_n(mont.One(), mont.Size(), acc.begin());  // 1 in Montgomery form
-    std::size_t bit = exponent.BitLength();
-    while (bit > 0) {
-        if (!ExponentBit(exponent, bit - 1)) {
-            mont.Square(acc.data(), acc.data());
-            --bit;
-            continue;
+    {
+        SlidingWindowPower power(mont, base, exponent);
+        while (power.Step()) {
         }
-        // Longest window of at most `window` bits that starts at bit - 1 and ends on a 1.
-        std::size_t length = std::min(window, bit);
-        while (!ExponentBit(exponent, bit - length)) --length;
-        std::size_t value = 0;
-        for (std::size_t i = 0; i < length; ++i) {
-            value = (value << 1) | (ExponentBit(exponent, bit - 1 - i) ? 1 : 0);
-        }
-        for (std::size_t i = 0; i < length; ++i) mont.Square(acc.data(), acc.data());
-        mont.Mul(acc.data(), acc.data(), table[value >> 1].data());
-        bit -= length;
+        power.Finish(result);
     }
-    LimbArray plain;
-    mont.FromMontgomery(plain.data(), acc.data());
-    result.SetLimbs(std::span<const uint64_t>(plain.data(), mont.Size()));
-
-    // Only the limbs in use ever held anything.
-    const std::size_t n = mont.Size();
-    for (std::size_t i = 0; i < tableSize; ++i) detail::WipeLimbs(table[i].data(), n);
-    detail::WipeLimbs(square.data(), n);
-    detail::WipeLimbs(acc.data(), n);
-    detail::WipeLimbs(plain.data(), n);
     ScrubStack();
 }
 
@@ -116,6 +164,28 @@ int32_t ModExpWith(const Montgomery& mont, const BigNum& base, const BigNum& exp
     Exponentiate(mont, converted.data(), exponent, result);
     WipeLimbs(converted.data(), mont.Size());
     return kModExpOk;
+}
+
+int32_t ModExpPairWith(const Montgomery& montX, const BigNum& baseX, const BigNum& exponentX,
+                       BigNum& resultX, const Montgomery& montY, const BigNum& baseY,
+                       const BigNum& exponentY, BigNum& resultY) {
+    LimbArray convertedX, convertedY;
+    int32_t rc = kModExpFailed;
+    if (montX.ToMontgomeryReducing(convertedX.data(), baseX) &&
+        montY.ToMontgomeryReducing(convertedY.data(), baseY)) {
+        SlidingWindowPower x(montX, convertedX.data(), exponentX);
+        SlidingWindowPower y(montY, convertedY.data(), exponentY);
+        // Both take turns; the bitwise or lets the longer run on alone.
+        while (x.Step() | y.Step()) {
+        }
+        x.Finish(resultX);
+        y.Finish(resultY);
+        rc = kModExpOk;
+    }
+    WipeLimbs(convertedX.data(), montX.Size());
+    WipeLimbs(convertedY.data(), montY.Size());
+    ScrubStack();
+    return rc;
 }
 
 }  // namespace detail

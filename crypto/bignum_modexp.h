@@ -34,5 +34,12 @@ class Montgomery;
 int32_t ModExpWith(const Montgomery& mont, const BigNum& base, const BigNum& exponent,
                    BigNum& result);
 
+// Two such powers at once (the two halves of a CRT exponentiation), their
+// operations taking turns so that each fills the other's waits. Fails (-1)
+// when either base is too large; the results are then unchanged.
+int32_t ModExpPairWith(const Montgomery& montX, const BigNum& baseX, const BigNum& exponentX,
+                       BigNum& resultX, const Montgomery& montY, const BigNum& baseY,
+                       const BigNum& exponentY, BigNum& resultY);
+
 }  // namespace detail
 }  // namespace qorv::crypto

@@ -47,16 +47,13 @@ int32_t RsaCrtExponentiate(const RsaPrivateKey& key, const BigNum& input, BigNum
     const BigNum& dP = swapped ? key.exponent2 : key.exponent1;
     const BigNum& dQ = swapped ? key.exponent1 : key.exponent2;
 
-    BigNum reduced, m1, m2, m2ModP, coefficient, diff, h, hq, block;
+    BigNum m1, m2, m2ModP, coefficient, diff, h, hq, block;
     // An input below n = p q is below p R and q R, so the exponentiations
     // reduce it themselves; a larger one (a key whose n is not p q) by division.
-    if (detail::ModExpWith(montP, input, dP, m1) != kModExpOk) {
-        if (!Mod(input, p, reduced) || detail::ModExpWith(montP, reduced, dP, m1) != kModExpOk) {
-            return kModExpFailed;
-        }
-    }
-    if (detail::ModExpWith(montQ, input, dQ, m2) != kModExpOk) {
-        if (!Mod(input, q, reduced) || detail::ModExpWith(montQ, reduced, dQ, m2) != kModExpOk) {
+    if (detail::ModExpPairWith(montP, input, dP, m1, montQ, input, dQ, m2) != kModExpOk) {
+        BigNum reducedP, reducedQ;
+        if (!Mod(input, p, reducedP) || !Mod(input, q, reducedQ) ||
+            detail::ModExpPairWith(montP, reducedP, dP, m1, montQ, reducedQ, dQ, m2) != kModExpOk) {
             return kModExpFailed;
         }
     }

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
 
+#include <tuple>
+#include <vector>
+
 #include "crypto/bignum_modexp.h"
 #include "crypto/bignum_montgomery.h"
 #include "crypto/bignum_montgomery_adx.h"
@@ -151,6 +154,42 @@ TEST_P(BigNumPathTest, EightLimbProductsAndReductionsAgreeWithOpenSsl) {
         reduced.SetLimbs(std::span<const uint64_t>(plain.data(), 8));
         EXPECT_EQ(ToBytes(reduced), ToBytes(mMinusOne));  // (m R - 1) mod m = m - 1
         for (BIGNUM* n : {bm, one, mMinusOne, limit}) BN_free(n);
+    }
+    BN_CTX_free(ctx);
+}
+
+// Two powers taking turns: exponents of very different lengths (0, 1, a few
+// bits, full size) on either side, so each side finishes first sometimes.
+TEST_P(BigNumPathTest, PairedPowersAgreeWithOpenSsl) {
+    uint32_t seed = 33;
+    BN_CTX* ctx = BN_CTX_new();
+    Bytes mx = test_util::RandomBytes(64, seed), my = test_util::RandomBytes(60, seed);
+    mx[0] |= 0x80;
+    mx[63] |= 1;
+    my[0] |= 0x80;
+    my[59] |= 1;
+    const detail::Montgomery montX(FromBytes(mx)), montY(FromBytes(my));
+    // A base of twice the size, as a CRT input is against each prime.
+    const Bytes base = test_util::RandomBytes(120, seed);
+    const std::vector<Bytes> exponents = {Bytes{0}, Bytes{1}, Bytes{0x05},
+                                          test_util::RandomBytes(3, seed),
+                                          test_util::RandomBytes(64, seed)};
+    for (const Bytes& ex : exponents) {
+        for (const Bytes& ey : exponents) {
+            BigNum rx, ry;
+            ASSERT_EQ(detail::ModExpPairWith(montX, FromBytes(base), FromBytes(ex), rx, montY,
+                                             FromBytes(base), FromBytes(ey), ry),
+                      kModExpOk);
+            for (const auto& [m, e, r] : {std::tuple{&mx, &ex, &rx}, std::tuple{&my, &ey, &ry}}) {
+                BIGNUM* expected = BN_new();
+                BIGNUM* bb = ToBn(base);
+                BIGNUM* be = ToBn(*e);
+                BIGNUM* bm = ToBn(*m);
+                BN_mod_exp(expected, bb, be, bm, ctx);
+                EXPECT_EQ(ToBytes(*r), ToBytes(expected));
+                for (BIGNUM* n : {expected, bb, be, bm}) BN_free(n);
+            }
+        }
     }
     BN_CTX_free(ctx);
 }
