@@ -68,28 +68,40 @@ class SlidingWindowPower {
     SlidingWindowPower(const SlidingWindowPower&) = delete;
     SlidingWindowPower& operator=(const SlidingWindowPower&) = delete;
 
+    // Decides the next operation when none is due; false when the power is
+    // complete.
+    bool Plan() {
+        if (squaresDue_ > 0 || productDue_) return true;
+        if (bit_ == 0) return false;
+        if (!ExponentBit(exponent_, bit_ - 1)) {
+            squaresDue_ = 1;
+            --bit_;
+            return true;
+        }
+        // Longest window of at most window_ bits that starts at bit_ - 1 and
+        // ends on a 1.
+        std::size_t length = std::min(window_, bit_);
+        while (!ExponentBit(exponent_, bit_ - length)) --length;
+        std::size_t value = 0;
+        for (std::size_t i = 0; i < length; ++i) {
+            value = (value << 1) | (ExponentBit(exponent_, bit_ - 1 - i) ? 1 : 0);
+        }
+        squaresDue_ = length;
+        productDue_ = true;
+        entry_ = value >> 1;
+        bit_ -= length;
+        return true;
+    }
+
+    // After Plan returned true: is the operation due a square?
+    bool SquareDue() const { return squaresDue_ > 0; }
+    uint64_t* Accumulator() { return acc_.data(); }
+    // The due square was done from outside (Montgomery::SquarePair).
+    void SquareDone() { --squaresDue_; }
+
     // One square or product; false when the power is complete.
     bool Step() {
-        if (squaresDue_ == 0 && !productDue_) {
-            if (bit_ == 0) return false;
-            if (!ExponentBit(exponent_, bit_ - 1)) {
-                squaresDue_ = 1;
-                --bit_;
-            } else {
-                // Longest window of at most window_ bits that starts at
-                // bit_ - 1 and ends on a 1.
-                std::size_t length = std::min(window_, bit_);
-                while (!ExponentBit(exponent_, bit_ - length)) --length;
-                std::size_t value = 0;
-                for (std::size_t i = 0; i < length; ++i) {
-                    value = (value << 1) | (ExponentBit(exponent_, bit_ - 1 - i) ? 1 : 0);
-                }
-                squaresDue_ = length;
-                productDue_ = true;
-                entry_ = value >> 1;
-                bit_ -= length;
-            }
-        }
+        if (!Plan()) return false;
         if (squaresDue_ > 0) {
             mont_.Square(acc_.data(), acc_.data());
             --squaresDue_;
@@ -175,8 +187,21 @@ int32_t ModExpPairWith(const Montgomery& montX, const BigNum& baseX, const BigNu
         montY.ToMontgomeryReducing(convertedY.data(), baseY)) {
         SlidingWindowPower x(montX, convertedX.data(), exponentX);
         SlidingWindowPower y(montY, convertedY.data(), exponentY);
-        // Both take turns; the bitwise or lets the longer run on alone.
-        while (x.Step() | y.Step()) {
+        // Both take turns, squaring together whenever both have a square due;
+        // the longer runs on alone.
+        for (;;) {
+            const bool xDue = x.Plan();
+            const bool yDue = y.Plan();
+            if (!xDue && !yDue) break;
+            if (xDue && yDue && x.SquareDue() && y.SquareDue()) {
+                Montgomery::SquarePair(montX, x.Accumulator(), x.Accumulator(), montY,
+                                       y.Accumulator(), y.Accumulator());
+                x.SquareDone();
+                y.SquareDone();
+            } else {
+                x.Step();
+                y.Step();
+            }
         }
         x.Finish(resultX);
         y.Finish(resultY);

@@ -96,6 +96,69 @@ void MontSqrFixed(uint64_t* r, const uint64_t* a, const uint64_t* m, uint64_t m0
     SubtractModulusOnce<N>(r, t, acc.low, m);
 }
 
+// Two independent squares (x and y, each with its own modulus) column by
+// column in one body. One square waits on its own carries and quotient
+// digits much of the time; the other's work fills those waits.
+template <std::size_t N>
+void MontSqrPairFixed(uint64_t* rx, const uint64_t* ax, const uint64_t* mx, uint64_t ix,
+                      uint64_t* ry, const uint64_t* ay, const uint64_t* my, uint64_t iy) {
+    uint64_t qx[N], qy[N];
+    uint64_t tx[N], ty[N];
+    Accumulator accX, accY;
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k < 2 * N; ++k) {
+        Accumulator crossX, crossY;
+        const std::size_t first = k < N ? 0 : k - N + 1;
+#pragma GCC unroll 32
+        for (std::size_t i = first; i < k - i; ++i) {
+            MulAdd(crossX, ax[i], ax[k - i]);
+            MulAdd(crossY, ay[i], ay[k - i]);
+        }
+        AddDoubled(accX, crossX);
+        AddDoubled(accY, crossY);
+        if (k % 2 == 0) {
+            MulAdd(accX, ax[k / 2], ax[k / 2]);
+            MulAdd(accY, ay[k / 2], ay[k / 2]);
+        }
+        if (k < N) {
+#pragma GCC unroll 32
+            for (std::size_t i = 0; i < k; ++i) {
+                MulAdd(accX, qx[i], mx[k - i]);
+                MulAdd(accY, qy[i], my[k - i]);
+            }
+            qx[k] = accX.low * ix;
+            qy[k] = accY.low * iy;
+            MulAdd(accX, qx[k], mx[0]);
+            MulAdd(accY, qy[k], my[0]);
+            accX.Shift();
+            accY.Shift();
+        } else {
+#pragma GCC unroll 32
+            for (std::size_t i = k - N + 1; i < N; ++i) {
+                MulAdd(accX, qx[i], mx[k - i]);
+                MulAdd(accY, qy[i], my[k - i]);
+            }
+            tx[k - N] = accX.Shift();
+            ty[k - N] = accY.Shift();
+        }
+    }
+    SubtractModulusOnce<N>(rx, tx, accX.low, mx);
+    SubtractModulusOnce<N>(ry, ty, accY.low, my);
+}
+
+using SqrPairFn = void (*)(uint64_t*, const uint64_t*, const uint64_t*, uint64_t, uint64_t*,
+                           const uint64_t*, const uint64_t*, uint64_t);
+
+// Pairs are made for the primes of the keys in use (moduli up to 1152
+// bits); larger ones square one after the other.
+constexpr std::size_t kMaxPairLimbs = 9;
+
+template <std::size_t... I>
+constexpr std::array<SqrPairFn, sizeof...(I)> MakeSqrPairTable(std::index_sequence<I...>) {
+    return {&MontSqrPairFixed<I + 1>...};
+}
+constexpr auto kMontSqrPairTable = MakeSqrPairTable(std::make_index_sequence<kMaxPairLimbs>{});
+
 // r = x R^-1 mod m for x of 2N limbs below m R: the reduction half of a
 // Montgomery product, with the limbs of x added in as their columns come.
 template <std::size_t N>
@@ -201,6 +264,16 @@ void Montgomery::DoubleModulo(uint64_t* x, uint64_t* scratch) const {
 bool Montgomery::Serves(const BigNum& modulus) const {
     return modulus.LimbCount() == n_ && std::equal(m_.begin(), m_.begin() + n_, modulus.Limbs()) &&
            mul_ == (n_ == 8 && MontgomeryAdxEnabled() ? &MontMulAdx8 : kMontMulTable[n_ - 1]);
+}
+
+void Montgomery::SquarePair(const Montgomery& x, uint64_t* rx, const uint64_t* ax,
+                            const Montgomery& y, uint64_t* ry, const uint64_t* ay) {
+    if (x.n_ == y.n_ && x.n_ <= kMaxPairLimbs) {
+        kMontSqrPairTable[x.n_ - 1](rx, ax, x.m_.data(), x.m0inv_, ry, ay, y.m_.data(), y.m0inv_);
+    } else {
+        x.Square(rx, ax);
+        y.Square(ry, ay);
+    }
 }
 
 void Montgomery::ToMontgomery(uint64_t* r, const BigNum& a) const {

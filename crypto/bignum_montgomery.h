@@ -26,6 +26,10 @@ class Montgomery {
     }
     // r = a^2 / R mod m for a below m; r may alias a.
     void Square(uint64_t* r, const uint64_t* a) const { sqr_(r, a, m_.data(), m0inv_); }
+    // rx = ax^2 / R mod x's modulus and ry = ay^2 / R mod y's, the two
+    // interleaved in one pass when their sizes agree.
+    static void SquarePair(const Montgomery& x, uint64_t* rx, const uint64_t* ax,
+                           const Montgomery& y, uint64_t* ry, const uint64_t* ay);
     // r = a R mod m for a below m.
     void ToMontgomery(uint64_t* r, const BigNum& a) const;
     // r = (a mod m) R mod m for a of up to 2n limbs whose top n limbs are
