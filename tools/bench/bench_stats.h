@@ -43,6 +43,12 @@ PairedMedians MedianMicrosPaired(int runs, Ours&& ours, Reference&& reference) {
         const auto end = std::chrono::steady_clock::now();
         samples.push_back(std::chrono::duration<double, std::micro>(end - start).count());
     };
+    // A few untimed rounds first: caches, branch predictors and the clock
+    // of the core settle before anything counts.
+    for (int i = 0; i < runs / 10; ++i) {
+        ours();
+        reference();
+    }
     for (int i = 0; i < runs; ++i) {
         time(ours, oursSamples);
         time(reference, referenceSamples);
