@@ -45,7 +45,7 @@ git -C "$ROOT" ls-files -z --cached --others --exclude-standard |
     grep -zv '^build' | xargs -0 cp --parents -t "$src" 2>/dev/null || true
 # Files deleted in the work tree but still tracked are skipped by cp above.
 [[ -f $src/debian/rules ]] || { echo "./run package: copying the sources failed" >&2; exit 1; }
-rm -f "$out"/qorvclientatm*_"$version"_*.deb "$out"/qorvclientatm_"$version"_*.{changes,buildinfo}
+rm -f "$out"/qorvclientatm*_"$version"_*.{deb,ddeb,changes,buildinfo}
 
 echo "==> building the Debian packages in $out (log: $out/dpkg-buildpackage.log)" >&2
 (
@@ -53,10 +53,12 @@ echo "==> building the Debian packages in $out (log: $out/dpkg-buildpackage.log)
     export QORV_DEVELOPMENT_PACKAGE=$development QORV_DEPLOYMENT=$deployment QORV_KEY_DIR=$key_dir
     dpkg-buildpackage -b -us -uc -j"$(nproc)" >"$out/dpkg-buildpackage.log" 2>&1
 ) || { tail -30 "$out/dpkg-buildpackage.log" >&2; exit 1; }
+# dpkg-buildpackage leaves its results next to the source folder.
+mv "$out"/src/qorvclientatm*_"$version"_* "$out"/
 
 if ((lintian)); then
     echo "==> lintian" >&2
-    if ! lintian --fail-on warning,error --info "$out"/qorvclientatm*_"$version"_*.deb \
+    if ! lintian --fail-on warning,error --info "$out"/qorvclientatm-{host,extension}_"$version"_*.deb \
         >"$out/lintian.log" 2>&1; then
         cat "$out/lintian.log" >&2
         exit 1
