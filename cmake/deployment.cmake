@@ -53,6 +53,17 @@ if(NOT QORV_DEVELOPMENT)
             "The development extension IDs and keys/dev are trusted only by a development "
             "build: pass the bank's own IDs and key folder, or -DQORV_DEVELOPMENT=ON.")
     endif()
+    # A copy of the development keys is still the development keys.
+    foreach(key client-private.pem constant.txt)
+        if(EXISTS "${QORV_KEY_DIR}/${key}")
+            file(SHA256 "${QORV_KEY_DIR}/${key}" qorv_bank_key_hash)
+            file(SHA256 "${QORV_DEV_KEY_DIR}/${key}" qorv_dev_key_hash)
+            if(qorv_bank_key_hash STREQUAL qorv_dev_key_hash)
+                message(FATAL_ERROR "${QORV_KEY_DIR}/${key} is the development key of keys/dev: "
+                                    "a bank build needs the bank's own keys.")
+            endif()
+        endif()
+    endforeach()
     if(NOT EXISTS "${QORV_KEY_DIR}/constant.txt")
         message(FATAL_ERROR "QORV_KEY_DIR (${QORV_KEY_DIR}) is not a key folder: "
                             "constant.txt is missing (see keys/dev/README.md for its shape).")

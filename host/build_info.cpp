@@ -12,8 +12,8 @@ void PrintVersion(std::FILE* out) {
     std::fprintf(out, "qorvclientatm-host %s\n", QORV_FILE_VERSION);
     if (IsDevelopmentBuild()) {
         std::fputs(
-            "development build: trusts the development extension and the keys of keys/dev; "
-            "not for customers\n",
+            "development build: the development extension and keys/dev are trusted where the "
+            "build names no others; not for customers\n",
             out);
     } else {
         std::fputs("bank build: trusts the bank's extension and keys\n", out);

@@ -13,6 +13,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 for tool in dpkg-buildpackage dh lintian dpkg-deb node npm readelf; do
     command -v $tool >/dev/null || { echo "$tool is missing (./run test installs the packaging tools)"; exit 77; }
 done
+# debhelper gives the build a HOME of its own, which would leave ccache (see
+# CMakeLists.txt) an empty cache each time: name the user's.
+export CCACHE_DIR=${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/ccache}
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 host_name=qorvclientatm.qorvclientatmctrl.1
@@ -42,7 +45,7 @@ done
 host_files=$(dpkg-deb -c "$host_deb" | awk '{print $6}' | sed 's|^\./|/|')
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 for path in /usr/bin/qorvclientatm-host \
-    "/usr/lib/$multiarch/qorvclientatm/libqorvclientatm.so.$version" \
+    "/usr/lib/$multiarch/qorvclientatm/libqorvclientatm.so.$version" "/usr/lib/$multiarch/qorvclientatm/libqorvclientatm.so" \
     /etc/chromium/native-messaging-hosts/$host_name.json \
     /etc/opt/chrome/native-messaging-hosts/$host_name.json \
     /usr/lib/mozilla/native-messaging-hosts/$host_name.json \
@@ -133,6 +136,11 @@ else
     fi
     DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq qorvclientatm-host qorvclientatm-extension \
         >"$scratch/apt-purge.log" 2>&1 || fail "apt-get purge failed"
+    # dpkg removes an empty folder no other package owns (such as /etc/opt)
+    # when it purges the last package that shipped it: put such folders back.
+    while read -r folder; do
+        [[ -n $folder && ! -e $folder ]] && mkdir -m 755 "$folder"
+    done <<<"$before_folders"
     after=$(installed) after_folders=$(folders)
     [[ $before == "$after" ]] || fail "the machine's packages changed: $(diff <(echo "$before") <(echo "$after"))"
     [[ $before_folders == "$after_folders" ]] ||

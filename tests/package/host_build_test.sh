@@ -49,13 +49,13 @@ check_hardening() {
             fail "$file: no fortified libc call"
         grep -q 'GNU_STACK.*RW ' <<<"$header" || fail "$file: executable stack"
         # -fcf-protection: the linker keeps the IBT/SHSTK property only when every
-        # object has it, and Debian 12's crt1.o does not; the code's own entry
-        # points then show it by their endbr64.
+        # object has it, and Debian 12's crt1.o does not; the code itself then
+        # shows it by the endbr64 at its function entries (a handful come from
+        # the C runtime in a build without it, hundreds with it).
         if [[ $(uname -m) == x86_64 ]] && ! grep -q 'x86 feature:.*IBT' <<<"$notes"; then
-            local entry=main
-            grep -q 'INTERP' <<<"$header" || entry=DllRegisterServer
-            objdump -d --disassemble="$entry" "$file" | grep -A1 "<$entry>:" | grep -q endbr64 ||
-                fail "$file: no control-flow protection ($entry does not start with endbr64)"
+            local landings
+            landings=$(objdump -d "$file" | grep -c endbr64)
+            ((landings >= 50)) || fail "$file: no control-flow protection ($landings endbr64 only)"
         fi
     done
 }
