@@ -6,7 +6,9 @@
 
 namespace qorv::host {
 
-bool IsDevelopmentBuild() { return QORV_DEVELOPMENT_BUILD != 0; }
+bool IsDevelopmentBuild() {
+    return QORV_DEVELOPMENT_BUILD != 0;
+}
 
 void PrintVersion(std::FILE* out) {
     std::fprintf(out, "qorvclientatm-host %s\n", QORV_FILE_VERSION);
