@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/build_info.h"
 #include "host/cli.h"
 #include "host/host_user_interface.h"
 #include "host/registration_command.h"
@@ -24,6 +25,8 @@ void PrintUsage(std::FILE* out) {
         "       qorvclientatm-host --unregister [--user|--system] [--root DIR]\n"
         "                                               write or remove the browsers' host "
         "manifests\n"
+        "       qorvclientatm-host --version            the module version and the build's "
+        "kind\n"
         "Arguments are texts; numbers are converted for long parameters; @null is the\n"
         "null string. Results print one per line; null strings print as null.\n",
         out);
@@ -36,6 +39,10 @@ int main(int argc, char** argv) {
     const bool cli = !args.empty() && (args[0] == "--call" || args[0] == "--dispid");
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         PrintUsage(stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        qorv::host::PrintVersion(stdout);
         return 0;
     }
     if (qorv::host::IsRegistrationCommand(args)) {
@@ -58,6 +65,7 @@ int main(int argc, char** argv) {
         PrintUsage(stderr);
         return 2;
     }
+    qorv::host::WarnIfDevelopmentBuild(stderr);
     const auto ui = qorv::host::PickUserInterface();
     return qorv::host::ServeNativeMessaging(stdin, stdout, *ui);
 }
