@@ -12,17 +12,15 @@
 #include <string_view>
 #include <vector>
 
+#include "base/script_value.h"
 #include "card/card_commands.h"
 #include "card/card_results.h"
 #include "card/data_process.h"
 #include "card/transaction_records.h"
-#include "control/script_value.h"
 #include "dialogs/user_interface.h"
 #include "reader/reader_session.h"
 
 namespace qorv::card {
-
-using control::ScriptText;
 
 // Result codes of the engine's argument checks.
 inline constexpr int32_t kReaderNameMissing = 4099;

@@ -1,9 +1,9 @@
 // The reader and driver information operations of the engine.
 #include <algorithm>
 
+#include "base/utf16.h"
 #include "card/card_engine.h"
 #include "reader/reader_info.h"
-#include "reader/utf16.h"
 
 namespace qorv::card {
 namespace {

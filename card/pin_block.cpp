@@ -17,7 +17,7 @@ bool AllDigits(std::u16string_view text) {
 
 }  // namespace
 
-int32_t CheckPinTexts(std::initializer_list<const control::ScriptText*> pins) {
+int32_t CheckPinTexts(std::initializer_list<const ScriptText*> pins) {
     for (const auto* pin : pins) {
         if (!*pin) return kArgumentMissing;
     }

@@ -8,7 +8,7 @@
 namespace qorv::card {
 namespace {
 
-using Field = control::ScriptText TransactionFields::*;
+using Field = ScriptText TransactionFields::*;
 
 // Where an argument goes in the record. Its text must be exactly `width`
 // characters, or at least that many when `longerAllowed` (only the first

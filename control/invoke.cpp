@@ -3,9 +3,9 @@
 #include <charconv>
 #include <limits>
 
+#include "base/utf16.h"
 #include "control/dispatch_table.h"
 #include "control/hresult.h"
-#include "reader/utf16.h"
 
 namespace qorv::control {
 namespace {

@@ -1,6 +1,6 @@
 // Dispatch entries of the card data, PIN and transaction methods.
+#include "base/secure_wipe.h"
 #include "control/method_builders.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::control {
 namespace {
@@ -10,7 +10,7 @@ using Args = CallArgs;
 
 // The argument list hands out copies; a PIN's copy is wiped once the card has it.
 void WipePin(ScriptText& pin) {
-    if (pin) crypto::SecureWipe(*pin);
+    if (pin) SecureWipe(*pin);
 }
 
 void AddCardDataMethods(DispatchTable& table) {

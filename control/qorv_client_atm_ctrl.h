@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/script_value.h"
 #include "card/card_engine.h"
 #include "card/data_process.h"
-#include "control/script_value.h"
 #include "dialogs/user_interface.h"
 #include "reader/reader_session.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::crypto {
 namespace {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "base/secure_wipe.h"
 #include "crypto/bignum_montgomery.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::crypto {
 namespace {

@@ -9,8 +9,8 @@
 #include <bit>
 #include <utility>
 
+#include "base/secure_wipe.h"
 #include "crypto/bignum_limb_ops.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::crypto::detail {
 namespace {

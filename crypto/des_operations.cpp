@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <span>
 
+#include "base/secure_wipe.h"
 #include "crypto/des.h"
 #include "crypto/hex.h"
-#include "crypto/secure_wipe.h"
 #include "crypto/text_bytes.h"
 
 namespace qorv::crypto {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <span>
 
+#include "base/secure_wipe.h"
 #include "crypto/des.h"
 #include "crypto/des_operations.h"
 #include "crypto/hex.h"
-#include "crypto/secure_wipe.h"
 #include "crypto/session.h"
 
 namespace qorv::crypto {

@@ -19,7 +19,7 @@
 #include <optional>
 #include <string>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::crypto {
 

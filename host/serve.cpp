@@ -3,9 +3,9 @@
 #include <exception>
 #include <string>
 
+#include "base/secure_wipe.h"
 #include "control/hresult.h"
 #include "control/qorv_client_atm_ctrl.h"
-#include "crypto/secure_wipe.h"
 #include "host/native_messaging.h"
 #include "host/protocol.h"
 
@@ -32,7 +32,7 @@ int ServeNativeMessaging(std::FILE* in, std::FILE* out) {
                     reply = ErrorReply(static_cast<int32_t>(0x80004005),
                                        std::string("internal error: ") + e.what());
                 }
-                crypto::SecureWipe(request);  // it may have carried a PIN
+                SecureWipe(request);  // it may have carried a PIN
                 break;
         }
         if (!WriteFrame(out, reply)) return 0;  // the browser went away

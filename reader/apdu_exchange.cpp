@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::reader {
 namespace {
@@ -36,7 +36,7 @@ class WipedBuffer {
     WipedBuffer() = default;
     WipedBuffer(const WipedBuffer&) = delete;
     WipedBuffer& operator=(const WipedBuffer&) = delete;
-    ~WipedBuffer() { crypto::SecureWipe(bytes); }
+    ~WipedBuffer() { SecureWipe(bytes); }
     std::array<uint8_t, N> bytes{};
 };
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/utf16.h"
 #include "reader/reader_names.h"
-#include "reader/utf16.h"
 
 namespace qorv::reader {
 namespace {

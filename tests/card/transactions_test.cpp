@@ -52,7 +52,7 @@ class TransactionsTest : public CardTest {
                   std::u16string(kRemarkHex.begin(), kRemarkHex.end()));
         EXPECT_EQ(ctrl.GetTransactionAccount(), u"0058100012345678");
     }
-    int32_t Withdraw(const control::ScriptText& money = u"00000000001000") {
+    int32_t Withdraw(const ScriptText& money = u"00000000001000") {
         return ctrl.AccountWithdraw(u"2541", u"12345678", u"ABCDEFGH", money, u"0058100012345678");
     }
     const std::string withdrawRecord =
