@@ -56,8 +56,8 @@ bool ParseCliCalls(const std::vector<std::string>& argv, std::vector<CliCall>& c
     return true;
 }
 
-int RunCliCalls(const std::vector<CliCall>& calls, std::FILE* out) {
-    control::CQorvClientATMCtrl control;
+int RunCliCalls(control::CQorvClientATMCtrl& control, const std::vector<CliCall>& calls,
+                std::FILE* out) {
     int exitCode = 0;
     for (const auto& call : calls) {
         std::vector<ScriptValue> args;

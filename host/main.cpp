@@ -8,9 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "control/qorv_client_atm_ctrl.h"
+#include "dialogs/user_interface.h"
 #include "host/cli.h"
 #include "host/registration_command.h"
 #include "host/serve.h"
+#include "reader/pcsc_provider.h"
+#include "reader/reader_session.h"
 
 namespace {
 
@@ -31,6 +35,15 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The objects of the process, assembled once: PC/SC bound to
+    // libpcsclite.so.1, the reader session on it, the user interface and the
+    // control the page's calls reach.
+    qorv::reader::DlopenPcscProvider pcsc;
+    qorv::reader::SleepingPauser pauser;
+    qorv::reader::ReaderSession session(pcsc, pauser);
+    qorv::dialogs::HeadlessUserInterface ui;
+    qorv::control::CQorvClientATMCtrl control(session, ui);
+
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool cli = !args.empty() && (args[0] == "--call" || args[0] == "--dispid");
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
@@ -50,12 +63,12 @@ int main(int argc, char** argv) {
             PrintUsage(stderr);
             return 2;
         }
-        return qorv::host::RunCliCalls(calls, stdout);
+        return qorv::host::RunCliCalls(control, calls, stdout);
     }
     if (!args.empty() && std::strncmp(args[0].c_str(), "--", 2) == 0) {
         std::fprintf(stderr, "qorvclientatm-host: unknown option %s\n", args[0].c_str());
         PrintUsage(stderr);
         return 2;
     }
-    return qorv::host::ServeNativeMessaging(stdin, stdout);
+    return qorv::host::ServeNativeMessaging(control, stdin, stdout);
 }

@@ -11,16 +11,15 @@
 
 namespace qorv::host {
 
-int ServeNativeMessaging(std::FILE* in, std::FILE* out) {
-    control::CQorvClientATMCtrl control;
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, std::FILE* in, std::FILE* out) {
     FrameReader reader(in);
     std::string request;
     for (;;) {
         std::string reply;
         switch (reader.Next(request)) {
             case FrameStatus::EndOfInput:
-                // The control goes with this scope: the reader session is
-                // released and the PC/SC library unloaded.
+                // The caller's control goes with main's scope: the reader
+                // session is released and the PC/SC library unloaded.
                 return 0;
             case FrameStatus::TooLarge:
                 reply = FrameTooLargeReply(reader.lastFrameSize());

@@ -4,9 +4,11 @@
 
 #include <cstdio>
 
+#include "control/qorv_client_atm_ctrl.h"
+
 namespace qorv::host {
 
 // Returns the exit code: 0 after the end of input.
-int ServeNativeMessaging(std::FILE* in, std::FILE* out);
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, std::FILE* in, std::FILE* out);
 
 }  // namespace qorv::host

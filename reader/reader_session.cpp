@@ -48,13 +48,6 @@ bool ValidSlot(int32_t slot) {
 
 }  // namespace
 
-ReaderSession& ReaderSession::Process() {
-    static DlopenPcscProvider provider;
-    static SleepingPauser pauser;
-    static ReaderSession session(provider, pauser);
-    return session;
-}
-
 ReaderSession::~ReaderSession() {
     if (api_ != nullptr) ReleaseSession();
 }
@@ -62,7 +55,7 @@ ReaderSession::~ReaderSession() {
 int32_t ReaderSession::LoadBinding() {
     if (api_ != nullptr) return 0;
     api_ = provider_.Load();
-    return api_ != nullptr ? 0 : kReaderFailure;
+    return api_ != nullptr ? 0 : result::kFailed;
 }
 
 std::optional<PcscHandle> ReaderSession::slotHandle(int32_t slot) const {
@@ -155,7 +148,7 @@ int32_t ReaderSession::OpenSession() {
         context_.reset();
     }
     if (!contextFlag_) ClearSlotHandles();
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     if (!contextFlag_) {
         const int32_t rc = EstablishAndFill();
         if (rc != 0) return rc;
@@ -165,7 +158,7 @@ int32_t ReaderSession::OpenSession() {
 }
 
 int32_t ReaderSession::ListReaderNames(std::array<ReaderName, kSlotCount>& names, int32_t& count) {
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     if (context_) {
         ReleaseContextHandle();
         pauser_.Pause(50);
@@ -246,7 +239,7 @@ int32_t ReaderSession::ReadStatus(PcscHandle handle, Atr& atr, ReaderName* nameO
 
 int32_t ReaderSession::ConnectByName(std::u16string_view name, int shareType, int32_t& slotOut,
                                      Atr& atr) {
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     if (!contextFlag_ || !context_) {
         currentCard_.reset();
         ClearSlotHandles();
@@ -344,9 +337,9 @@ int32_t ReaderSession::ConnectByName(std::u16string_view name, int shareType, in
 }
 
 int32_t ReaderSession::ProbeCard(int32_t slotIndex, int shareType, Atr& atr) {
-    if (LoadBinding() != 0) return kReaderFailure;
-    if (!contextFlag_) return kNoSession;
-    if (!ValidSlot(slotIndex)) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
+    if (!contextFlag_) return result::kNoSession;
+    if (!ValidSlot(slotIndex)) return result::kFailed;
     Slot& slot = slots_[static_cast<std::size_t>(slotIndex)];
     const std::optional<PcscHandle> previous = currentCard_;
 
@@ -393,7 +386,7 @@ int32_t ReaderSession::ProbeCard(int32_t slotIndex, int shareType, Atr& atr) {
 }
 
 int32_t ReaderSession::DisconnectSlot(int32_t slotIndex, int disposition) {
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     int32_t rc = 0;
     std::optional<PcscHandle> target = currentCard_;
     if (ValidSlot(slotIndex) && slots_[static_cast<std::size_t>(slotIndex)].handle) {
@@ -411,7 +404,7 @@ int32_t ReaderSession::DisconnectSlot(int32_t slotIndex, int disposition) {
 }
 
 int32_t ReaderSession::DisconnectByName(std::u16string_view name, int disposition) {
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     int index = FindSlot(name);
     if (index < 0) index = 0;
     Slot& slot = slots_[static_cast<std::size_t>(index)];
@@ -435,7 +428,7 @@ int32_t ReaderSession::ReleaseSession() {
     currentCard_.reset();
     openTransactions_.clear();  // releasing the context ends them
     contextFlag_ = false;
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     int32_t rc = 0;
     if (context_) rc = ToResult(api_->releaseContext(*context_));
     context_.reset();

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/results.h"
 #include "reader/pcsc_api.h"
 #include "reader/pcsc_provider.h"
 
@@ -22,10 +23,6 @@ inline constexpr int kSlotCount = 16;
 inline constexpr int kSearchedSlots = 8;       // connect by name looks among the first 8
 inline constexpr std::size_t kNameUnits = 64;  // terminator included
 inline constexpr std::size_t kMaxAtr = 256;
-
-// Result codes of the reader layer besides PC/SC errors.
-inline constexpr int32_t kReaderFailure = -1;  // library or entry point missing
-inline constexpr int32_t kNoSession = 7;
 
 // Share types and dispositions as the engine passes them.
 enum ShareType : int { kShareTypeDirect = 0, kShareTypeExclusive = 1, kShareTypeShared = 2 };
@@ -49,9 +46,6 @@ class ReaderSession {
     ReaderSession(const ReaderSession&) = delete;
     ReaderSession& operator=(const ReaderSession&) = delete;
     ~ReaderSession();
-
-    // The one session of this process, bound to libpcsclite.so.1.
-    static ReaderSession& Process();
 
     int32_t LoadBinding();
     int32_t OpenSession();
