@@ -60,7 +60,7 @@ InvokeResult Call(CQorvClientATMCtrl& control, const MethodEntry& method,
         }
     }
     InvokeResult result;
-    result.value = method.handler(control, CallArgs(coerced));
+    result.value = method.handler(control, coerced);
     WipeValues(coerced);
     return result;
 }

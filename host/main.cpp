@@ -11,6 +11,7 @@
 #include "control/qorv_client_atm_ctrl.h"
 #include "dialogs/user_interface.h"
 #include "host/cli.h"
+#include "host/method_list.h"
 #include "host/registration_command.h"
 #include "host/serve.h"
 #include "reader/pcsc_provider.h"
@@ -25,6 +26,7 @@ void PrintUsage(std::FILE* out) {
         "       qorvclientatm-host --dispid N [ARG...]  call by DISPID\n"
         "       qorvclientatm-host --register [--user|--system] [--root DIR]\n"
         "       qorvclientatm-host --unregister [--user|--system] [--root DIR]\n"
+        "       qorvclientatm-host --list-methods       print the served methods as JSON\n"
         "                                               write or remove the browsers' host "
         "manifests\n"
         "Arguments are texts; numbers are converted for long parameters; @null is the\n"
@@ -48,6 +50,10 @@ int main(int argc, char** argv) {
     const bool cli = !args.empty() && (args[0] == "--call" || args[0] == "--dispid");
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         PrintUsage(stdout);
+        return 0;
+    }
+    if (!args.empty() && args[0] == "--list-methods") {
+        std::printf("%s\n", qorv::host::MethodTableJson().c_str());
         return 0;
     }
     if (qorv::host::IsRegistrationCommand(args)) {
