@@ -12,6 +12,8 @@ namespace {
 // pcsc-lite lists names in UTF-8; 4 KiB holds 1024 UTF-16 units' worth of
 // names even when they are not ASCII.
 constexpr std::size_t kListBufferBytes = 4096;
+// A reader's answer to a control command (feature lists, PIN-pad results).
+constexpr std::size_t kControlResponseBytes = 256;
 
 PcscDword ShareMode(int shareType) {
     switch (shareType) {
@@ -442,6 +444,25 @@ int32_t ReaderSession::ReleaseSession() {
 int32_t ReaderSession::CloseReaderSession(int32_t slot) {
     DisconnectSlot(slot, kDispositionReset);
     return ReleaseSession();
+}
+
+int32_t ReaderSession::ControlReader(int32_t slotIndex, PcscDword controlCode,
+                                     std::span<const uint8_t> command,
+                                     std::vector<uint8_t>& response) {
+    response.clear();
+    if (LoadBinding() != 0) return result::kFailed;
+    if (!contextFlag_) return result::kNoSession;
+    const std::optional<PcscHandle> handle = slotHandle(slotIndex);
+    if (!handle) return pcsc::kInvalidHandle;
+    std::array<uint8_t, kControlResponseBytes> answer{};
+    PcscDword returned = 0;
+    const int32_t rc = ToResult(api_->control(*handle, controlCode, command.data(), command.size(),
+                                              answer.data(), answer.size(), &returned));
+    if (rc != 0) return rc;
+    response.assign(answer.begin(),
+                    answer.begin() + static_cast<std::ptrdiff_t>(
+                                         std::min<std::size_t>(returned, answer.size())));
+    return 0;
 }
 
 void ReaderSession::Unload() {

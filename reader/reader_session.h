@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,10 @@ class ReaderSession {
     // Reset the card and end the session: every procedure that connected a
     // reader by name does this at each exit after the connect.
     int32_t CloseReaderSession(int32_t slot);
+    // A command to the reader of `slot` itself (SCardControl) on the slot's
+    // card handle: 0 and the reader's answer, kNoSession, or a PC/SC error.
+    int32_t ControlReader(int32_t slot, PcscDword controlCode, std::span<const uint8_t> command,
+                          std::vector<uint8_t>& response);
 
     // For the exchange and the reader information.
     const PcscApi* api() const { return api_; }
