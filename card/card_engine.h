@@ -53,6 +53,8 @@ class CCardEngine {
     // Reader methods.
     int32_t ConnectReader();
     int32_t ListReaders(ReaderList& list, int32_t& count);
+    // A reader name a card connect takes: 0, 8195 (null) or 8194 (length).
+    static int32_t CheckReaderName(const ScriptText& readerName);
     // `readerIndex` is set to 0 first and receives the slot that was connected.
     int32_t ConnectCard(const ScriptText& readerName, int32_t& readerIndex, reader::Atr& atr);
     int32_t CheckCardInsert(int32_t readerIndex);
