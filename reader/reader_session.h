@@ -83,6 +83,14 @@ class ReaderSession {
         const PcscIoRequest* protocolBlock = nullptr;
     };
 
+    // The session is usable when it is open (contextFlag_) and holds a live
+    // context (context_). The flag says the page opened a session; the
+    // context may be gone (released for a recovery, or dropped by a second
+    // OpenSession) while the flag stays, and the next connect then
+    // establishes a new one. Every check of "can we talk to pcscd" is this.
+    bool SessionUsable() const;
+    // Opens the session's context and fills the reader table unless usable.
+    int32_t EnsureSession();
     int32_t EstablishContext();
     int32_t EstablishAndFill();
     // At most kSlotCount names of the attached readers, in list order.
@@ -93,6 +101,24 @@ class ReaderSession {
     void ClearSlotNames(int count, std::size_t units);
     void UpdateProtocolBlock(int slot);
     int32_t Connect(std::u16string_view name, int share, PcscHandle& handle);
+    // The steps of ConnectByName, one per recovery path.
+    int SlotForName(std::u16string_view name);
+    void KeepCardHandle(int index, PcscHandle handle);
+    // Pauses, releases the context and pauses again before a new one.
+    void RenewContext(int firstPause);
+    // The card was pulled and put back, or stopped answering: a new context,
+    // then the connect again.
+    int32_t ConnectInNewContext(std::u16string_view name, int shareType, int index,
+                                int32_t connectResult);
+    // Any other connect failure: reset the card through the slot's own handle.
+    int32_t ResetSlotCard(int index, int32_t connectResult);
+    // The card is held (by us or another program) or was just replaced;
+    // true when ConnectByName ends with `rc` (the slot is set on success).
+    bool ConnectHeldCard(std::u16string_view name, int index, int32_t& rc, Atr& atr,
+                         int32_t& slotOut);
+    // The steps of ProbeCard.
+    int32_t ResetEarlierCard(std::optional<PcscHandle> card, int32_t connectResult);
+    void AdoptProbedCard(Slot& slot, std::optional<PcscHandle> previous, int32_t probeResult);
     int32_t ReadStatus(PcscHandle handle, Atr& atr, ReaderName* nameOut);
     void ReleaseContextHandle();
     void Unload();
