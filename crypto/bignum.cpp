@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "base/secure_wipe.h"
 #include "crypto/bignum_limb_ops.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::crypto {
 namespace {

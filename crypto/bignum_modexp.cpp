@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 
+#include "base/secure_wipe.h"
 #include "crypto/bignum_limb_ops.h"
 #include "crypto/bignum_montgomery.h"
 

@@ -9,6 +9,7 @@
 #include <bit>
 #include <utility>
 
+#include "base/secure_wipe.h"
 #include "crypto/bignum_limb_ops.h"
 #include "crypto/bignum_montgomery_adx.h"
 

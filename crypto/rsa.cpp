@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <array>
 
+#include "base/secure_wipe.h"
 #include "crypto/bignum.h"
 #include "crypto/bignum_modexp.h"
 #include "crypto/der.h"
 #include "crypto/random.h"
 #include "crypto/rsa_crt.h"
-#include "crypto/secure_wipe.h"
 #include "crypto/sha1.h"
 
 namespace qorv::crypto {

@@ -5,14 +5,13 @@
 #include <string>
 
 #include "crypto/key_store.h"
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "crypto/session.h"
 #include "dialogs/document_text.h"
 
 namespace qorv::dialogs {
 namespace {
 
-using crypto::SecureWipe;
 
 constexpr uint8_t kFieldChainingMode = 1;
 

@@ -1,7 +1,7 @@
 #include <cstdio>
 
+#include "base/utf16.h"
 #include "dialogs/user_interface.h"
-#include "reader/utf16.h"
 
 namespace qorv::dialogs {
 

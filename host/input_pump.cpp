@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::host {
 
@@ -19,7 +19,7 @@ struct InputPump::Shared {
     std::thread thread;
 
     void WipeFrames() {
-        for (auto& frame : frames) crypto::SecureWipe(frame.body);
+        for (auto& frame : frames) SecureWipe(frame.body);
         frames.clear();
     }
 };
@@ -34,7 +34,7 @@ void ReadAll(std::FILE* in, const std::shared_ptr<InputPump::Shared>& shared) {
         frame.size = reader.lastFrameSize();
         std::lock_guard lock(shared->mutex);
         if (shared->detached) {
-            crypto::SecureWipe(frame.body);
+            SecureWipe(frame.body);
             return;
         }
         if (frame.status == FrameStatus::EndOfInput) {

@@ -5,9 +5,9 @@
 #include <exception>
 #include <string>
 
+#include "base/secure_wipe.h"
 #include "control/hresult.h"
 #include "control/qorv_client_atm_ctrl.h"
-#include "crypto/secure_wipe.h"
 #include "host/input_pump.h"
 #include "host/native_messaging.h"
 #include "host/protocol.h"
@@ -15,19 +15,19 @@
 
 namespace qorv::host {
 
-int ServeNativeMessaging(std::FILE* in, std::FILE* out, dialogs::UserInterface& ui) {
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui,
+                         std::FILE* in, std::FILE* out) {
     // A browser that went away shows as a failed write, not as a signal that
     // would end the host before the reader session is released.
     signal(SIGPIPE, SIG_IGN);
-    control::CQorvClientATMCtrl control(reader::ReaderSession::Process(), ui);
     InputPump input(in, [&ui] { ui.InputEnded(); });
     for (;;) {
         IncomingFrame frame = input.Next();
         std::string reply;
         switch (frame.status) {
             case FrameStatus::EndOfInput:
-                // The control goes with this scope: the reader session is
-                // released and the PC/SC library unloaded.
+                // The caller's control goes with main's scope: the reader
+                // session is released and the PC/SC library unloaded.
                 return 0;
             case FrameStatus::TooLarge:
                 reply = FrameTooLargeReply(frame.size);
@@ -41,7 +41,7 @@ int ServeNativeMessaging(std::FILE* in, std::FILE* out, dialogs::UserInterface& 
                     reply = ErrorReply(static_cast<int32_t>(0x80004005),
                                        std::string("internal error: ") + e.what());
                 }
-                crypto::SecureWipe(frame.body);  // it may have carried a PIN
+                SecureWipe(frame.body);  // it may have carried a PIN
                 break;
         }
         if (!WriteFrame(out, reply)) return 0;  // the browser went away

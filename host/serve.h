@@ -6,11 +6,15 @@
 
 #include <cstdio>
 
+#include "control/qorv_client_atm_ctrl.h"
 #include "dialogs/user_interface.h"
 
 namespace qorv::host {
 
 // Returns the exit code: 0 after the end of input.
-int ServeNativeMessaging(std::FILE* in, std::FILE* out, dialogs::UserInterface& ui);
+// Serves `control` until the input ends; `ui` learns when it does, so an open
+// dialog ends as cancelled.
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui,
+                         std::FILE* in, std::FILE* out);
 
 }  // namespace qorv::host

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "reader/utf16.h"
+#include "base/utf16.h"
 
 namespace qorv::host {
 

@@ -41,9 +41,3 @@ if [[ ! -d extension/test/node_modules/playwright-core ]] ||
     [[ extension/test/package-lock.json -nt extension/test/node_modules/.package-lock.json ]]; then
     (cd extension/test && npm ci --no-audit --no-fund --loglevel=error >&2)
 fi
-
-# The system pcscd is not needed: tests and the demo start a private one.
-# Stop a socket-activated system instance from grabbing the vpcd ports.
-if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet pcscd.socket 2>/dev/null; then
-    systemctl stop pcscd.socket pcscd.service >/dev/null 2>&1 || true
-fi

@@ -8,9 +8,9 @@
 #include <variant>
 #include <vector>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
-namespace qorv::control {
+namespace qorv {
 
 using ScriptText = std::optional<std::u16string>;  // std::nullopt is the null string
 using ScriptValue = std::variant<std::nullptr_t, int32_t, std::u16string>;
@@ -29,9 +29,9 @@ inline bool IsNullText(const ScriptValue& value) {
 // Arguments may carry PINs: every copy is wiped once the call is done.
 inline void WipeValues(std::vector<ScriptValue>& values) noexcept {
     for (auto& value : values) {
-        if (auto* text = std::get_if<std::u16string>(&value)) crypto::SecureWipe(*text);
+        if (auto* text = std::get_if<std::u16string>(&value)) SecureWipe(*text);
     }
     values.clear();
 }
 
-}  // namespace qorv::control
+}  // namespace qorv

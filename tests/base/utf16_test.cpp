@@ -1,4 +1,4 @@
-#include "reader/utf16.h"
+#include "base/utf16.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace qorv::crypto {
+namespace qorv {
 
 // Writes zeros through a volatile pointer, then fences the compiler, so the
 // stores survive even when the buffer is never read again.
@@ -39,7 +39,7 @@ inline void SecureWipe(std::basic_string<CharT>& s) noexcept {
 // A fixed-size secret that wipes itself on every exit path.
 template <std::size_t N>
 class SecretBytes {
-public:
+  public:
     SecretBytes() = default;
     SecretBytes(const SecretBytes&) = delete;
     SecretBytes& operator=(const SecretBytes&) = delete;
@@ -51,14 +51,14 @@ public:
     uint8_t& operator[](std::size_t i) noexcept { return bytes_[i]; }
     const uint8_t& operator[](std::size_t i) const noexcept { return bytes_[i]; }
 
-private:
+  private:
     std::array<uint8_t, N> bytes_{};
 };
 
 // A growable secret whose storage is reserved up front so it never
 // reallocates (a reallocation would leave an unwiped copy behind).
 class SecretBuffer {
-public:
+  public:
     explicit SecretBuffer(std::size_t capacity) { bytes_.reserve(capacity); }
     SecretBuffer(const SecretBuffer&) = delete;
     SecretBuffer& operator=(const SecretBuffer&) = delete;
@@ -68,8 +68,8 @@ public:
     std::vector<uint8_t>& bytes() noexcept { return bytes_; }
     const std::vector<uint8_t>& bytes() const noexcept { return bytes_; }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
 };
 
-}  // namespace qorv::crypto
+}  // namespace qorv
