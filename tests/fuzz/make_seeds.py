@@ -104,7 +104,7 @@ def hexu(data):
 seeds = {"codec": {}, "rsa": {}, "session": {}}
 
 # ---- codec: 0 UTF-8, 1 UTF-16, 2 Base64, 3 hex, 4 text bytes, 5 DES, 6 MAC,
-# 7 Convert*, 8 block modes, 9 display scrambling
+# 7 Convert*, 8 block modes, 9 display scrambling, 10 data keys
 utf8_cases = {
     "ascii": b"Hello, world",
     "nul": b"a\x00b",
@@ -186,6 +186,11 @@ for t in range(3):
 for offset in [0, 5, 31, 32]:
     seeds["codec"]["display-%d" % offset] = (b"\x09" + bytes([offset]) + lb(u16("1234 \u4e2d")) +
                                             u16("QUJDRA=="))
+
+for offset, selector, new, length in [(0, 0, 1, 16), (31, 3, 1, 8), (7, 9, 0, 24), (32, 0, 1, 8),
+                                      (1, 1, 1, 7), (2, 2, 0, 0)]:
+    seeds["codec"]["datakey-%d-%d-%d-%d" % (offset, selector, new, length)] = (
+        b"\x0a" + bytes([offset, selector]) + bytes(range(16)) + bytes([new]) + bytes(range(length)))
 
 # ---- rsa: 0 public record, 1 private record, 2 decrypt, 3 round trip, 4 sign
 def mutations(der):
