@@ -35,7 +35,7 @@ class FuzzInput {
     // One of count choices (count > 0).
     std::size_t Choice(std::size_t count) noexcept { return Byte() % count; }
 
-    // Up to maxSize bytes: the length byte comes first.
+    // Up to maxSize bytes, preceded by a 16-bit little-endian length.
     std::vector<uint8_t> Bytes(std::size_t maxSize) {
         const std::size_t wanted = std::min<std::size_t>(Integer<uint16_t>(), maxSize);
         return TakeExactly(std::min(wanted, Remaining()));
