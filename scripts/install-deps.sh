@@ -10,6 +10,7 @@ packages=(
     nlohmann-json3-dev libssl-dev openssl libcpp-httplib-dev
     libpcsclite1 libpcsclite-dev pcscd vsmartcard-vpcd util-linux procps
     clang-format clang-tidy
+    clang-14 libclang-rt-14-dev
     chromium fonts-noto-cjk
     qt6-base-dev libxcb1-dev xvfb
     firefox-esr
