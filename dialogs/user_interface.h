@@ -11,6 +11,10 @@
 
 namespace qorv::dialogs {
 
+class ConfirmationDialog;    // dialogs/confirmation_dialog.h
+class TransferAccountDialog; // dialogs/transfer_account_dialog.h
+class MultiFieldDialog;      // dialogs/multi_field_dialog.h
+
 // Outcomes of a modal dialog.
 inline constexpr int kDialogOk = 1;
 inline constexpr int kDialogCancelled = 2;
@@ -29,6 +33,14 @@ class UserInterface {
     // box ends as cancelled and every later one is cancelled at once. Safe to
     // call from any thread, any number of times.
     virtual void InputEnded() { inputEnded_.store(true); }
+    // The secure dialogs. Each takes dialog logic that is ready to be shown
+    // (its checks before showing are done), shows it, drives its ticks until
+    // it ends and returns its outcome (kDialogOk, kDialogCancelled or a
+    // dialog's own). Without a person to ask, a dialog ends as cancelled.
+    virtual int RunConfirmation(ConfirmationDialog& /*dialog*/) { return kDialogCancelled; }
+    virtual int RunTransferAccount(TransferAccountDialog& /*dialog*/) { return kDialogCancelled; }
+    virtual int RunMultiField(MultiFieldDialog& /*dialog*/) { return kDialogCancelled; }
+
     // True once InputEnded was called: a method that just showed a message
     // box learns that nobody read it.
     bool PersonGone() const { return inputEnded_.load(); }
@@ -67,6 +79,13 @@ class HeadlessUserInterface final : public UserInterface {
     explicit HeadlessUserInterface(std::string why = "no display") : why_(std::move(why)) {}
     void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
     void SetWaitCursor(bool) override {}
+    int RunConfirmation(ConfirmationDialog&) override {
+        return CancelWithoutPerson("confirmation dialog");
+    }
+    int RunTransferAccount(TransferAccountDialog&) override {
+        return CancelWithoutPerson("transfer account dialog");
+    }
+    int RunMultiField(MultiFieldDialog&) override { return CancelWithoutPerson("entry dialog"); }
     // Writes the line that says why `dialog` did not open; returns kDialogCancelled.
     int CancelWithoutPerson(const char* dialog) const;
     const std::string& why() const { return why_; }

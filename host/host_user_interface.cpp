@@ -100,6 +100,18 @@ void HostUserInterface::InputEnded() {
     if (headless_) headless_->InputEnded();
 }
 
+int HostUserInterface::RunConfirmation(dialogs::ConfirmationDialog& dialog) {
+    return Active().RunConfirmation(dialog);
+}
+
+int HostUserInterface::RunTransferAccount(dialogs::TransferAccountDialog& dialog) {
+    return Active().RunTransferAccount(dialog);
+}
+
+int HostUserInterface::RunMultiField(dialogs::MultiFieldDialog& dialog) {
+    return Active().RunMultiField(dialog);
+}
+
 #ifdef QORV_TEST_HOOKS
 int HostUserInterface::RunTestForm(const std::vector<std::u16string>& items, std::u16string& text,
                                    int& chosen) {

@@ -21,6 +21,9 @@ class HostUserInterface final : public dialogs::UserInterface {
     void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
     void SetWaitCursor(bool waiting) override;
     void InputEnded() override;
+    int RunConfirmation(dialogs::ConfirmationDialog& dialog) override;
+    int RunTransferAccount(dialogs::TransferAccountDialog& dialog) override;
+    int RunMultiField(dialogs::MultiFieldDialog& dialog) override;
 #ifdef QORV_TEST_HOOKS
     int RunTestForm(const std::vector<std::u16string>& items, std::u16string& text,
                     int& chosen) override;
