@@ -3,17 +3,16 @@
 #include <algorithm>
 #include <new>
 
+#include "base/results.h"
+#include "base/secure_wipe.h"
 #include "crypto/hex.h"
 #include "crypto/key_store.h"
-#include "crypto/secure_wipe.h"
 #include "crypto/session.h"
 #include "dialogs/transfer_values.h"
 
 namespace qorv::dialogs {
 
 namespace {
-
-using crypto::SecureWipe;
 
 constexpr uint8_t kFieldChainingMode = 1;
 constexpr int32_t kStatusSuccess = 0x9000;
@@ -67,7 +66,7 @@ bool SessionFieldEncipher::Encipher(std::u16string_view plain, std::u16string& h
     // The cipher loads the key store for its RSA step; none of it stays.
     crypto::WipeKeyStore();
     SecureWipe(*input);
-    if (rc != crypto::kSessionOk) {
+    if (rc != result::kOk) {
         SecureWipe(cipher);
         return false;
     }
@@ -268,6 +267,8 @@ bool MultiFieldDialog::KeypadServes(std::size_t row) const {
 }
 
 std::optional<int> MultiFieldDialog::Open() {
+    if (opened_) return outcome_;
+    opened_ = true;
     try {
         if (!ReadEntryDocument(documentText_, services_.decipher, services_.messages, doc_)) {
             End(kOutcomeCancelled);

@@ -242,6 +242,8 @@ class MultiFieldDialog {
     // the dialog ends right there (2: unreadable document), otherwise
     // nothing: show the dialog and tick every kCountdownTickMs.
     std::optional<int> Open();
+    // Whether Open ran (a view may be handed a dialog that is already open).
+    bool opened() const { return opened_; }
     // One tick of the 200 ms countdown timer.
     void Tick();
 
@@ -310,6 +312,7 @@ class MultiFieldDialog {
     std::optional<std::size_t> active_;
     MultiFieldViewModel view_;
     std::optional<int> outcome_;
+    bool opened_ = false;
     std::u16string confirmation_;
     std::u16string joined_;
     std::u16string encipheredHex_;

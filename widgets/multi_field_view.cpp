@@ -136,7 +136,11 @@ void MultiFieldView::build() {
 }
 
 std::optional<int> MultiFieldView::start() {
-    if (const std::optional<int> ended = model_.Open()) return ended;
+    if (!model_.opened()) {
+        if (const std::optional<int> ended = model_.Open()) return ended;
+    } else if (model_.outcome()) {
+        return model_.outcome();
+    }
     keypad_->relabel(model_.keypad());
     const MultiFieldViewModel& view = model_.view();
     for (std::size_t i = 0; i < model_.rowCount(); ++i) {

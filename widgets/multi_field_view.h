@@ -33,7 +33,7 @@ class MultiFieldView : public QDialog {
                    QWidget* parent = nullptr);
     ~MultiFieldView() override;
 
-    // Opens the model and lays the dialog out. The outcome when the dialog
+    // Opens the model (unless it is open already) and lays the dialog out. The outcome when the dialog
     // ended right there (nothing to show), else nothing: show it.
     std::optional<int> start();
     // start() then the modal run; the dialog's outcome (1, 2 or 105).

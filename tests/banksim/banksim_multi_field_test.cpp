@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/multi_field_dialog.h"
-#include "reader/utf16.h"
+#include "base/utf16.h"
 #include "tools/banksim/bank_setup.h"
 #include "tools/banksim/openssl_primitives.h"
 

@@ -13,7 +13,7 @@
 #include "crypto/value_protection.h"
 #include "dialogs/multi_field_dialog.h"
 #include "fake_decipher.h"
-#include "reader/utf16.h"
+#include "base/utf16.h"
 
 namespace qorv::dialogs {
 namespace {

@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "dialogs/multi_field_dialog.h"
-#include "reader/utf16.h"
+#include "base/utf16.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/multi_field_view.h"
 #include "widgets/secure_static.h"

@@ -16,7 +16,7 @@
 #include "dialogs/countdown.h"
 #include "dialogs/multi_field_dialog.h"
 #include "dialogs/secure_keypad.h"
-#include "reader/utf16.h"
+#include "base/utf16.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/multi_field_view.h"
