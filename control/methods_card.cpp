@@ -29,6 +29,9 @@ void AddCardMethods(DispatchTable& table) {
                                          {"pPCode", "pFdid", "pFdChkCode", "pMoney", "pAccount"}));
     table.Add(Bind<&Ctrl::AccountWithdraw>(
         45, "AccountWithdraw", {"pPCode", "pFdid", "pFdChkCode", "pMoney", "pAccount"}));
+    table.Add(Bind<&Ctrl::CommAccountProc>(
+        116, "CommAccountProc",
+        {"pReaderName", "pSessionKeyHash", "pCpukEncSessionKey", "pCommonInfo"}));
 }
 
 }  // namespace qorv::control

@@ -52,6 +52,10 @@ class CQorvClientATMCtrl {
 
     // PIN (21, 25).
     int32_t VerifyPIN(const ScriptText& pPwdStr);
+    // Guided common-account entry: the joined values go to GetClearCommAcc
+    // (shared with GetRespData) and GetEncCommAcc.
+    int32_t CommAccountProc(const ScriptText& pReaderName, const ScriptText& pSessionKeyHash,
+                            const ScriptText& pCpukEncSessionKey, const ScriptText& pCommonInfo);
     int32_t ChangePIN(const ScriptText& pOldPwdStr, const ScriptText& pNewPwdStr);
 
     // Transactions on the current reader (29, 33, 37, 41, 45) and their results.

@@ -1,0 +1,172 @@
+// CommAccountProc on a scripted PC/SC with a scripted person at the dialogs:
+// the confirmation mode from the form, the PIN-pad reader check before any
+// dialog, the PIN typed in the form, the pad verify of each reader class, and
+// the kept values surviving a cancelled confirmation.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "card/card_engine.h"
+#include "control/qorv_client_atm_ctrl.h"
+#include "dialogs/confirmation_dialog.h"
+#include "dialogs/multi_field_dialog.h"
+#include "procedures/common_account.h"
+#include "support/fake_pcsc.h"
+
+namespace qorv::procedures {
+namespace {
+
+using testing::FakePcsc;
+using testing::RecordingPauser;
+
+constexpr char kSelectApplication[] = "00A4040008A000000172950001";
+
+// Fixed key order (KeyOrder 1): an account row and, in the PIN form, a card-PIN row.
+const std::u16string kAccountRow =
+    u"<AtmNode Name=\"轉入帳號\" Type=\"3\" KeyType=\"0\" "
+    u"Default=\"16\">0058100098765432</AtmNode>";
+const std::u16string kPinForm = u"<KeyOrder>1</KeyOrder>" + kAccountRow +
+                                u"<AtmNode Name=\"密碼\" Type=\"6\" KeyType=\"0\" min=\"6\" "
+                                u"Default=\"12\"/>";
+const std::u16string kPadForm = u"<KeyOrder>1</KeyOrder>" + kAccountRow;
+
+class ScriptedPerson final : public dialogs::UserInterface {
+  public:
+    void ShowMessage(const std::u16string& text, const std::u16string&) override {
+        messages.push_back(text);
+    }
+    void SetWaitCursor(bool) override {}
+    int RunMultiField(dialogs::MultiFieldDialog& dialog) override {
+        ++entryRuns;
+        if (dialog.rowCount() > 1) {
+            const dialogs::Rect field = dialog.view().layout.fields[1];
+            dialog.ReleaseMouse(field.x + 4, field.y + 4);
+            for (char16_t digit : pin) {
+                dialog.PressKey(digit == u'0' ? dialogs::kFirstKeyId + 9
+                                              : dialogs::kFirstKeyId + (digit - u'1'));
+            }
+        }
+        dialog.PressOk();
+        return dialog.outcome().value_or(dialogs::kOutcomeCancelled);
+    }
+    int RunConfirmation(dialogs::ConfirmationDialog& dialog) override {
+        ++confirmationRuns;
+        confirmationMode = dialog.request().mode;
+        summary = dialog.request().message;
+        return confirmAnswer;
+    }
+
+    std::u16string pin = u"123456";
+    int confirmAnswer = dialogs::kConfirmOk;
+    int entryRuns = 0;
+    int confirmationRuns = 0;
+    int confirmationMode = -1;
+    std::u16string summary;
+    std::vector<std::u16string> messages;
+};
+
+class CommonAccount : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* name : {"Virtual PCD 00 00", "ACS ACR83U 00 00", "ACS APG8201 00 00"})
+            pcsc.AddReader(name);
+    }
+    int32_t Run(const std::u16string& reader, const std::u16string& form) {
+        return CommAccountProc(engine, person, reader, u"", u"", form, {clear, enciphered});
+    }
+
+    FakePcsc pcsc;
+    RecordingPauser pauser;
+    reader::ReaderSession session{pcsc, pauser};
+    card::CCardEngine engine{session};
+    ScriptedPerson person;
+    std::u16string clear = u"earlier";
+    std::u16string enciphered = u"EARLIER";
+};
+
+TEST(PinPadReaders, TheFirstMatchingPrefixGivesTheClass) {
+    EXPECT_EQ(PinPadReaderClass(u"Todos eCode Connectable II 00"), 1);
+    EXPECT_EQ(PinPadReaderClass(u"Todos eCode Connectable 00"), 3);
+    EXPECT_EQ(PinPadReaderClass(u"acs acr83u 01 00"), 2);
+    EXPECT_EQ(PinPadReaderClass(u"ACS APG8201 PINhandy"), 1);
+    EXPECT_EQ(PinPadReaderClass(u"CASTLES EZpad"), 2);
+    EXPECT_EQ(PinPadReaderClass(u"CASTLES EZpa"), 0);
+    EXPECT_EQ(PinPadReaderClass(u"Virtual PCD 00 00"), 0);
+    EXPECT_EQ(PinPadReaderClass(u""), 8195);
+}
+
+TEST_F(CommonAccount, AFormWithAPinFieldOnAPlainReaderVerifiesInTheFormAndEndsWithZero) {
+    pcsc.Expect(kSelectApplication, "9000");
+    pcsc.Expect("0020001008123456FFFFFFFFFF", "9000");
+    EXPECT_EQ(Run(u"Virtual PCD 00 00", kPinForm), 0);
+    EXPECT_EQ(person.confirmationMode, kModePinInForm);
+    EXPECT_TRUE(pcsc.ScriptDone());
+    EXPECT_EQ(pcsc.unexpectedTransmits(), 0);
+    EXPECT_EQ(clear, u"0058100098765432||");
+    EXPECT_NE(person.summary.find(u"<Tag5>0058100098765432</Tag5>"), std::u16string::npos);
+}
+
+TEST_F(CommonAccount, AFormWithoutAPinFieldNeedsAPinPadReaderBeforeAnyDialog) {
+    EXPECT_EQ(Run(u"Virtual PCD 00 00", kPadForm), 20486);
+    EXPECT_EQ(person.entryRuns, 0);
+    EXPECT_TRUE(pcsc.Transmitted().empty());
+    EXPECT_EQ(pcsc.openContexts(), 0);  // the reader session is closed
+    EXPECT_EQ(clear, u"earlier");
+}
+
+TEST_F(CommonAccount, EachPadClassVerifiesWithItsOwnCommandAfterTheConfirmation) {
+    struct Case {
+        const char16_t* reader;
+        const char* verify;
+    };
+    for (const Case& c : {Case{u"ACS ACR83U 00 00", "80200010"},
+                          Case{u"ACS APG8201 00 00", "0020001008FFFFFFFFFFFFFFFF"}}) {
+        pcsc.Expect(kSelectApplication, "9000");
+        pcsc.Expect(c.verify, "9000");
+        EXPECT_EQ(Run(c.reader, kPadForm), 0);
+        EXPECT_EQ(person.confirmationMode, kModePinOnPad);
+        EXPECT_TRUE(pcsc.ScriptDone());
+        EXPECT_EQ(pcsc.unexpectedTransmits(), 0);
+    }
+    pcsc.Expect(kSelectApplication, "9000");
+    pcsc.Expect("80200010", "6620");
+    EXPECT_EQ(Run(u"ACS ACR83U 00 00", kPadForm), 20485);
+}
+
+TEST_F(CommonAccount, APinTheCardRefusesInTheFormEndsWith20486WithoutAConfirmation) {
+    pcsc.Expect(kSelectApplication, "9000");
+    pcsc.Expect("0020001008123456FFFFFFFFFF", "6608");
+    EXPECT_EQ(Run(u"Virtual PCD 00 00", kPinForm), 20486);
+    EXPECT_EQ(person.confirmationRuns, 0);
+    EXPECT_EQ(pcsc.openContexts(), 0);
+}
+
+TEST_F(CommonAccount, ACancelledConfirmationGives20756AndKeepsTheEnteredValues) {
+    pcsc.Expect(kSelectApplication, "9000");
+    pcsc.Expect("0020001008123456FFFFFFFFFF", "9000");
+    person.confirmAnswer = dialogs::kConfirmCancelled;
+    EXPECT_EQ(Run(u"Virtual PCD 00 00", kPinForm), 20756);
+    EXPECT_EQ(clear, u"0058100098765432||");
+}
+
+TEST_F(CommonAccount, ANameThatCannotBeAReaderEndsBeforeThePcscIsAsked) {
+    EXPECT_EQ(
+        CommAccountProc(engine, person, std::nullopt, u"", u"", kPinForm, {clear, enciphered}),
+        8195);
+    EXPECT_EQ(clear, u"earlier");  // untouched before the entry dialog
+    EXPECT_EQ(Run(u"ACS", kPinForm), 8194);
+    EXPECT_EQ(person.entryRuns, 0);
+}
+
+TEST_F(CommonAccount, TheControlServesItAndWithoutAPersonTheEntryDialogIsCancelled) {
+    dialogs::HeadlessUserInterface nobody("test");
+    control::CQorvClientATMCtrl ctrl{session, nobody};
+    EXPECT_EQ(ctrl.CommAccountProc(u"Virtual PCD 00 00", u"", u"", kPinForm), 20756);
+    EXPECT_EQ(ctrl.GetClearCommAcc(), std::u16string());
+    EXPECT_EQ(pcsc.openContexts(), 0);
+}
+
+}  // namespace
+}  // namespace qorv::procedures
