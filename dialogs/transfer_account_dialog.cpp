@@ -214,7 +214,7 @@ std::optional<int> TransferAccountDialog::Open(const std::optional<std::u16strin
 
     SelectCategory(TransferCategory::kAgreed);
     const int type = document_.keyType;
-    ApplyKeyboard(!(type == 2 || type == 5 || type == 6));
+    ApplyKeyboard(!(type == 2 || type == 5 || type == 6), false);
     EvaluateOk();
 
     Control(id::kCountdown).visible = false;
@@ -267,10 +267,12 @@ void TransferAccountDialog::ChooseKeypad(bool keypad) {
     if (outcome_ || !opened_) return;
     const TransferControl& radio = Control(keypad ? id::kKeypadRadio : id::kKeyboardRadio);
     if (!radio.visible || !radio.enabled || keypad == keypadChosen_) return;
-    ApplyKeyboard(keypad);
+    ApplyKeyboard(keypad, true);
 }
 
-void TransferAccountDialog::ApplyKeyboard(bool keypad) {
+// The keyboard the dialog starts with takes no focus: that would select
+// another account before the person chose anything.
+void TransferAccountDialog::ApplyKeyboard(bool keypad, bool focus) {
     keypadChosen_ = keypad;
     Control(id::kKeypadRadio).checked = keypad;
     Control(id::kKeyboardRadio).checked = !keypad;
@@ -283,7 +285,7 @@ void TransferAccountDialog::ApplyKeyboard(bool keypad) {
     } else {
         SecureWipe(accountText_);
         SecureWipe(Control(id::kAccountEdit).text);
-        RequestFocus(id::kAccountEdit);
+        if (focus) RequestFocus(id::kAccountEdit);
     }
 }
 

@@ -204,7 +204,7 @@ class TransferAccountDialog {
   private:
     TransferControl& Control(int id) { return view_.controls[id]; }
     bool KeyboardRadiosShown() const;
-    void ApplyKeyboard(bool keypad);
+    void ApplyKeyboard(bool keypad, bool focus);
     void EvaluateOk();
     void SetEmailFromCommonItem();
     void ShowKeypadEntry();

@@ -118,6 +118,8 @@ TEST(TransferKeyboardTypes, EachTypeSetsTheRadiosTheStartAndTheKeyOrder) {
         EXPECT_EQ(view.IsVisible(kTransferClearKeyId), c.keypadFirst);
         EXPECT_EQ(view.IsVisible(id::kKeypadField), c.keypadFirst);
         EXPECT_EQ(view.IsVisible(id::kAccountEdit), !c.keypadFirst);
+        EXPECT_EQ(view.focusSerial, 0u);  // focus on the edit would select another account
+        EXPECT_EQ(f.dialog.category(), TransferCategory::kAgreed);
         // Category 0 at start: the radios are there but not usable yet.
         EXPECT_FALSE(view.IsEnabled(id::kKeypadRadio));
         const std::u16string digits = KeyDigits(f.dialog);

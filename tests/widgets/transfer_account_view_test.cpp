@@ -168,6 +168,7 @@ class TransferAccountViewTest : public QObject {
         auto* edit = h.find<QLineEdit>(id::kAccountEdit);
         QVERIFY(edit->isVisible());
         QVERIFY(!h.window->keypad()->isVisible());
+        QVERIFY(h.find<QRadioButton>(id::kAgreedRadio)->isChecked());  // no focus taken at start
         edit->setFocus();
         QVERIFY(h.find<QRadioButton>(id::kOtherRadio)->isChecked());
         QTest::keyClicks(edit, QStringLiteral("12a3"));
