@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -499,6 +502,58 @@ TEST(TransferAccountEdit, DigitsOnlySixteenAtMostAndPastesChecked) {
     EXPECT_TRUE(f.dialog.PasteIntoAccount(u"45678901234567890"));
     EXPECT_EQ(f.dialog.view().TextOf(id::kAccountEdit), u"1234567890123456");
     EXPECT_FALSE(f.dialog.TypeInAccount(u'7'));
+}
+
+// UTF-8 of the example file to UTF-16 (the example holds BMP characters only).
+std::u16string FromUtf8(const std::string& utf8) {
+    std::u16string text;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const int extra = byte < 0x80 ? 0 : byte < 0xE0 ? 1 : 2;
+        char32_t c = extra == 0 ? byte : extra == 1 ? (byte & 0x1F) : (byte & 0x0F);
+        for (int k = 1; k <= extra && i + k < utf8.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        text += static_cast<char16_t>(c);
+        i += 1 + extra;
+    }
+    return text;
+}
+
+TEST(TransferExampleDocument, TheReadmeExampleGivesEachCategorysResults) {
+    std::ifstream file(QORV_SOURCE_DIR "/docs/examples/transfer-document.xml", std::ios::binary);
+    ASSERT_TRUE(file) << "docs/examples/transfer-document.xml";
+    const std::string utf8((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    const std::u16string document = FromUtf8(utf8);
+
+    Fixture agreed;
+    ASSERT_EQ(agreed.Open(document), std::nullopt);
+    const auto& view = agreed.dialog.view();
+    EXPECT_EQ(view.caption, u"Qorv銀行 WEB ATM 約定轉帳");
+    EXPECT_EQ(KeyDigits(agreed.dialog), u"1234567890");
+    EXPECT_TRUE(view.IsVisible(id::kKeyboardRadio));
+    EXPECT_TRUE(view.IsChecked(id::kAddToCommon));
+    EXPECT_EQ(view.List(id::kCommonList)->selected, 1);
+    EXPECT_EQ(view.List(id::kAgreedList)->items,
+              (std::vector<std::u16string>{u"台灣銀行-薪資轉帳", u"第一銀行-房租"}));
+    agreed.dialog.PressOk();
+    EXPECT_EQ(agreed.dialog.TakeAccountRecord(), u"00123456789012340台灣銀行%%004");
+    EXPECT_EQ(agreed.dialog.transferValues(), u"004||12345678901234||0||2523||");
+
+    Fixture common;
+    ASSERT_EQ(common.Open(document), std::nullopt);
+    common.dialog.SelectCategory(TransferCategory::kCommon);
+    common.dialog.PressOk();
+    EXPECT_EQ(common.dialog.TakeAccountRecord(), u"00000123456789011房東%%700");
+    EXPECT_EQ(common.dialog.transferValues(), u"700||00012345678901||1||2523||");
+
+    Fixture other;
+    ASSERT_EQ(other.Open(document), std::nullopt);
+    other.dialog.SelectListItem(id::kBankList, 3);
+    other.PressDigits(u"123456789");
+    other.dialog.PressOk();
+    EXPECT_EQ(other.dialog.TakeAccountRecord(), u"00000001234567893812 台新銀行%%812");
+    EXPECT_EQ(other.dialog.transferValues(), u"812||123456789||3||2523||");
 }
 
 TEST(TransferLifecycle, AnUnreadableDocumentEndsTheDialogAsCancelled) {
