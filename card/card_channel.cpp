@@ -1,6 +1,6 @@
 #include "card/card_channel.h"
 
-#include "card/card_results.h"
+#include "base/results.h"
 
 namespace qorv::card {
 
@@ -8,7 +8,7 @@ int32_t SendCommand(reader::ReaderSession& session, int32_t slot, const CardComm
                     CardResponse& response) {
     response.length = 0;
     // Lc is one byte; no builder makes longer data, this keeps it so.
-    if (command.data.size() > 0xFF) return kFailure;
+    if (command.data.size() > 0xFF) return result::kFailed;
     const auto lc = static_cast<uint8_t>(command.data.size());
     uint8_t length = command.le.value_or(0);
     // A response buffer is always given so that the exchange may resend after 6Cxx.

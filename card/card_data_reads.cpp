@@ -37,11 +37,11 @@ bool IsAccountRecord(std::span<const uint8_t> record, std::size_t accountLength)
 }  // namespace
 
 int32_t CCardEngine::SelectCardApplication(int32_t readerIndex) {
-    return SendCommand(session_, readerIndex, SelectApplication()) == 0 ? 0 : kSelectFailed;
+    return SendCommand(session_, readerIndex, SelectApplication()) == 0 ? 0 : result::kSelectFailed;
 }
 
 int32_t CCardEngine::SelectCardFile(int32_t readerIndex, CardFile file) {
-    return SendCommand(session_, readerIndex, SelectFile(file)) == 0 ? 0 : kSelectFailed;
+    return SendCommand(session_, readerIndex, SelectFile(file)) == 0 ? 0 : result::kSelectFailed;
 }
 
 int32_t CCardEngine::SelectApplicationAndFile(int32_t readerIndex, CardFile file) {
@@ -57,7 +57,7 @@ int32_t CCardEngine::ReadCardSN(int32_t readerIndex, CardBytes& serial) {
         rc != 0) {
         return rc;
     }
-    if (response.length < kSerialOffset + kSerialLength) return kFailure;
+    if (response.length < kSerialOffset + kSerialLength) return result::kFailed;
     const auto bytes = response.data().subspan(kSerialOffset, kSerialLength);
     serial.assign(bytes.begin(), bytes.end());
     return 0;
@@ -74,7 +74,7 @@ int32_t CCardEngine::GetIssuerBank(int32_t readerIndex, CardBytes& issuer) {
         rc != 0) {
         return rc;
     }
-    if (response.length < kIssuerRecordLength) return kFailure;
+    if (response.length < kIssuerRecordLength) return result::kFailed;
     const auto bytes = response.data().subspan(kRecordDataOffset, kIssuerLength);
     issuer.assign(bytes.begin(), bytes.end());
     return 0;
@@ -117,7 +117,7 @@ int32_t CCardEngine::ListAccounts(int32_t readerIndex, CardFile file, AccountTab
     for (uint8_t record = layout.firstRecord; record <= layout.lastRecord; ++record) {
         CardResponse response;
         if (SendCommand(session_, readerIndex, ReadRecord(record, expectedLength), response) != 0) {
-            return kAccountReadFailed;
+            return result::kAccountReadFailed;
         }
         if (!IsAccountRecord(response.data(), layout.accountLength)) continue;
         accounts[static_cast<std::size_t>(count++)] = dataProcess_.BytesToText(

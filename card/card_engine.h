@@ -12,22 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "base/results.h"
+#include "base/script_value.h"
 #include "card/card_commands.h"
-#include "card/card_results.h"
 #include "card/data_process.h"
 #include "card/transaction_records.h"
-#include "control/script_value.h"
-#include "dialogs/user_interface.h"
 #include "reader/reader_session.h"
 
 namespace qorv::card {
-
-using control::ScriptText;
-
-// Result codes of the engine's argument checks.
-inline constexpr int32_t kReaderNameMissing = 4099;
-inline constexpr int32_t kBadLength = 8194;
-inline constexpr int32_t kArgumentMissing = 8195;
 
 using ReaderList = std::array<reader::ReaderName, reader::kSlotCount>;
 
@@ -38,15 +30,15 @@ using AccountTable = std::array<std::u16string, kAccountTableSlots>;
 // Card bytes an operation hands back for the control to turn into text.
 using CardBytes = std::vector<uint8_t>;
 
-// The control's cached results of the last transaction, which the engine
-// replaces when the card has written a record.
+// The results of the last transaction, which the control owns and the
+// engine replaces when the card has written a record.
 struct TransactionResults {
-    std::u16string& snum;
-    std::u16string& tac;
-    std::u16string& dateTime;
-    std::u16string& issuer;
-    std::u16string& remark;
-    std::u16string& account;
+    std::u16string snum;
+    std::u16string tac;
+    std::u16string dateTime;
+    std::u16string issuer;
+    std::u16string remark;
+    std::u16string account;
 };
 
 // The local time at which a transaction record is built.
@@ -54,15 +46,15 @@ using TransactionClock = std::function<std::time_t()>;
 
 class CCardEngine {
   public:
-    CCardEngine(reader::ReaderSession& session, dialogs::UserInterface& ui)
-        : session_(session), ui_(ui) {}
+    explicit CCardEngine(reader::ReaderSession& session) : session_(session) {}
 
     reader::ReaderSession& session() { return session_; }
-    dialogs::UserInterface& ui() { return ui_; }
 
     // Reader methods.
     int32_t ConnectReader();
     int32_t ListReaders(ReaderList& list, int32_t& count);
+    // A reader name a card connect takes: 0, 8195 (null) or 8194 (length).
+    static int32_t CheckReaderName(const ScriptText& readerName);
     // `readerIndex` is set to 0 first and receives the slot that was connected.
     int32_t ConnectCard(const ScriptText& readerName, int32_t& readerIndex, reader::Atr& atr);
     int32_t CheckCardInsert(int32_t readerIndex);
@@ -101,12 +93,12 @@ class CCardEngine {
 
     // Transactions: the card writes the record and answers SNUM and TAC.
     int32_t Authorise(int32_t readerIndex, const TransactionRequest& request,
-                      TransactionResults results);
+                      TransactionResults& results);
     // Issuer, remark and account of EF1001 after a transaction.
-    int32_t ReadBack(int32_t readerIndex, TransactionResults results);
+    int32_t ReadBack(int32_t readerIndex, TransactionResults& results);
     // A record the page supplies, written with P1 P2 from `fileText` ("1080").
     int32_t WriteSuppliedRecord(int32_t readerIndex, const ScriptText& fileText,
-                                const ScriptText& command, TransactionResults results);
+                                const ScriptText& command, TransactionResults& results);
 
     void SetTransactionClock(TransactionClock clock) { clock_ = std::move(clock); }
 
@@ -117,7 +109,6 @@ class CCardEngine {
                          int32_t& count);
 
     reader::ReaderSession& session_;
-    dialogs::UserInterface& ui_;
     CDataProcess dataProcess_;
     TransactionClock clock_ = [] { return std::time(nullptr); };
 };

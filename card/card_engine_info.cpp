@@ -1,9 +1,9 @@
 // The reader and driver information operations of the engine.
 #include <algorithm>
 
+#include "base/utf16.h"
 #include "card/card_engine.h"
 #include "reader/reader_info.h"
-#include "reader/utf16.h"
 
 namespace qorv::card {
 namespace {
@@ -25,7 +25,7 @@ std::u16string LibraryItem(const std::string& value) {
 int32_t CCardEngine::ReaderStatus(int32_t readerIndex, int32_t attribId, std::u16string& text) {
     text.clear();
     if (attribId < 0 || attribId >= static_cast<int32_t>(kAttributes.size())) {
-        return reader::kReaderFailure;
+        return result::kFailed;
     }
     const reader::PcscDword attribute = kAttributes[static_cast<std::size_t>(attribId)];
     std::vector<uint8_t> bytes;
@@ -34,7 +34,7 @@ int32_t CCardEngine::ReaderStatus(int32_t readerIndex, int32_t attribId, std::u1
     std::string value;
     if (attribute == reader::kAttrVendorIfdVersion) {
         std::optional<std::string> version = reader::FormatIfdVersion(bytes);
-        if (!version) return reader::kReaderFailure;
+        if (!version) return result::kFailed;
         value = std::move(*version);
     } else {
         value = reader::AttributeText(bytes);

@@ -12,14 +12,20 @@ int32_t CCardEngine::ListReaders(ReaderList& list, int32_t& count) {
         list[i][0] = 0;
         list[i][1] = 0;
     }
-    return session_.ListReaderNames(list, count) == 0 ? 0 : reader::kReaderFailure;
+    return session_.ListReaderNames(list, count) == 0 ? 0 : result::kFailed;
+}
+
+int32_t CCardEngine::CheckReaderName(const ScriptText& readerName) {
+    if (!readerName) return result::kArgumentMissing;
+    if (readerName->size() < 6 || readerName->size() > reader::kNameUnits)
+        return result::kBadLength;
+    return 0;
 }
 
 int32_t CCardEngine::ConnectCard(const ScriptText& readerName, int32_t& readerIndex,
                                  reader::Atr& atr) {
     readerIndex = 0;
-    if (!readerName) return kArgumentMissing;
-    if (readerName->size() < 6 || readerName->size() > reader::kNameUnits) return kBadLength;
+    if (const int32_t rc = CheckReaderName(readerName); rc != 0) return rc;
     return session_.ConnectByName(*readerName, reader::kShareTypeExclusive, readerIndex, atr);
 }
 

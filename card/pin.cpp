@@ -50,11 +50,11 @@ int32_t CCardEngine::CheckAccount(int32_t readerIndex, const std::u16string& acc
     }
     // A short account text or a short record cannot match the card's account.
     if (account.size() < kAccountLength || response.length < kRecordDataOffset + kAccountLength) {
-        return kAccountMismatch;
+        return result::kAccountMismatch;
     }
     for (std::size_t i = 0; i < kAccountLength; ++i) {
         const char16_t onCard = response.bytes[kRecordDataOffset + i];
-        if (AsciiLower(account[i]) != AsciiLower(onCard)) return kAccountMismatch;
+        if (AsciiLower(account[i]) != AsciiLower(onCard)) return result::kAccountMismatch;
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "card/pin_block.h"
 
+#include "base/results.h"
 #include "card/card_engine.h"
-#include "card/card_results.h"
 
 namespace qorv::card {
 namespace {
@@ -17,16 +17,16 @@ bool AllDigits(std::u16string_view text) {
 
 }  // namespace
 
-int32_t CheckPinTexts(std::initializer_list<const control::ScriptText*> pins) {
+int32_t CheckPinTexts(std::initializer_list<const ScriptText*> pins) {
     for (const auto* pin : pins) {
-        if (!*pin) return kArgumentMissing;
+        if (!*pin) return result::kArgumentMissing;
     }
     for (const auto* pin : pins) {
         const std::size_t size = (*pin)->size();
-        if (size < kMinPinDigits || size > kMaxPinDigits) return kBadLength;
+        if (size < kMinPinDigits || size > kMaxPinDigits) return result::kBadLength;
     }
     for (const auto* pin : pins) {
-        if (!AllDigits(**pin)) return kNotDigits;
+        if (!AllDigits(**pin)) return result::kOutOfRange;
     }
     return 0;
 }
@@ -46,11 +46,11 @@ int32_t MapVerifyStatus(int32_t exchangeResult) {
         case 0:
             return 0;
         case 0x6620:
-            return kVerify6620;
+            return result::kVerify6620;
         case 0x6608:
-            return kVerify6608;
+            return result::kVerify6608;
         default:
-            return kVerifyRefused;
+            return result::kVerifyRefused;
     }
 }
 

@@ -6,21 +6,21 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "base/script_value.h"
+#include "base/secure_wipe.h"
 #include "card/card_commands.h"
-#include "control/script_value.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::card {
 
 inline constexpr std::size_t kMinPinDigits = 6;
 inline constexpr std::size_t kMaxPinDigits = 12;
 
-using PinBlock = crypto::SecretBytes<kPinBlockLength>;
+using PinBlock = SecretBytes<kPinBlockLength>;
 
 // Checks PIN texts in the order the methods name them: every one present
 // (8195), then every length (8194), then every one made of digits (8193).
 // 0 when all pass.
-int32_t CheckPinTexts(std::initializer_list<const control::ScriptText*> pins);
+int32_t CheckPinTexts(std::initializer_list<const ScriptText*> pins);
 
 // `digits` has passed CheckPinTexts.
 void PackPinBlock(std::u16string_view digits, PinBlock& block);

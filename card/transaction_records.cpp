@@ -8,7 +8,7 @@
 namespace qorv::card {
 namespace {
 
-using Field = control::ScriptText TransactionFields::*;
+using Field = ScriptText TransactionFields::*;
 
 // Where an argument goes in the record. Its text must be exactly `width`
 // characters, or at least that many when `longerAllowed` (only the first
@@ -65,11 +65,12 @@ constexpr RecordLayout LayoutOf(TransactionKind kind) {
 int32_t CheckTransactionArguments(const TransactionRequest& request) {
     const RecordLayout layout = LayoutOf(request.kind);
     for (const auto& place : layout.placements) {
-        if (!(request.fields.*place.field)) return kArgumentMissing;
+        if (!(request.fields.*place.field)) return result::kArgumentMissing;
     }
     for (const auto& place : layout.placements) {
         const std::size_t size = (request.fields.*place.field)->size();
-        if (place.longerAllowed ? size < place.width : size != place.width) return kBadLength;
+        if (place.longerAllowed ? size < place.width : size != place.width)
+            return result::kBadLength;
     }
     return 0;
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/script_value.h"
+#include "base/script_value.h"
 
 namespace qorv::card {
 
@@ -19,14 +19,14 @@ enum class TransactionKind { Withdraw, PayTax, Payment, Transfer, Inquiry };
 // The page's arguments. Every method names the ones it takes in this order;
 // an inquiry's pAccountNumber is `account`.
 struct TransactionFields {
-    control::ScriptText pCode{};
-    control::ScriptText fdid{};
-    control::ScriptText fdChkCode{};
-    control::ScriptText money{};
-    control::ScriptText imprtAccnt{};
-    control::ScriptText paymentType{};
-    control::ScriptText cancelNo{};
-    control::ScriptText account{};
+    ScriptText pCode{};
+    ScriptText fdid{};
+    ScriptText fdChkCode{};
+    ScriptText money{};
+    ScriptText imprtAccnt{};
+    ScriptText paymentType{};
+    ScriptText cancelNo{};
+    ScriptText account{};
 };
 
 struct TransactionRequest {

@@ -31,9 +31,9 @@ constexpr std::size_t kReadAllLength =
 constexpr std::size_t kSuppliedFileTextLength = 4;
 
 int32_t MapWriteStatus(int32_t rc) {
-    if (rc == 0x6610) return kWrite6610;
-    if (rc == 0x69F0) return kWrite69F0;
-    return kFailure;
+    if (rc == 0x6610) return result::kWrite6610;
+    if (rc == 0x69F0) return result::kWrite69F0;
+    return result::kFailed;
 }
 
 // Keeps SNUM and TAC; false when the card's answer is too short to hold them
@@ -49,13 +49,13 @@ bool KeepWriteAnswer(const CDataProcess& convert, std::span<const uint8_t> answe
 }  // namespace
 
 int32_t CCardEngine::Authorise(int32_t readerIndex, const TransactionRequest& request,
-                               TransactionResults results) {
+                               TransactionResults& results) {
     if (const int32_t rc = CheckTransactionArguments(request); rc != 0) return rc;
     std::string dateTime;
     if (CarriesDateTime(request.kind)) {
         dateTime = FormatTransactionDateTime(clock_());
         // A record without its date-time would be authorised for no time at all.
-        if (dateTime.empty()) return kFailure;
+        if (dateTime.empty()) return result::kFailed;
     }
     TransactionRecord record;
     BuildTransactionRecord(request, dateTime, record);
@@ -64,7 +64,7 @@ int32_t CCardEngine::Authorise(int32_t readerIndex, const TransactionRequest& re
     const int32_t rc =
         SendCommand(session_, readerIndex, WriteTransactionRecord(record.data()), response);
     if (rc != 0) return MapWriteStatus(rc);
-    if (!KeepWriteAnswer(dataProcess_, response.data(), results)) return kFailure;
+    if (!KeepWriteAnswer(dataProcess_, response.data(), results)) return result::kFailed;
     // An inquiry carries no date-time, so none is kept for it.
     results.dateTime = dataProcess_.BytesToText(
         {reinterpret_cast<const uint8_t*>(dateTime.data()), dateTime.size()});
@@ -74,7 +74,7 @@ int32_t CCardEngine::Authorise(int32_t readerIndex, const TransactionRequest& re
     return 0;
 }
 
-int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults results) {
+int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults& results) {
     // Values of an earlier transaction (perhaps another card) must never be
     // sent along with this transaction's TAC.
     results.issuer.clear();
@@ -103,7 +103,7 @@ int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults results) {
         rc != 0) {
         return rc;
     }
-    if (response.length < kRecordDataOffset + kIssuerCodeLength) return kFailure;
+    if (response.length < kRecordDataOffset + kIssuerCodeLength) return result::kFailed;
     results.issuer =
         dataProcess_.BytesToText(response.data().subspan(kRecordDataOffset, kIssuerCodeLength));
 
@@ -121,20 +121,21 @@ int32_t CCardEngine::ReadBack(int32_t readerIndex, TransactionResults results) {
         rc != 0) {
         return rc;
     }
-    if (response.length < kRecordDataOffset + kAccountLength) return kFailure;
+    if (response.length < kRecordDataOffset + kAccountLength) return result::kFailed;
     results.account =
         dataProcess_.BytesToText(response.data().subspan(kRecordDataOffset, kAccountLength));
     return 0;
 }
 
 int32_t CCardEngine::WriteSuppliedRecord(int32_t readerIndex, const ScriptText& fileText,
-                                         const ScriptText& command, TransactionResults results) {
-    if (!fileText || !command) return kArgumentMissing;
-    if (fileText->size() != kSuppliedFileTextLength) return kBadLength;
+                                         const ScriptText& command, TransactionResults& results) {
+    if (!fileText || !command) return result::kArgumentMissing;
+    if (fileText->size() != kSuppliedFileTextLength) return result::kBadLength;
     // Lc is one byte: a longer record would go to the card cut short.
-    if (command->size() > 0xFF) return kBadLength;
+    if (command->size() > 0xFF) return result::kBadLength;
     std::array<uint8_t, 2> p1p2{};
-    if (!crypto::HexDecode(std::u16string_view(*fileText), p1p2.data())) return kHexDecodeFailed;
+    if (!crypto::HexDecode(std::u16string_view(*fileText), p1p2.data()))
+        return result::kHexDecodeFailed;
 
     const std::vector<uint8_t> record = crypto::NarrowText(*command);
     CardResponse response;
@@ -142,7 +143,7 @@ int32_t CCardEngine::WriteSuppliedRecord(int32_t readerIndex, const ScriptText& 
                                    WriteTransactionRecord(record, p1p2[0], p1p2[1]), response);
     if (rc != 0) return rc;
     // The date-time is the page's own, inside its record: it is left as it was.
-    return KeepWriteAnswer(dataProcess_, response.data(), results) ? 0 : kFailure;
+    return KeepWriteAnswer(dataProcess_, response.data(), results) ? 0 : result::kFailed;
 }
 
 }  // namespace qorv::card

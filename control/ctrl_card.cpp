@@ -69,8 +69,7 @@ int32_t CQorvClientATMCtrl::ChangePIN(const ScriptText& pOldPwdStr, const Script
 int32_t CQorvClientATMCtrl::AuthoriseOnCurrentCard(card::TransactionKind kind,
                                                    const card::TransactionFields& fields) {
     const card::TransactionRequest request{kind, fields};
-    return engine_.Authorise(currentReaderIndex_, request,
-                             {snum_, tac_, dateTime_, issuer_, remark_, account_});
+    return engine_.Authorise(currentReaderIndex_, request, transaction_);
 }
 
 int32_t CQorvClientATMCtrl::AccountInquiry(const ScriptText& pPCode, const ScriptText& pFdChkCode,

@@ -10,18 +10,8 @@ int32_t CQorvClientATMCtrl::VerifyRN1andGenerateRN2(int32_t rn1Len,
                                                     const ScriptText& pCpukEncryptedRN1,
                                                     int32_t dsigLen,
                                                     const ScriptText& pSprkSignRN1) {
-    crypto::SessionExchangeState state;
-    state.sessionFlag = sessionFlag_;
-    state.encryptedRn2 = encryptedRn2_;
-    state.encryptedHashRn2 = encryptedRn2Hash_;
-    state.sessionKeyHash = sessionKeyHash_;
-    const int32_t rc =
-        crypto::VerifyRN1andGenerateRN2(rn1Len, pCpukEncryptedRN1, dsigLen, pSprkSignRN1, state);
-    sessionFlag_ = state.sessionFlag;
-    encryptedRn2_ = std::move(state.encryptedRn2);
-    encryptedRn2Hash_ = std::move(state.encryptedHashRn2);
-    sessionKeyHash_ = std::move(state.sessionKeyHash);
-    return rc;
+    return crypto::VerifyRN1andGenerateRN2(rn1Len, pCpukEncryptedRN1, dsigLen, pSprkSignRN1,
+                                           exchange_);
 }
 
 int32_t CQorvClientATMCtrl::VerifySessionKeyHash(const ScriptText& pCpukEncSessionKey,

@@ -3,20 +3,9 @@
 #include "reader/reader_names.h"
 
 namespace qorv::control {
-namespace {
-
-dialogs::HeadlessUserInterface& DefaultUserInterface() {
-    static dialogs::HeadlessUserInterface ui;
-    return ui;
-}
-
-}  // namespace
-
-CQorvClientATMCtrl::CQorvClientATMCtrl()
-    : CQorvClientATMCtrl(reader::ReaderSession::Process(), DefaultUserInterface()) {}
 
 CQorvClientATMCtrl::CQorvClientATMCtrl(reader::ReaderSession& session, dialogs::UserInterface& ui)
-    : engine_(session, ui) {}
+    : ui_(ui), engine_(session) {}
 
 CQorvClientATMCtrl::~CQorvClientATMCtrl() {
     engine_.ReleaseSession();
@@ -27,9 +16,9 @@ void CQorvClientATMCtrl::ResetCachedResults() {
     ef1002Count_ = 0;
     cardStatus_.clear();
     responseData_.clear();
-    snum_.clear();
-    tac_.clear();
-    dateTime_.clear();
+    transaction_.snum.clear();
+    transaction_.tac.clear();
+    transaction_.dateTime.clear();
     for (auto& account : ef1001Accounts_) account.clear();
     for (auto& account : ef1002Accounts_) account.clear();
 }
@@ -63,7 +52,7 @@ int32_t CQorvClientATMCtrl::DisconnectReader() {
 }
 
 int32_t CQorvClientATMCtrl::Connect(const ScriptText& pReaderName) {
-    if (!pReaderName) return card::kReaderNameMissing;
+    if (!pReaderName) return result::kReaderNameMissing;
     reader::Atr atr;
     int32_t index = 0;
     const int32_t rc = engine_.ConnectCard(pReaderName, index, atr);
@@ -97,11 +86,6 @@ int32_t CQorvClientATMCtrl::CheckCardInsert() {
 ScriptText CQorvClientATMCtrl::GetCardStatus() const {
     if (cardStatus_.empty()) return std::nullopt;
     return cardStatus_;
-}
-
-ScriptText CQorvClientATMCtrl::GetSessionKeyHash() const {
-    if (sessionFlag_ != 1) return std::nullopt;
-    return sessionKeyHash_;
 }
 
 }  // namespace qorv::control

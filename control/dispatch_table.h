@@ -4,13 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "control/script_value.h"
+#include "base/script_value.h"
 
 namespace qorv::control {
 
@@ -21,22 +20,10 @@ struct ParamSpec {
     ScriptType type;
 };
 
-// Arguments already coerced to the declared parameter types.
-class CallArgs {
-  public:
-    explicit CallArgs(std::span<const ScriptValue> values) : values_(values) {}
-    int32_t Long(std::size_t i) const { return std::get<int32_t>(values_[i]); }
-    ScriptText Text(std::size_t i) const {
-        if (IsNullText(values_[i])) return std::nullopt;
-        return std::get<std::u16string>(values_[i]);
-    }
-    std::size_t size() const { return values_.size(); }
-
-  private:
-    std::span<const ScriptValue> values_;
-};
-
-using MethodHandler = std::function<ScriptValue(CQorvClientATMCtrl&, const CallArgs&)>;
+// Calls the method with the arguments already coerced to the declared
+// parameter types; the handler may move texts out of them (the caller wipes
+// the list afterwards).
+using MethodHandler = ScriptValue (*)(CQorvClientATMCtrl&, std::span<ScriptValue>);
 
 struct MethodEntry {
     int32_t dispid;

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <limits>
 
+#include "base/utf16.h"
 #include "control/dispatch_table.h"
 #include "control/hresult.h"
-#include "reader/utf16.h"
 
 namespace qorv::control {
 namespace {
@@ -60,7 +60,7 @@ InvokeResult Call(CQorvClientATMCtrl& control, const MethodEntry& method,
         }
     }
     InvokeResult result;
-    result.value = method.handler(control, CallArgs(coerced));
+    result.value = method.handler(control, coerced);
     WipeValues(coerced);
     return result;
 }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/script_value.h"
+#include "base/script_value.h"
 
 namespace qorv::control {
 

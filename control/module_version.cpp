@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "reader/utf16.h"
+#include "base/utf16.h"
 
 #ifndef QORV_FILE_VERSION
 #error "QORV_FILE_VERSION must be defined by the build"

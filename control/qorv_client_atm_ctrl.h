@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/script_value.h"
 #include "card/card_engine.h"
 #include "card/data_process.h"
-#include "control/script_value.h"
+#include "crypto/session.h"
 #include "dialogs/user_interface.h"
 #include "reader/reader_session.h"
 
@@ -19,9 +20,8 @@ inline constexpr std::size_t kAccountSlots = 10;
 
 class CQorvClientATMCtrl {
   public:
-    // The control works on the process-wide reader session unless a test
-    // hands it another one.
-    CQorvClientATMCtrl();
+    // The host's main (or a test) assembles the reader session and the user
+    // interface the control works with.
     CQorvClientATMCtrl(reader::ReaderSession& session, dialogs::UserInterface& ui);
     ~CQorvClientATMCtrl();
     CQorvClientATMCtrl(const CQorvClientATMCtrl&) = delete;
@@ -70,19 +70,19 @@ class CQorvClientATMCtrl {
     int32_t AccountWithdraw(const ScriptText& pPCode, const ScriptText& pFdid,
                             const ScriptText& pFdChkCode, const ScriptText& pMoney,
                             const ScriptText& pAccount);
-    ScriptText GetRespSNUM() const { return snum_; }
-    ScriptText GetRespTAC() const { return tac_; }
-    ScriptText GetRespDateTime() const { return dateTime_; }
-    ScriptText GetTransactionIssuer() const { return issuer_; }
-    ScriptText GetTransactionRemark() const { return remark_; }
-    ScriptText GetTransactionAccount() const { return account_; }
+    ScriptText GetRespSNUM() const { return transaction_.snum; }
+    ScriptText GetRespTAC() const { return transaction_.tac; }
+    ScriptText GetRespDateTime() const { return transaction_.dateTime; }
+    ScriptText GetTransactionIssuer() const { return transaction_.issuer; }
+    ScriptText GetTransactionRemark() const { return transaction_.remark; }
+    ScriptText GetTransactionAccount() const { return transaction_.account; }
 
     // Session establishment and ciphers (52-60, 62, 63).
     int32_t VerifyRN1andGenerateRN2(int32_t rn1Len, const ScriptText& pCpukEncryptedRN1,
                                     int32_t dsigLen, const ScriptText& pSprkSignRN1);
-    ScriptText GetEncryptRN2() const { return encryptedRn2_; }
-    ScriptText GetEncryptHashRN2() const { return encryptedRn2Hash_; }
-    ScriptText GetSessionKeyHash() const;
+    ScriptText GetEncryptRN2() const { return exchange_.encryptedRn2; }
+    ScriptText GetEncryptHashRN2() const { return exchange_.encryptedHashRn2; }
+    ScriptText GetSessionKeyHash() const { return exchange_.SessionKeyHashText(); }
     int32_t VerifySessionKeyHash(const ScriptText& pCpukEncSessionKey,
                                  const ScriptText& pSessionKeyHash);
     int32_t DESEncipher(const ScriptText& pSessionKeyHash, const ScriptText& pCpukEncSessionKey,
@@ -110,6 +110,7 @@ class CQorvClientATMCtrl {
     ScriptText GetEncCommAcc() const { return encCommAcc_; }
 
     card::CCardEngine& engine() { return engine_; }
+    dialogs::UserInterface& ui() { return ui_; }
 
   private:
     // ConnectCard, ReConnectCard and DisconnectCard clear these.
@@ -124,28 +125,21 @@ class CQorvClientATMCtrl {
     int32_t ef1001Count_ = 0;
     int32_t ef1002Count_ = 0;
     int32_t readerCount_ = 0;
-    int32_t sessionFlag_ = 0;
     card::ReaderList readerList_{};
     std::u16string cardStatus_;
     std::array<std::u16string, kAccountSlots> ef1001Accounts_;
     std::array<std::u16string, kAccountSlots> ef1002Accounts_;
-    std::u16string sessionKeyHash_;
-    std::u16string encryptedRn2Hash_;
-    std::u16string encryptedRn2_;
+    crypto::SessionExchangeState exchange_;
+    card::TransactionResults transaction_;
     std::u16string responseData_;
     std::u16string encCommAcc_;
-    std::u16string snum_;
-    std::u16string tac_;
-    std::u16string dateTime_;
     std::u16string libraryFileVersion_;
     std::u16string companyName_;
     std::u16string fileDescription_;
-    std::u16string issuer_;
-    std::u16string remark_;
-    std::u16string account_;
     std::u16string clearTransferValues_;
     std::u16string encTransferValues_;
     card::CDataProcess dataProcess_;
+    dialogs::UserInterface& ui_;
     card::CCardEngine engine_;
 };
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <type_traits>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::crypto {
 namespace {

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <bit>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
+#include "crypto/bignum_limb_ops.h"
 
 namespace qorv::crypto {
 namespace {
@@ -103,7 +104,7 @@ BigNum::~BigNum() {
 // Limbs at and above used_ are always zero (every setter wipes first, and
 // Normalize only drops zero limbs), so only the limbs in use need the wipe.
 void BigNum::Wipe() noexcept {
-    SecureWipe(limbs_.data(), used_ * sizeof(uint64_t));
+    detail::WipeLimbs(limbs_.data(), used_);
     used_ = 0;
 }
 

@@ -3,6 +3,7 @@
 // extension); elsewhere the same results come from 128-bit sums.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__x86_64__)
@@ -76,6 +77,21 @@ struct Accumulator {
     carry = AddCarry(acc.middle, high, carry, acc.middle);
     acc.high += carry;
 #endif
+}
+
+// acc += word
+[[gnu::always_inline]] inline void AddWord(Accumulator& acc, uint64_t word) {
+    uint64_t carry = AddCarry(acc.low, word, 0, acc.low);
+    carry = AddCarry(acc.middle, 0, carry, acc.middle);
+    acc.high += carry;
+}
+
+// Zeros count limbs through a volatile pointer a word at a time (a byte-wise
+// wipe costs eight times the stores), then fences the compiler.
+inline void WipeLimbs(uint64_t* limbs, std::size_t count) noexcept {
+    auto* p = static_cast<volatile uint64_t*>(limbs);
+    for (std::size_t i = 0; i < count; ++i) p[i] = 0;
+    asm volatile("" : : "r"(limbs) : "memory");
 }
 
 // acc += 2 x cross

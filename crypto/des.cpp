@@ -3,9 +3,9 @@
 
 #include <bit>
 
+#include "base/secure_wipe.h"
 #include "crypto/des_core.h"
 #include "crypto/des_tables.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::crypto {
 namespace detail {

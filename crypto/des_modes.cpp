@@ -2,9 +2,9 @@
 #include <climits>
 #include <cstring>
 
+#include "base/secure_wipe.h"
 #include "crypto/des.h"
 #include "crypto/des_core.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::crypto {
 namespace {

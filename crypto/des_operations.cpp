@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <span>
 
+#include "base/secure_wipe.h"
 #include "crypto/des.h"
 #include "crypto/hex.h"
-#include "crypto/secure_wipe.h"
 #include "crypto/text_bytes.h"
 
 namespace qorv::crypto {
@@ -34,35 +34,35 @@ bool DecodeKey(const std::u16string& keyVal, int32_t keyLen, SecretBytes<kDesKey
 
 int32_t DesOperation(int32_t opflag, int32_t keyLen, const std::optional<std::u16string>& keyVal,
                      const std::optional<std::u16string>& inData, std::u16string& responseData) {
-    if ((opflag != 0 && opflag != 1) || !IsDesKeyLength(keyLen)) return kDesOpOutOfRange;
-    if (!keyVal || !inData) return kDesOpMissingArgument;
+    if ((opflag != 0 && opflag != 1) || !IsDesKeyLength(keyLen)) return result::kOutOfRange;
+    if (!keyVal || !inData) return result::kArgumentMissing;
     if (static_cast<std::size_t>(keyLen) != keyVal->size() / 2 || inData->size() != kBlockDigits)
-        return kDesOpWrongLength;
+        return result::kBadLength;
 
     SecretBytes<kDesKeyAreaSize> keys;
     SecretBytes<kDesBlockSize> in;
     SecretBytes<kDesBlockSize> out;
-    if (!DecodeKey(*keyVal, keyLen, keys) || !HexDecode(*inData, in.data())) return kDesOpFailed;
+    if (!DecodeKey(*keyVal, keyLen, keys) || !HexDecode(*inData, in.data())) return result::kFailed;
     int32_t length = kDesBlockSize;
     const uint8_t type = CipherTypeForKeyLength(keyLen);
     const int32_t rc = opflag == 0 ? DesModeEncrypt(keys.data(), &length, in.data(), out.data(),
                                                     type, kModeEcb, kPadPkcs5, 0, nullptr)
                                    : DesModeDecrypt(keys.data(), &length, in.data(), out.data(),
                                                     type, kModeEcb, nullptr);
-    if (rc != kDesOk) return kDesOpFailed;
+    if (rc != kDesOk) return result::kFailed;
     responseData = HexEncodeU16(std::span(out.data(), kDesBlockSize));
-    return kDesOpOk;
+    return result::kOk;
 }
 
 int32_t MacOperation(int32_t keyLen, const std::optional<std::u16string>& keyVal,
                      const std::optional<std::u16string>& icv, int32_t inLen,
                      const std::optional<std::u16string>& inData, std::u16string& responseData) {
-    if (!IsDesKeyLength(keyLen)) return kDesOpOutOfRange;
-    if (!keyVal || !icv || !inData) return kDesOpMissingArgument;
+    if (!IsDesKeyLength(keyLen)) return result::kOutOfRange;
+    if (!keyVal || !icv || !inData) return result::kArgumentMissing;
     if (static_cast<std::size_t>(keyLen) != keyVal->size() / 2 || icv->size() != kBlockDigits)
-        return kDesOpWrongLength;
-    if (inLen < 8 || inLen > kDesOpMaxDataBytes || inLen % 8 != 0) return kDesOpOutOfRange;
-    if (static_cast<std::size_t>(inLen) != inData->size() / 2) return kDesOpWrongLength;
+        return result::kBadLength;
+    if (inLen < 8 || inLen > kDesOpMaxDataBytes || inLen % 8 != 0) return result::kOutOfRange;
+    if (static_cast<std::size_t>(inLen) != inData->size() / 2) return result::kBadLength;
 
     SecretBytes<kDesKeyAreaSize> keys;
     SecretBytes<kDesOpMaxDataBytes> data;
@@ -71,16 +71,16 @@ int32_t MacOperation(int32_t keyLen, const std::optional<std::u16string>& keyVal
         std::u16string_view(*inData).substr(0, 2 * static_cast<std::size_t>(inLen));
     if (!DecodeKey(*keyVal, keyLen, keys) || !HexDecode(dataDigits, data.data()) ||
         !HexDecode(*icv, iv))
-        return kDesOpFailed;
+        return result::kFailed;
     // CBC over whole blocks: the MAC is the last cipher block. The data is
     // enciphered in place; only its last block is kept.
     int32_t length = inLen;
     if (DesModeEncrypt(keys.data(), &length, data.data(), data.data(),
                        CipherTypeForKeyLength(keyLen), kModeCbcNoPad, kPadFillThenCount, 0,
                        iv) != kDesOk)
-        return kDesOpFailed;
+        return result::kFailed;
     responseData = HexEncodeU16(std::span(data.data() + inLen - kDesBlockSize, kDesBlockSize));
-    return kDesOpOk;
+    return result::kOk;
 }
 
 std::optional<std::u16string> ConvertIntToHex(int32_t inLength,

@@ -12,17 +12,9 @@
 #include <optional>
 #include <string>
 
-namespace qorv::crypto {
+#include "base/results.h"
 
-inline constexpr int32_t kDesOpOk = 0;
-inline constexpr int32_t kDesOpFailed = -1;  // DES, MAC: bad hexadecimal or engine failure
-inline constexpr int32_t kDesOpOutOfRange = 8193;
-inline constexpr int32_t kDesOpWrongLength = 8194;
-inline constexpr int32_t kDesOpMissingArgument = 8195;
-inline constexpr int32_t kDesOpHexDecodeFailed = 8452;
-inline constexpr int32_t kDesOpSessionKeyFailed = 20741;
-inline constexpr int32_t kDesOpCipherFailed = 20752;
-inline constexpr int32_t kDesOpSessionKeyMismatch = 20753;
+namespace qorv::crypto {
 
 // Largest data of MAC and of the session-key operations, in bytes.
 inline constexpr int32_t kDesOpMaxDataBytes = 1024;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <span>
 
+#include "base/secure_wipe.h"
 #include "crypto/des.h"
 #include "crypto/des_operations.h"
 #include "crypto/hex.h"
-#include "crypto/secure_wipe.h"
 #include "crypto/session.h"
 
 namespace qorv::crypto {
@@ -19,30 +19,30 @@ constexpr std::size_t kShortEncSessionKeyDigits = 254;  // ... with its leading 
 int32_t CodeForSessionKeyStep(SessionKeyStep step) {
     switch (step) {
         case SessionKeyStep::kOk:
-            return kDesOpOk;
+            return result::kOk;
         case SessionKeyStep::kArgumentMissing:
-            return kDesOpMissingArgument;
+            return result::kArgumentMissing;
         case SessionKeyStep::kDecodeEncryptedKey:
         case SessionKeyStep::kDecodeDigest:
-            return kDesOpHexDecodeFailed;
+            return result::kHexDecodeFailed;
         case SessionKeyStep::kPrivateKeyDecrypt:
         case SessionKeyStep::kKeyLength:
-            return kDesOpSessionKeyFailed;
+            return result::kPrivateKeyFailed;
         case SessionKeyStep::kDigestMismatch:
-            return kDesOpSessionKeyMismatch;
+            return result::kSessionKeyMismatch;
     }
-    return kDesOpSessionKeyFailed;
+    return result::kPrivateKeyFailed;
 }
 
 int32_t RunUnderSessionKey(bool encrypt, const std::optional<std::u16string>& sessionKeyHash,
                            const std::optional<std::u16string>& cpukEncSessionKey, int32_t dataLen,
                            const std::optional<std::u16string>& data,
                            std::u16string& responseData) {
-    if (!sessionKeyHash || !cpukEncSessionKey || !data) return kDesOpMissingArgument;
+    if (!sessionKeyHash || !cpukEncSessionKey || !data) return result::kArgumentMissing;
     if (sessionKeyHash->size() != kSessionKeyHashDigits ||
         (cpukEncSessionKey->size() != kEncSessionKeyDigits &&
          cpukEncSessionKey->size() != kShortEncSessionKeyDigits))
-        return kDesOpWrongLength;
+        return result::kBadLength;
 
     SessionKey sessionKey;
     const SessionKeyStep step = UnwrapSessionKey(*cpukEncSessionKey, *sessionKeyHash, sessionKey);
@@ -51,14 +51,14 @@ int32_t RunUnderSessionKey(bool encrypt, const std::optional<std::u16string>& se
 
     if (int64_t{dataLen} * 2 != static_cast<int64_t>(data->size()) ||
         data->size() > 2 * static_cast<std::size_t>(kDesOpMaxDataBytes))
-        return kDesOpOutOfRange;
+        return result::kOutOfRange;
     // Deciphering works on whole cipher blocks, and a padded message has at
     // least one.
-    if (!encrypt && (dataLen == 0 || dataLen % 8 != 0)) return kDesOpOutOfRange;
+    if (!encrypt && (dataLen == 0 || dataLen % 8 != 0)) return result::kOutOfRange;
 
     SecretBytes<kDesOpMaxDataBytes> input;
     SecretBytes<kDesOpMaxDataBytes + kDesBlockSize> output;
-    if (!HexDecode(*data, input.data())) return kDesOpHexDecodeFailed;
+    if (!HexDecode(*data, input.data())) return result::kHexDecodeFailed;
 
     SecretBytes<kDesKeyAreaSize> keys;
     std::copy_n(sessionKey.bytes.data(), sessionKey.length, keys.data());
@@ -69,9 +69,9 @@ int32_t RunUnderSessionKey(bool encrypt, const std::optional<std::u16string>& se
                                                 type, kModeCbcPadded, kPadPkcs5, 0, zeroIv)
                                : DesModeDecrypt(keys.data(), &length, input.data(), output.data(),
                                                 type, kModeCbcPadded, zeroIv);
-    if (rc != kDesOk) return kDesOpCipherFailed;
+    if (rc != kDesOk) return result::kCipherFailed;
     responseData = HexEncodeU16(std::span(output.data(), static_cast<std::size_t>(length)));
-    return kDesOpOk;
+    return result::kOk;
 }
 
 }  // namespace

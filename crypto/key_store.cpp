@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/secure_wipe.h"
 #include "crypto/des.h"
 #include "crypto/key_store_data.h"
-#include "crypto/secure_wipe.h"
 
 namespace qorv::crypto {
 namespace {

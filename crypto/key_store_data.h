@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::crypto {
 

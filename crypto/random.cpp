@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/secure_wipe.h"
 #include "crypto/des.h"
-#include "crypto/secure_wipe.h"
 #include "crypto/sha1.h"
 
 namespace qorv::crypto {

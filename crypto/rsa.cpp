@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <array>
 
+#include "base/secure_wipe.h"
 #include "crypto/bignum.h"
 #include "crypto/bignum_modexp.h"
 #include "crypto/der.h"
 #include "crypto/random.h"
 #include "crypto/rsa_crt.h"
-#include "crypto/secure_wipe.h"
 #include "crypto/sha1.h"
 
 namespace qorv::crypto {
@@ -60,10 +60,11 @@ bool LocateType2Message(const uint8_t* block, std::size_t k, std::size_t& offset
     return true;
 }
 
-bool SignatureMatches(const RsaPrivateKey& key, const BigNum& signature, const BigNum& block) {
+// result ^ e mod n == input: the result of a private-key operation is right.
+bool PublicExponentRestores(const RsaPrivateKey& key, const BigNum& result, const BigNum& input) {
     BigNum recovered;
-    return ModExp(signature, key.publicExponent, key.modulus, recovered) == kModExpOk &&
-           Compare(recovered, block) == 0;
+    return ModExpPublic(result, key.publicExponent, key.modulus, recovered) == kModExpOk &&
+           Compare(recovered, input) == 0;
 }
 
 int32_t ReadPrivateKey(std::span<const uint8_t> der, RsaPrivateKey& key, std::size_t& k) {
@@ -101,7 +102,7 @@ int32_t RsaPublicEncrypt(std::span<const uint8_t> publicKeyDer, std::span<const 
 
     BigNum block, cipher;
     block.SetBytes(std::span<const uint8_t>(encoded.data(), k));
-    if (ModExp(block, key.publicExponent, key.modulus, cipher) != kModExpOk) {
+    if (ModExpPublic(block, key.publicExponent, key.modulus, cipher) != kModExpOk) {
         return kRsaExponentiationFailed;
     }
     return ExponentiateBlock(block, cipher, out, k, outLength);
@@ -117,17 +118,15 @@ int32_t RsaPrivateDecrypt(std::span<const uint8_t> privateKeyDer, std::span<cons
 
     BigNum input, plain;
     if (!input.SetBytes(cipher)) return kRsaExponentiationFailed;
+    // The result is checked with the public exponent before it is unpadded,
+    // as a signature is: a faulty recombination (a damaged key component, a
+    // fault during the computation) gives a value right modulo one prime
+    // only, which may still look like a block.
     Block decoded;
-    rc = RsaCrtExponentiate(key, input, CrtRoles::kAsStored, plain);
-    if (rc != kModExpOk || !plain.GetBytes(std::span<uint8_t>(decoded.data(), k))) {
+    rc = RsaCrtExponentiate(key, input, plain);
+    if (rc != kModExpOk || !PublicExponentRestores(key, plain, input) ||
+        !plain.GetBytes(std::span<uint8_t>(decoded.data(), k))) {
         return kRsaExponentiationFailed;
-    }
-    if (decoded[0] != 0x00 || decoded[1] != 0x02) {
-        // The coefficient may be p^-1 mod q: recombine with the primes exchanged.
-        rc = RsaCrtExponentiate(key, input, CrtRoles::kSwapped, plain);
-        if (rc != kModExpOk || !plain.GetBytes(std::span<uint8_t>(decoded.data(), k))) {
-            return kRsaExponentiationFailed;
-        }
     }
     std::size_t offset = 0;
     if (!LocateType2Message(decoded.data(), k, offset)) return kRsaBadBlock;
@@ -177,20 +176,12 @@ int32_t RsaSignDigest(std::span<const uint8_t> privateKeyDer, bool digestGiven, 
     BigNum block, signature;
     block.SetBytes(std::span<const uint8_t>(encoded.data(), k));
     // A signature is checked with the public exponent before it leaves: a
-    // wrong recombination (a coefficient stored as p^-1 mod q, or a fault
-    // during the computation) would otherwise hand out a useless signature,
-    // and a faulty CRT signature reveals the factors of the modulus.
-    bool verified = false;
-    for (const CrtRoles roles : {CrtRoles::kAsStored, CrtRoles::kSwapped}) {
-        if (RsaCrtExponentiate(key, block, roles, signature) != kModExpOk) {
-            return kRsaExponentiationFailed;
-        }
-        if (SignatureMatches(key, signature, block)) {
-            verified = true;
-            break;
-        }
+    // faulty CRT signature would hand out a useless signature and reveal the
+    // factors of the modulus.
+    if (RsaCrtExponentiate(key, block, signature) != kModExpOk ||
+        !PublicExponentRestores(key, signature, block)) {
+        return kRsaExponentiationFailed;
     }
-    if (!verified) return kRsaExponentiationFailed;
     return ExponentiateBlock(block, signature, out, k, outLength);
 }
 

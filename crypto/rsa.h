@@ -37,11 +37,11 @@ inline constexpr std::size_t kRsaMaxModulusBytes = 143;
 int32_t RsaPublicEncrypt(std::span<const uint8_t> publicKeyDer, std::span<const uint8_t> message,
                          std::span<uint8_t> out, std::size_t& outLength);
 
-// Deciphers a type-2 block under an RSAPrivateKey record. When the block does
-// not start 00 02 the computation is repeated with p and q exchanged, so keys
-// whose coefficient is p^-1 mod q work too. A cipher text not below the
-// modulus fails with -1. out needs room for the message (k - 11 bytes
-// suffice); outLength becomes the message length.
+// Deciphers a type-2 block under an RSAPrivateKey record. Keys whose
+// coefficient is p^-1 mod q instead of q^-1 mod p work too. The result is
+// checked against the public exponent before it is unpadded; a faulty result
+// fails with -1, as does a cipher text not below the modulus. out needs room for the message (k -
+// 11 bytes suffice); outLength becomes the message length.
 int32_t RsaPrivateDecrypt(std::span<const uint8_t> privateKeyDer, std::span<const uint8_t> cipher,
                           std::span<uint8_t> out, std::size_t& outLength);
 

@@ -19,20 +19,10 @@
 #include <optional>
 #include <string>
 
-#include "crypto/secure_wipe.h"
+#include "base/results.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::crypto {
-
-// Result codes of the scripting-level session operations.
-inline constexpr int32_t kSessionOk = 0;
-inline constexpr int32_t kSessionHashMismatch = -1;  // VerifySessionKeyHash only
-inline constexpr int32_t kSessionArgumentMissing = 8195;
-inline constexpr int32_t kSessionRn1LengthMismatch = 8450;
-inline constexpr int32_t kSessionSignatureLengthMismatch = 8451;
-inline constexpr int32_t kSessionHexDecodeFailed = 8452;
-inline constexpr int32_t kSessionPrivateKeyFailed = 20741;
-inline constexpr int32_t kSessionEncryptRn2Failed = 20742;
-inline constexpr int32_t kSessionSignRn2Failed = 20743;
 
 // The values that the control keeps for GetEncryptRN2, GetEncryptHashRN2 and
 // GetSessionKeyHash. A new control starts with this default state.

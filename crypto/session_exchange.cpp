@@ -29,18 +29,18 @@ int32_t VerifyRN1andGenerateRN2(int32_t rn1Len,
                                 const std::optional<std::u16string>& cpukEncryptedRn1,
                                 int32_t dsigLen, const std::optional<std::u16string>& sprkSignRn1,
                                 SessionExchangeState& state) {
-    if (!cpukEncryptedRn1 || !sprkSignRn1) return kSessionArgumentMissing;
+    if (!cpukEncryptedRn1 || !sprkSignRn1) return result::kArgumentMissing;
     if (static_cast<int64_t>(cpukEncryptedRn1->size()) != 2 * static_cast<int64_t>(rn1Len)) {
-        return kSessionRn1LengthMismatch;
+        return result::kRn1LengthMismatch;
     }
     if (static_cast<int64_t>(sprkSignRn1->size()) != 2 * static_cast<int64_t>(dsigLen)) {
-        return kSessionSignatureLengthMismatch;
+        return result::kSignatureLengthMismatch;
     }
     state.sessionFlag = 0;
 
     SecretBuffer encryptedRn1(kMaxCipherBytes);
     if (!DecodeSessionHex(LeadingCipherDigits(*cpukEncryptedRn1, rn1Len), encryptedRn1)) {
-        return kSessionHexDecodeFailed;
+        return result::kHexDecodeFailed;
     }
 
     SecretBytes<kMaxRsaOutput> rn1;
@@ -55,25 +55,25 @@ int32_t VerifyRN1andGenerateRN2(int32_t rn1Len,
         if (RsaPrivateDecrypt(store.ClientPrivateKey(), encryptedRn1.bytes(),
                               std::span<uint8_t>(rn1.data(), rn1.size()), rn1Length) != kRsaOk ||
             rn1Length != kRandomNumberSize) {
-            return kSessionPrivateKeyFailed;
+            return result::kPrivateKeyFailed;
         }
         // The server's signature of RN1 is only decoded; nothing checks it.
         SecretBuffer serverSignature(kMaxCipherBytes);
         if (!DecodeSessionHex(LeadingCipherDigits(*sprkSignRn1, dsigLen), serverSignature)) {
-            return kSessionHexDecodeFailed;
+            return result::kHexDecodeFailed;
         }
 
         RandomBlock(rn2.data(), 1, kParityOdd);
         const std::span<const uint8_t> rn2Bytes(rn2.data(), rn2.size());
         if (RsaPublicEncrypt(store.ServerPublicKey(), rn2Bytes, encryptedRn2, encryptedRn2Length) !=
             kRsaOk) {
-            return kSessionEncryptRn2Failed;
+            return result::kEncryptRn2Failed;
         }
         state.encryptedRn2 =
             HexEncodeU16(std::span<const uint8_t>(encryptedRn2.data(), encryptedRn2Length));
         if (RsaSignDigest(store.ClientPrivateKey(), false, kDigestSha1, rn2Bytes, signature,
                           signatureLength) != kRsaOk) {
-            return kSessionSignRn2Failed;
+            return result::kSignRn2Failed;
         }
     }
     state.encryptedHashRn2 =
@@ -87,7 +87,7 @@ int32_t VerifyRN1andGenerateRN2(int32_t rn1Len,
 
     state.sessionFlag = 1;
     state.sessionKeyHash = HexEncodeU16(std::span<const uint8_t>(hash.data(), hash.size()));
-    return kSessionOk;
+    return result::kOk;
 }
 
 }  // namespace qorv::crypto

@@ -16,7 +16,7 @@ constexpr std::size_t kTripleDesKeyBytes = 16;
 int32_t StepCode(SessionKeyStep step) {
     switch (step) {
         case SessionKeyStep::kOk:
-            return kSessionOk;
+            return result::kOk;
         case SessionKeyStep::kArgumentMissing:
             return kFieldArgumentMissing;
         case SessionKeyStep::kDecodeEncryptedKey:
@@ -112,7 +112,7 @@ int32_t SessionFieldCipher(const std::optional<std::u16string>& sessionKeyHash,
                  ? BytesToUtf16(result)
                  : WidenBytes(result);
     length = outLength;
-    return kSessionOk;
+    return result::kOk;
 }
 
 }  // namespace qorv::crypto

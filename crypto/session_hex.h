@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::crypto {
 

@@ -56,23 +56,23 @@ SessionKeyStep UnwrapSessionKey(const std::u16string& cpukEncSessionKey,
 
 int32_t VerifySessionKeyHash(const std::optional<std::u16string>& cpukEncSessionKey,
                              const std::optional<std::u16string>& sessionKeyHash) {
-    if (!cpukEncSessionKey || !sessionKeyHash) return kSessionArgumentMissing;
+    if (!cpukEncSessionKey || !sessionKeyHash) return result::kArgumentMissing;
     SessionKey key;
     switch (UnwrapSessionKey(*cpukEncSessionKey, *sessionKeyHash, key)) {
         case SessionKeyStep::kOk:
-            return kSessionOk;
+            return result::kOk;
         case SessionKeyStep::kDigestMismatch:
-            return kSessionHashMismatch;
+            return result::kFailed;
         case SessionKeyStep::kDecodeEncryptedKey:
         case SessionKeyStep::kDecodeDigest:
-            return kSessionHexDecodeFailed;
+            return result::kHexDecodeFailed;
         case SessionKeyStep::kArgumentMissing:
-            return kSessionArgumentMissing;
+            return result::kArgumentMissing;
         case SessionKeyStep::kPrivateKeyDecrypt:
         case SessionKeyStep::kKeyLength:
             break;
     }
-    return kSessionPrivateKeyFailed;
+    return result::kPrivateKeyFailed;
 }
 
 }  // namespace qorv::crypto

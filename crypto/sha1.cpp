@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "crypto/sha1_compress.h"
 
 namespace qorv::crypto {

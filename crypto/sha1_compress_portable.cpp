@@ -4,7 +4,7 @@
 #include <bit>
 #include <utility>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "crypto/sha1.h"
 #include "crypto/sha1_compress.h"
 

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::crypto {
 

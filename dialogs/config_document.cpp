@@ -5,14 +5,14 @@
 #include <string>
 
 #include "crypto/key_store.h"
-#include "crypto/secure_wipe.h"
+#include "base/results.h"
+#include "base/secure_wipe.h"
 #include "crypto/session.h"
 #include "dialogs/document_text.h"
 
 namespace qorv::dialogs {
 namespace {
 
-using crypto::SecureWipe;
 
 constexpr uint8_t kFieldChainingMode = 1;
 
@@ -229,7 +229,7 @@ bool SessionFieldDecipher::Decipher(std::u16string_view hex, std::u16string& pla
     // The cipher loads the key store for its RSA step; whatever happened,
     // none of it stays in memory after the call.
     crypto::WipeKeyStore();
-    if (rc != crypto::kSessionOk) {
+    if (rc != result::kOk) {
         SecureWipe(plain);
         return false;
     }

@@ -1,6 +1,6 @@
 #include "dialogs/list_data.h"
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "dialogs/document_text.h"
 
 namespace qorv::dialogs {
@@ -80,9 +80,9 @@ std::vector<ListItem> ParseListItems(std::u16string_view data, ListKind kind) {
 
 void WipeListItems(std::vector<ListItem>& items) noexcept {
     for (ListItem& item : items) {
-        crypto::SecureWipe(item.display);
-        crypto::SecureWipe(item.code);
-        crypto::SecureWipe(item.email);
+        SecureWipe(item.display);
+        SecureWipe(item.code);
+        SecureWipe(item.email);
     }
     items.clear();
 }

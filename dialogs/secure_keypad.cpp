@@ -4,15 +4,13 @@
 
 #include "crypto/des.h"
 #include "crypto/random.h"
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "crypto/text_bytes.h"
 #include "dialogs/config_document.h"
 
 namespace qorv::dialogs {
 namespace {
 
-using crypto::SecretBytes;
-using crypto::SecureWipe;
 
 constexpr std::size_t kOrderBytes = 40;  // 36 keys, padded to whole DES blocks
 constexpr std::size_t kBlockBytes = 8;
@@ -79,7 +77,7 @@ int FieldDisplayText(std::u16string_view characters, int displayType, uint32_t d
             display.text.assign(std::min(characters.size(), kMaxAsterisks), u'*');
             return crypto::kDesOk;
     }
-    crypto::SecretBuffer bytes(2 * characters.size());
+    SecretBuffer bytes(2 * characters.size());
     bytes.bytes().resize(2 * characters.size());
     crypto::Utf16ToBytes(characters, bytes.bytes().data());
     return crypto::ScrambleDisplayText(bytes.bytes(), displayOffset, display.text);

@@ -158,7 +158,7 @@ class SecureKeypad {
     // The field's current display (FieldDisplayText of its entry).
     int Display(const EntryField& field, FieldDisplay& display) const;
     // The entered characters, one per entered byte, for OK processing. The
-    // caller wipes the text (crypto::SecureWipe) once it has used it.
+    // caller wipes the text (SecureWipe) once it has used it.
     int Read(const EntryField& field, std::u16string& characters) const;
 
   private:

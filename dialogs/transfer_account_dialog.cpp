@@ -5,7 +5,8 @@
 
 #include "crypto/hex.h"
 #include "crypto/key_store.h"
-#include "crypto/secure_wipe.h"
+#include "base/results.h"
+#include "base/secure_wipe.h"
 #include "crypto/session.h"
 #include "dialogs/input_filters.h"
 #include "dialogs/message_sink.h"
@@ -14,7 +15,7 @@ namespace qorv::dialogs {
 
 namespace {
 
-using crypto::SecureWipe;
+using qorv::SecureWipe;
 namespace id = transfer_control;
 
 constexpr uint8_t kFieldChainingMode = 1;
@@ -92,7 +93,7 @@ bool SessionFieldEncipher::Encipher(std::u16string_view plain, std::u16string& h
         sessionKeyHash_, cpukEncSessionKey_, crypto::FieldDirection::kEncrypt,
         crypto::kFieldInputUtf16, length, std::u16string(plain), cipher, kFieldChainingMode);
     crypto::WipeKeyStore();
-    if (rc != crypto::kSessionOk || cipher.empty()) return false;
+    if (rc != result::kOk || cipher.empty()) return false;
     std::vector<uint8_t> bytes(cipher.size());
     std::transform(cipher.begin(), cipher.end(), bytes.begin(),
                    [](char16_t c) { return static_cast<uint8_t>(c); });

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "crypto/random.h"
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "crypto/text_bytes.h"
 #include "crypto/value_protection.h"
 
@@ -13,7 +13,7 @@ namespace qorv::dialogs {
 
 namespace {
 
-using crypto::SecureWipe;
+using qorv::SecureWipe;
 
 constexpr std::size_t kTag9 = 8;
 constexpr std::size_t kTag5 = 4;

@@ -252,6 +252,7 @@ GuidedRecordLayout GuidedRecordLayoutFor(char16_t serviceType, std::u16string_vi
 std::u16string JoinEnteredFields(std::span<const EnteredField> fields) {
     std::u16string joined;
     for (const EnteredField& field : fields) {
+        if (field.cardPin) continue;
         switch (field.kind) {
             case EnteredFieldKind::kListChoice:
                 AppendField(joined, Head(field.value, kBankCodePrefix));
@@ -260,7 +261,6 @@ std::u16string JoinEnteredFields(std::span<const EnteredField> fields) {
                 AppendField(joined, field.value);
                 break;
             case EnteredFieldKind::kLettersKeypad:
-                if (field.cardPin) break;
                 joined.append(field.value);
                 joined.append(u";;");
                 break;

@@ -115,14 +115,15 @@ enum class EnteredFieldKind {
 };
 struct EnteredField {
     EnteredFieldKind kind = EnteredFieldKind::kEdit;
-    bool cardPin = false;  // Type 6: verified against the card, never joined
+    bool cardPin = false;  // Type 6: verified against the card, never joined, on any keypad
     std::u16string_view value;
 };
 
 // The joined output: a list choice gives the first 3 characters of its code
 // and "||", a keypad row its entry and "||", a letters-keypad row its entry and
-// ";;" (a card PIN row nothing at all), an edit row its first 127 characters
-// and "||".
+// ";;", an edit row its first 127 characters and "||". A card PIN row gives
+// nothing, whichever keypad it uses: the joined output also goes to the page
+// in clear, and the PIN must never be in it.
 std::u16string JoinEnteredFields(std::span<const EnteredField> fields);
 
 }  // namespace qorv::dialogs

@@ -3,17 +3,17 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "base/utf16.h"
 #include "control/hresult.h"
 #include "control/invoke.h"
 #include "control/qorv_client_atm_ctrl.h"
-#include "reader/utf16.h"
 
 namespace qorv::host {
 namespace {
 
 constexpr const char* kNullToken = "@null";
 
-std::string Show(const control::ScriptValue& value) {
+std::string Show(const ScriptValue& value) {
     if (const auto* number = std::get_if<int32_t>(&value)) return std::to_string(*number);
     if (const auto* text = std::get_if<std::u16string>(&value)) {
         return nlohmann::json(Utf16ToUtf8(*text))
@@ -56,11 +56,11 @@ bool ParseCliCalls(const std::vector<std::string>& argv, std::vector<CliCall>& c
     return true;
 }
 
-int RunCliCalls(const std::vector<CliCall>& calls, std::FILE* out) {
-    control::CQorvClientATMCtrl control;
+int RunCliCalls(control::CQorvClientATMCtrl& control, const std::vector<CliCall>& calls,
+                std::FILE* out) {
     int exitCode = 0;
     for (const auto& call : calls) {
-        std::vector<control::ScriptValue> args;
+        std::vector<ScriptValue> args;
         std::string shown;
         for (const auto& arg : call.args) {
             if (arg == kNullToken) {

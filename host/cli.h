@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace qorv::control {
+class CQorvClientATMCtrl;
+}
+
 namespace qorv::host {
 
 struct CliCall {
@@ -24,6 +28,7 @@ bool ParseCliCalls(const std::vector<std::string>& argv, std::vector<CliCall>& c
 
 // Runs the calls and prints the results; returns the process exit code
 // (0, or 1 when a call failed in the automation layer).
-int RunCliCalls(const std::vector<CliCall>& calls, std::FILE* out);
+int RunCliCalls(control::CQorvClientATMCtrl& control, const std::vector<CliCall>& calls,
+                std::FILE* out);
 
 }  // namespace qorv::host

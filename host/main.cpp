@@ -8,9 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "control/qorv_client_atm_ctrl.h"
+#include "dialogs/user_interface.h"
+#include "host/build_info.h"
 #include "host/cli.h"
+#include "host/host_user_interface.h"
+#include "host/method_list.h"
 #include "host/registration_command.h"
 #include "host/serve.h"
+#include "reader/pcsc_provider.h"
+#include "reader/reader_session.h"
 
 namespace {
 
@@ -21,8 +28,11 @@ void PrintUsage(std::FILE* out) {
         "       qorvclientatm-host --dispid N [ARG...]  call by DISPID\n"
         "       qorvclientatm-host --register [--user|--system] [--root DIR] [--host-path PATH]\n"
         "       qorvclientatm-host --unregister [--user|--system] [--root DIR]\n"
+        "       qorvclientatm-host --list-methods       print the served methods as JSON\n"
         "                                               write or remove the browsers' host "
         "manifests\n"
+        "       qorvclientatm-host --version            the module version and the build's "
+        "kind\n"
         "Arguments are texts; numbers are converted for long parameters; @null is the\n"
         "null string. Results print one per line; null strings print as null.\n",
         out);
@@ -31,10 +41,27 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The objects of the process, assembled once: PC/SC bound to
+    // libpcsclite.so.1, the reader session on it, the user interface and the
+    // control the page's calls reach.
+    qorv::reader::DlopenPcscProvider pcsc;
+    qorv::reader::SleepingPauser pauser;
+    qorv::reader::ReaderSession session(pcsc, pauser);
+    const auto ui = qorv::host::PickUserInterface();
+    qorv::control::CQorvClientATMCtrl control(session, *ui);
+
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool cli = !args.empty() && (args[0] == "--call" || args[0] == "--dispid");
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         PrintUsage(stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        qorv::host::PrintVersion(stdout);
+        return 0;
+    }
+    if (!args.empty() && args[0] == "--list-methods") {
+        std::printf("%s\n", qorv::host::MethodTableJson().c_str());
         return 0;
     }
     if (qorv::host::IsRegistrationCommand(args)) {
@@ -50,12 +77,13 @@ int main(int argc, char** argv) {
             PrintUsage(stderr);
             return 2;
         }
-        return qorv::host::RunCliCalls(calls, stdout);
+        return qorv::host::RunCliCalls(control, calls, stdout);
     }
     if (!args.empty() && std::strncmp(args[0].c_str(), "--", 2) == 0) {
         std::fprintf(stderr, "qorvclientatm-host: unknown option %s\n", args[0].c_str());
         PrintUsage(stderr);
         return 2;
     }
-    return qorv::host::ServeNativeMessaging(stdin, stdout);
+    qorv::host::WarnIfDevelopmentBuild(stderr);
+    return qorv::host::ServeNativeMessaging(control, *ui, stdin, stdout);
 }

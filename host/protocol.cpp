@@ -3,14 +3,13 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "base/utf16.h"
 #include "control/hresult.h"
 #include "control/invoke.h"
-#include "reader/utf16.h"
 
 namespace qorv::host {
 namespace {
 
-using control::ScriptValue;
 using nlohmann::json;
 
 std::string Dump(const json& reply) {
@@ -85,13 +84,13 @@ class RequestSecrets {
     RequestSecrets(const RequestSecrets&) = delete;
     RequestSecrets& operator=(const RequestSecrets&) = delete;
     ~RequestSecrets() {
-        control::WipeValues(args_);
+        WipeValues(args_);
         try {
             if (!parsed_.is_object()) return;
             const auto params = parsed_.find("params");
             if (params == parsed_.end() || !params->is_array()) return;
             for (auto& param : *params) {
-                if (param.is_string()) crypto::SecureWipe(param.get_ref<std::string&>());
+                if (param.is_string()) SecureWipe(param.get_ref<std::string&>());
             }
         } catch (...) {
             // The types were checked above; nothing can throw here in practice.

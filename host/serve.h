@@ -1,12 +1,20 @@
 // The native-messaging loop: one control for the life of the process,
-// requests served one at a time until the browser closes standard input.
+// requests served one at a time, in the order they came, until the browser
+// closes standard input. The input is read on a thread of its own, so the
+// end of input also ends a dialog that is open at that moment.
 #pragma once
 
 #include <cstdio>
 
+#include "control/qorv_client_atm_ctrl.h"
+#include "dialogs/user_interface.h"
+
 namespace qorv::host {
 
 // Returns the exit code: 0 after the end of input.
-int ServeNativeMessaging(std::FILE* in, std::FILE* out);
+// Serves `control` until the input ends; `ui` learns when it does, so an open
+// dialog ends as cancelled.
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui,
+                         std::FILE* in, std::FILE* out);
 
 }  // namespace qorv::host

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 
 namespace qorv::reader {
 namespace {
@@ -36,7 +36,7 @@ class WipedBuffer {
     WipedBuffer() = default;
     WipedBuffer(const WipedBuffer&) = delete;
     WipedBuffer& operator=(const WipedBuffer&) = delete;
-    ~WipedBuffer() { crypto::SecureWipe(bytes); }
+    ~WipedBuffer() { SecureWipe(bytes); }
     std::array<uint8_t, N> bytes{};
 };
 
@@ -63,7 +63,7 @@ int32_t Transmit(ReaderSession& session, int32_t slot, const uint8_t* command, s
 
 int32_t Exchange(ReaderSession& session, int32_t slot, CommandHeader header, uint8_t lc,
                  uint8_t* lengthSlot, const uint8_t* data, uint8_t* response) {
-    if (session.LoadBinding() != 0) return kReaderFailure;
+    if (session.LoadBinding() != 0) return result::kFailed;
     uint8_t le = lengthSlot != nullptr ? *lengthSlot : 0;
     const bool t1 = SlotUsesT1(session, slot);
     WipedBuffer<kCommandCapacity> commandBuffer;
@@ -119,7 +119,7 @@ int32_t Exchange(ReaderSession& session, int32_t slot, CommandHeader header, uin
             return StatusResult(sw1, sw2);
         }
 
-        if (lengthSlot == nullptr) return kReaderFailure;
+        if (lengthSlot == nullptr) return result::kFailed;
         const std::size_t dataLength = answerLength - 2;
         *lengthSlot = static_cast<uint8_t>(dataLength);
         if (response != nullptr) std::memcpy(response, answer.data(), dataLength);
@@ -129,7 +129,7 @@ int32_t Exchange(ReaderSession& session, int32_t slot, CommandHeader header, uin
 
 int32_t ExchangeExtended(ReaderSession& session, int32_t slot, CommandHeader header, uint8_t lc,
                          uint32_t* lengthSlot, const uint8_t* data, uint8_t* response) {
-    if (session.LoadBinding() != 0) return kReaderFailure;
+    if (session.LoadBinding() != 0) return result::kFailed;
     WipedBuffer<kCommandCapacity> commandBuffer;
     auto& command = commandBuffer.bytes;
     std::size_t length = BuildHeaderAndData(command, header, lc, data);

@@ -48,6 +48,11 @@ struct PcscApi {
                           PcscDword* attrLength) = nullptr;
     PcscLong (*endTransaction)(PcscHandle card, PcscDword disposition) = nullptr;
     PcscLong (*beginTransaction)(PcscHandle card) = nullptr;
+    // A command to the reader itself (PIN-pad readers with their own secure
+    // PIN entry announce and take their features through it).
+    PcscLong (*control)(PcscHandle card, PcscDword controlCode, const void* sendBuffer,
+                        PcscDword sendLength, void* recvBuffer, PcscDword recvLength,
+                        PcscDword* bytesReturned) = nullptr;
 };
 
 // Values of the PC/SC API that the reader layer relies on.

@@ -41,6 +41,7 @@ const PcscApi* DlopenPcscProvider::Load() {
     complete = Resolve(module, "SCardGetAttrib", api.getAttrib) && complete;
     complete = Resolve(module, "SCardEndTransaction", api.endTransaction) && complete;
     complete = Resolve(module, "SCardBeginTransaction", api.beginTransaction) && complete;
+    complete = Resolve(module, "SCardControl", api.control) && complete;
     if (!complete) {
         dlclose(module);
         return nullptr;

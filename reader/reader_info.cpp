@@ -22,10 +22,10 @@ std::string_view FileName(std::string_view path) {
 int32_t ReadSlotAttribute(ReaderSession& session, int32_t slot, PcscDword attribute,
                           std::vector<uint8_t>& bytes) {
     bytes.clear();
-    if (!session.contextEstablished()) return kNoSession;
-    if (session.LoadBinding() != 0) return kReaderFailure;
+    if (!session.contextEstablished()) return result::kNoSession;
+    if (session.LoadBinding() != 0) return result::kFailed;
     const std::optional<PcscHandle> handle = session.slotHandle(slot);
-    if (!handle) return kReaderFailure;
+    if (!handle) return result::kFailed;
 
     std::array<uint8_t, kAttributeBufferBytes> buffer{};
     PcscDword length = buffer.size();

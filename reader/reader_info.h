@@ -23,7 +23,7 @@ inline constexpr PcscDword kAttrVendorIfdVersion = 0x10102;
 inline constexpr std::size_t kAttributeBufferBytes = 128;
 
 // Reads one attribute of the card held in `slot`. Returns 0 with the bytes the
-// reader returned, kNoSession without a context, kReaderFailure without the
+// reader returned, result::kNoSession without a context, result::kFailed without the
 // library or a card handle, or the PC/SC error.
 int32_t ReadSlotAttribute(ReaderSession& session, int32_t slot, PcscDword attribute,
                           std::vector<uint8_t>& bytes);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/utf16.h"
 #include "reader/reader_names.h"
-#include "reader/utf16.h"
 
 namespace qorv::reader {
 namespace {
@@ -12,6 +12,17 @@ namespace {
 // pcsc-lite lists names in UTF-8; 4 KiB holds 1024 UTF-16 units' worth of
 // names even when they are not ASCII.
 constexpr std::size_t kListBufferBytes = 4096;
+// The fixed pauses (milliseconds) that give the reader and pcscd time to
+// settle between the steps of a recovery.
+constexpr int kPauseAfterListingRelease = 50;  // old context released, before the new one
+constexpr int kPauseUnresponsiveCard = 10;     // a card that stopped answering
+constexpr int kPauseRemovedCard = 20;          // a card pulled and put back
+constexpr int kPauseBeforeNewContext = 20;     // context released, before establishing anew
+constexpr int kPauseBeforeReset = 20;          // before resetting a card through its handle
+constexpr int kPauseAfterDisconnect = 200;     // after every disconnect
+
+// A reader's answer to a control command (feature lists, PIN-pad results).
+constexpr std::size_t kControlResponseBytes = 256;
 
 PcscDword ShareMode(int shareType) {
     switch (shareType) {
@@ -48,13 +59,6 @@ bool ValidSlot(int32_t slot) {
 
 }  // namespace
 
-ReaderSession& ReaderSession::Process() {
-    static DlopenPcscProvider provider;
-    static SleepingPauser pauser;
-    static ReaderSession session(provider, pauser);
-    return session;
-}
-
 ReaderSession::~ReaderSession() {
     if (api_ != nullptr) ReleaseSession();
 }
@@ -62,7 +66,7 @@ ReaderSession::~ReaderSession() {
 int32_t ReaderSession::LoadBinding() {
     if (api_ != nullptr) return 0;
     api_ = provider_.Load();
-    return api_ != nullptr ? 0 : kReaderFailure;
+    return api_ != nullptr ? 0 : result::kFailed;
 }
 
 std::optional<PcscHandle> ReaderSession::slotHandle(int32_t slot) const {
@@ -155,7 +159,7 @@ int32_t ReaderSession::OpenSession() {
         context_.reset();
     }
     if (!contextFlag_) ClearSlotHandles();
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     if (!contextFlag_) {
         const int32_t rc = EstablishAndFill();
         if (rc != 0) return rc;
@@ -165,10 +169,10 @@ int32_t ReaderSession::OpenSession() {
 }
 
 int32_t ReaderSession::ListReaderNames(std::array<ReaderName, kSlotCount>& names, int32_t& count) {
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     if (context_) {
         ReleaseContextHandle();
-        pauser_.Pause(50);
+        pauser_.Pause(kPauseAfterListingRelease);
         contextFlag_ = false;
     }
     ClearSlotHandles();
@@ -244,92 +248,126 @@ int32_t ReaderSession::ReadStatus(PcscHandle handle, Atr& atr, ReaderName* nameO
     return 0;
 }
 
+bool ReaderSession::SessionUsable() const {
+    return contextFlag_ && context_.has_value();
+}
+
+int32_t ReaderSession::EnsureSession() {
+    if (SessionUsable()) return 0;
+    currentCard_.reset();
+    ClearSlotHandles();
+    const int32_t rc = EstablishAndFill();
+    if (rc != 0) return rc;
+    contextFlag_ = true;
+    return 0;
+}
+
+int ReaderSession::SlotForName(std::u16string_view name) {
+    int index = FindSlot(name);
+    if (index >= 0) return index;
+    // A reader attached since the table was filled.
+    ClearSlotNames(kSlotCount, kNameUnits);
+    FillTableFromListing();
+    index = FindSlot(name);
+    return index >= 0 ? index : 0;
+}
+
+void ReaderSession::KeepCardHandle(int index, PcscHandle handle) {
+    UpdateProtocolBlock(index);
+    slots_[static_cast<std::size_t>(index)].handle = handle;
+    currentCard_ = handle;
+}
+
+void ReaderSession::RenewContext(int firstPause) {
+    pauser_.Pause(firstPause);
+    ReleaseContextHandle();
+    pauser_.Pause(kPauseBeforeNewContext);
+}
+
+int32_t ReaderSession::ConnectInNewContext(std::u16string_view name, int shareType, int index,
+                                           int32_t connectResult) {
+    const bool unresponsive = connectResult == pcsc::kUnresponsiveCard;
+    RenewContext(unresponsive ? kPauseUnresponsiveCard : kPauseRemovedCard);
+    const int32_t established = EstablishContext();
+    if (unresponsive && established == 0) contextFlag_ = true;
+    PcscHandle handle = 0;
+    const int32_t rc = Connect(name, shareType, handle);
+    if (rc == 0) {
+        KeepCardHandle(index, handle);
+    } else {
+        slots_[static_cast<std::size_t>(index)].handle.reset();
+    }
+    return rc;
+}
+
+int32_t ReaderSession::ResetSlotCard(int index, int32_t connectResult) {
+    const Slot& slot = slots_[static_cast<std::size_t>(index)];
+    if (!slot.handle) return connectResult;
+    pauser_.Pause(kPauseBeforeReset);
+    PcscDword protocol = 0;
+    const int32_t rc = ToResult(api_->reconnect(
+        *slot.handle, pcsc::kShareExclusive, pcsc::kProtocolT0OrT1, pcsc::kResetCard, &protocol));
+    if (rc == 0) activeProtocol_ = protocol;
+    return rc;
+}
+
+bool ReaderSession::ConnectHeldCard(std::u16string_view name, int index, int32_t& rc, Atr& atr,
+                                    int32_t& slotOut) {
+    Slot& slot = slots_[static_cast<std::size_t>(index)];
+    PcscHandle handle = 0;
+    if (!slot.handle) {
+        // Not ours: share the card with whoever holds it.
+        const std::u16string slotReader(NameOf(slot.name));
+        rc = Connect(slotReader, kShareTypeShared, handle);
+        if (rc == 0) {
+            UpdateProtocolBlock(index);
+            slot.handle = handle;
+        }
+        return false;
+    }
+    // A handle of this slot (ours, usually) may still reach the card.
+    UpdateProtocolBlock(index);
+    if (ReadStatus(*slot.handle, atr, nullptr) == 0 ||
+        (currentCard_ && ReadStatus(*currentCard_, atr, nullptr) == 0)) {
+        currentCard_ = slot.handle;
+        slotOut = index;
+        rc = 0;
+        return true;
+    }
+    RenewContext(kPauseUnresponsiveCard);
+    if (EstablishContext() == 0) contextFlag_ = true;
+    rc = Connect(name, kShareTypeShared, handle);
+    if (rc != 0) {
+        slot.handle.reset();
+        return true;
+    }
+    KeepCardHandle(index, handle);
+    return false;
+}
+
 int32_t ReaderSession::ConnectByName(std::u16string_view name, int shareType, int32_t& slotOut,
                                      Atr& atr) {
-    if (LoadBinding() != 0) return kReaderFailure;
-    if (!contextFlag_ || !context_) {
-        currentCard_.reset();
-        ClearSlotHandles();
-        const int32_t rc = EstablishAndFill();
-        if (rc != 0) return rc;
-        contextFlag_ = true;
-    }
-    int index = FindSlot(name);
-    if (index < 0) {
-        ClearSlotNames(kSlotCount, kNameUnits);
-        FillTableFromListing();
-        index = FindSlot(name);
-    }
-    if (index < 0) index = 0;
+    if (LoadBinding() != 0) return result::kFailed;
+    if (const int32_t rc = EnsureSession(); rc != 0) return rc;
+    const int index = SlotForName(name);
     Slot& slot = slots_[static_cast<std::size_t>(index)];
-
-    auto keepHandle = [&](PcscHandle handle) {
-        UpdateProtocolBlock(index);
-        slot.handle = handle;
-        currentCard_ = handle;
-    };
 
     bool fresh = false;
     PcscHandle handle = 0;
     int32_t rc = Connect(name, shareType, handle);
     if (rc == 0) {
-        keepHandle(handle);
+        KeepCardHandle(index, handle);
         fresh = true;
     }
-
     // A card that was pulled and put back, or that stopped answering, needs a
     // new context before it can be connected again.
     if (rc == pcsc::kRemovedCard || rc == pcsc::kUnresponsiveCard) {
-        const bool unresponsive = rc == pcsc::kUnresponsiveCard;
-        pauser_.Pause(unresponsive ? 10 : 20);
-        ReleaseContextHandle();
-        pauser_.Pause(20);
-        const int32_t established = EstablishContext();
-        if (unresponsive && established == 0) contextFlag_ = true;
-        rc = Connect(name, shareType, handle);
-        if (rc == 0) {
-            keepHandle(handle);
-        } else {
-            slot.handle.reset();
-        }
+        rc = ConnectInNewContext(name, shareType, index, rc);
     }
-
     if (rc != 0 && !IsConnectWarning(rc)) {
-        if (slot.handle) {
-            pauser_.Pause(20);
-            PcscDword protocol = 0;
-            rc = ToResult(api_->reconnect(*slot.handle, pcsc::kShareExclusive,
-                                          pcsc::kProtocolT0OrT1, pcsc::kResetCard, &protocol));
-            if (rc == 0) activeProtocol_ = protocol;
-        }
+        rc = ResetSlotCard(index, rc);
     } else if (IsConnectWarning(rc)) {
-        if (slot.handle) {
-            // A handle of this slot (ours, usually) may still reach the card.
-            UpdateProtocolBlock(index);
-            if (ReadStatus(*slot.handle, atr, nullptr) == 0 ||
-                (currentCard_ && ReadStatus(*currentCard_, atr, nullptr) == 0)) {
-                currentCard_ = slot.handle;
-                slotOut = index;
-                return 0;
-            }
-            pauser_.Pause(10);
-            ReleaseContextHandle();
-            pauser_.Pause(20);
-            if (EstablishContext() == 0) contextFlag_ = true;
-            rc = Connect(name, kShareTypeShared, handle);
-            if (rc != 0) {
-                slot.handle.reset();
-                return rc;
-            }
-            keepHandle(handle);
-        } else {
-            const std::u16string slotReader(NameOf(slot.name));
-            rc = Connect(slotReader, kShareTypeShared, handle);
-            if (rc == 0) {
-                UpdateProtocolBlock(index);
-                slot.handle = handle;
-            }
-        }
+        if (ConnectHeldCard(name, index, rc, atr, slotOut)) return rc;
     }
 
     UpdateProtocolBlock(index);
@@ -343,10 +381,39 @@ int32_t ReaderSession::ConnectByName(std::u16string_view name, int shareType, in
     return rc;
 }
 
+int32_t ReaderSession::ResetEarlierCard(std::optional<PcscHandle> card, int32_t connectResult) {
+    if (!card) return connectResult;
+    pauser_.Pause(kPauseBeforeReset);
+    PcscDword protocol = 0;
+    const int32_t rc = ToResult(api_->reconnect(*card, pcsc::kShareExclusive, pcsc::kProtocolT0OrT1,
+                                                pcsc::kResetCard, &protocol));
+    if (rc == 0) {
+        activeProtocol_ = protocol;
+        currentCard_ = card;
+    }
+    return rc;
+}
+
+void ReaderSession::AdoptProbedCard(Slot& slot, std::optional<PcscHandle> previous,
+                                    int32_t probeResult) {
+    if (currentCard_) {
+        slot.handle = currentCard_;
+    } else if (previous) {
+        slot.handle = previous;
+    } else if (probeResult == pcsc::kSharingViolation) {
+        PcscHandle handle = 0;
+        if (Connect(NameOf(slot.name), kShareTypeShared, handle) == 0) {
+            currentCard_ = handle;
+            slot.handle = handle;
+            BeginTransaction(handle);
+        }
+    }
+}
+
 int32_t ReaderSession::ProbeCard(int32_t slotIndex, int shareType, Atr& atr) {
-    if (LoadBinding() != 0) return kReaderFailure;
-    if (!contextFlag_) return kNoSession;
-    if (!ValidSlot(slotIndex)) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
+    if (!contextFlag_) return result::kNoSession;
+    if (!ValidSlot(slotIndex)) return result::kFailed;
     Slot& slot = slots_[static_cast<std::size_t>(slotIndex)];
     const std::optional<PcscHandle> previous = currentCard_;
 
@@ -354,35 +421,9 @@ int32_t ReaderSession::ProbeCard(int32_t slotIndex, int shareType, Atr& atr) {
     int32_t rc = Connect(NameOf(slot.name), shareType, handle);
     currentCard_.reset();
     if (rc == 0) currentCard_ = handle;
-
-    if (rc != 0 && !IsConnectWarning(rc)) {
-        const std::optional<PcscHandle> retry = previous ? previous : slot.handle;
-        if (retry) {
-            pauser_.Pause(20);
-            PcscDword protocol = 0;
-            rc = ToResult(api_->reconnect(*retry, pcsc::kShareExclusive, pcsc::kProtocolT0OrT1,
-                                          pcsc::kResetCard, &protocol));
-            if (rc == 0) {
-                activeProtocol_ = protocol;
-                currentCard_ = retry;
-            }
-        }
-    }
-
-    if (rc == 0 || IsConnectWarning(rc)) {
-        if (currentCard_) {
-            slot.handle = currentCard_;
-        } else if (previous) {
-            slot.handle = previous;
-        } else if (rc == pcsc::kSharingViolation) {
-            const int32_t shared = Connect(NameOf(slot.name), kShareTypeShared, handle);
-            if (shared == 0) {
-                currentCard_ = handle;
-                slot.handle = handle;
-                BeginTransaction(handle);
-            }
-        }
-    }
+    if (rc != 0 && !IsConnectWarning(rc))
+        rc = ResetEarlierCard(previous ? previous : slot.handle, rc);
+    if (rc == 0 || IsConnectWarning(rc)) AdoptProbedCard(slot, previous, rc);
     if (rc != 0 && rc != pcsc::kSharingViolation) return rc;
 
     UpdateProtocolBlock(slotIndex);
@@ -393,7 +434,7 @@ int32_t ReaderSession::ProbeCard(int32_t slotIndex, int shareType, Atr& atr) {
 }
 
 int32_t ReaderSession::DisconnectSlot(int32_t slotIndex, int disposition) {
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     int32_t rc = 0;
     std::optional<PcscHandle> target = currentCard_;
     if (ValidSlot(slotIndex) && slots_[static_cast<std::size_t>(slotIndex)].handle) {
@@ -406,12 +447,12 @@ int32_t ReaderSession::DisconnectSlot(int32_t slotIndex, int disposition) {
     }
     if (ValidSlot(slotIndex)) slots_[static_cast<std::size_t>(slotIndex)].handle.reset();
     currentCard_.reset();
-    pauser_.Pause(200);
+    pauser_.Pause(kPauseAfterDisconnect);
     return rc;
 }
 
 int32_t ReaderSession::DisconnectByName(std::u16string_view name, int disposition) {
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     int index = FindSlot(name);
     if (index < 0) index = 0;
     Slot& slot = slots_[static_cast<std::size_t>(index)];
@@ -425,7 +466,7 @@ int32_t ReaderSession::DisconnectByName(std::u16string_view name, int dispositio
     }
     slot.handle.reset();
     currentCard_.reset();
-    pauser_.Pause(200);
+    pauser_.Pause(kPauseAfterDisconnect);
     return rc;
 }
 
@@ -435,7 +476,7 @@ int32_t ReaderSession::ReleaseSession() {
     currentCard_.reset();
     openTransactions_.clear();  // releasing the context ends them
     contextFlag_ = false;
-    if (LoadBinding() != 0) return kReaderFailure;
+    if (LoadBinding() != 0) return result::kFailed;
     int32_t rc = 0;
     if (context_) rc = ToResult(api_->releaseContext(*context_));
     context_.reset();
@@ -449,6 +490,25 @@ int32_t ReaderSession::ReleaseSession() {
 int32_t ReaderSession::CloseReaderSession(int32_t slot) {
     DisconnectSlot(slot, kDispositionReset);
     return ReleaseSession();
+}
+
+int32_t ReaderSession::ControlReader(int32_t slotIndex, PcscDword controlCode,
+                                     std::span<const uint8_t> command,
+                                     std::vector<uint8_t>& response) {
+    response.clear();
+    if (LoadBinding() != 0) return result::kFailed;
+    if (!contextFlag_) return result::kNoSession;
+    const std::optional<PcscHandle> handle = slotHandle(slotIndex);
+    if (!handle) return pcsc::kInvalidHandle;
+    std::array<uint8_t, kControlResponseBytes> answer{};
+    PcscDword returned = 0;
+    const int32_t rc = ToResult(api_->control(*handle, controlCode, command.data(), command.size(),
+                                              answer.data(), answer.size(), &returned));
+    if (rc != 0) return rc;
+    response.assign(answer.begin(),
+                    answer.begin() + static_cast<std::ptrdiff_t>(
+                                         std::min<std::size_t>(returned, answer.size())));
+    return 0;
 }
 
 void ReaderSession::Unload() {

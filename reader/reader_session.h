@@ -9,10 +9,12 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/results.h"
 #include "reader/pcsc_api.h"
 #include "reader/pcsc_provider.h"
 
@@ -22,10 +24,6 @@ inline constexpr int kSlotCount = 16;
 inline constexpr int kSearchedSlots = 8;       // connect by name looks among the first 8
 inline constexpr std::size_t kNameUnits = 64;  // terminator included
 inline constexpr std::size_t kMaxAtr = 256;
-
-// Result codes of the reader layer besides PC/SC errors.
-inline constexpr int32_t kReaderFailure = -1;  // library or entry point missing
-inline constexpr int32_t kNoSession = 7;
 
 // Share types and dispositions as the engine passes them.
 enum ShareType : int { kShareTypeDirect = 0, kShareTypeExclusive = 1, kShareTypeShared = 2 };
@@ -50,9 +48,6 @@ class ReaderSession {
     ReaderSession& operator=(const ReaderSession&) = delete;
     ~ReaderSession();
 
-    // The one session of this process, bound to libpcsclite.so.1.
-    static ReaderSession& Process();
-
     int32_t LoadBinding();
     int32_t OpenSession();
     // Fills `names` (entry 0 first) and `count`; a listing failure is returned.
@@ -65,6 +60,10 @@ class ReaderSession {
     // Reset the card and end the session: every procedure that connected a
     // reader by name does this at each exit after the connect.
     int32_t CloseReaderSession(int32_t slot);
+    // A command to the reader of `slot` itself (SCardControl) on the slot's
+    // card handle: 0 and the reader's answer, kNoSession, or a PC/SC error.
+    int32_t ControlReader(int32_t slot, PcscDword controlCode, std::span<const uint8_t> command,
+                          std::vector<uint8_t>& response);
 
     // For the exchange and the reader information.
     const PcscApi* api() const { return api_; }
@@ -84,6 +83,14 @@ class ReaderSession {
         const PcscIoRequest* protocolBlock = nullptr;
     };
 
+    // The session is usable when it is open (contextFlag_) and holds a live
+    // context (context_). The flag says the page opened a session; the
+    // context may be gone (released for a recovery, or dropped by a second
+    // OpenSession) while the flag stays, and the next connect then
+    // establishes a new one. Every check of "can we talk to pcscd" is this.
+    bool SessionUsable() const;
+    // Opens the session's context and fills the reader table unless usable.
+    int32_t EnsureSession();
     int32_t EstablishContext();
     int32_t EstablishAndFill();
     // At most kSlotCount names of the attached readers, in list order.
@@ -94,6 +101,24 @@ class ReaderSession {
     void ClearSlotNames(int count, std::size_t units);
     void UpdateProtocolBlock(int slot);
     int32_t Connect(std::u16string_view name, int share, PcscHandle& handle);
+    // The steps of ConnectByName, one per recovery path.
+    int SlotForName(std::u16string_view name);
+    void KeepCardHandle(int index, PcscHandle handle);
+    // Pauses, releases the context and pauses again before a new one.
+    void RenewContext(int firstPause);
+    // The card was pulled and put back, or stopped answering: a new context,
+    // then the connect again.
+    int32_t ConnectInNewContext(std::u16string_view name, int shareType, int index,
+                                int32_t connectResult);
+    // Any other connect failure: reset the card through the slot's own handle.
+    int32_t ResetSlotCard(int index, int32_t connectResult);
+    // The card is held (by us or another program) or was just replaced;
+    // true when ConnectByName ends with `rc` (the slot is set on success).
+    bool ConnectHeldCard(std::u16string_view name, int index, int32_t& rc, Atr& atr,
+                         int32_t& slotOut);
+    // The steps of ProbeCard.
+    int32_t ResetEarlierCard(std::optional<PcscHandle> card, int32_t connectResult);
+    void AdoptProbedCard(Slot& slot, std::optional<PcscHandle> previous, int32_t probeResult);
     int32_t ReadStatus(PcscHandle handle, Atr& atr, ReaderName* nameOut);
     void ReleaseContextHandle();
     void Unload();

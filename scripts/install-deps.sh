@@ -10,7 +10,9 @@ packages=(
     nlohmann-json3-dev libssl-dev openssl libcpp-httplib-dev
     libpcsclite1 libpcsclite-dev pcscd vsmartcard-vpcd util-linux procps
     clang-format clang-tidy
+    clang-14 libclang-rt-14-dev
     chromium fonts-noto-cjk
+    qt6-base-dev libxcb1-dev xvfb
     firefox-esr
     qt6-base-dev
 )
@@ -39,10 +41,4 @@ if [[ ! -d extension/test/node_modules/playwright-core ]] ||
     [[ ! -d extension/test/node_modules/puppeteer-core ]] ||
     [[ extension/test/package-lock.json -nt extension/test/node_modules/.package-lock.json ]]; then
     (cd extension/test && npm ci --no-audit --no-fund --loglevel=error >&2)
-fi
-
-# The system pcscd is not needed: tests and the demo start a private one.
-# Stop a socket-activated system instance from grabbing the vpcd ports.
-if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet pcscd.socket 2>/dev/null; then
-    systemctl stop pcscd.socket pcscd.service >/dev/null 2>&1 || true
 fi

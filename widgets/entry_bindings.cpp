@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/secure_static.h"
 
@@ -30,7 +30,7 @@ void KeypadController::pressKey(int controlId) {
         if (display_ != nullptr) display_->setDisplay(display);
         emit entryChanged();
     }
-    crypto::SecureWipe(display.text);
+    SecureWipe(display.text);
 }
 
 CountdownController::CountdownController(dialogs::Countdown& countdown, QLabel* label,

@@ -3,7 +3,7 @@
 #include <QGridLayout>
 
 #include "crypto/random.h"
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "widgets/shaded_key_button.h"
 
 namespace qorv::widgets {
@@ -96,7 +96,7 @@ bool KeypadWidget::relabel(const SecureKeypad& keypad) {
             QString::fromUtf16(captions[k].data(), static_cast<qsizetype>(captions[k].size())),
             keypad.captionOffset(k));
     }
-    for (std::u16string& caption : captions) crypto::SecureWipe(caption);
+    for (std::u16string& caption : captions) SecureWipe(caption);
     return ok;
 }
 

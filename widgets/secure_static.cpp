@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "crypto/random.h"
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "widgets/secure_text.h"
 
 namespace qorv::widgets {
@@ -198,7 +198,7 @@ void CSecureStatic::paintEvent(QPaintEvent*) {
         painter.restore();
         x += cell;
     }
-    crypto::SecureWipe(windowBytes);
+    SecureWipe(windowBytes);
 }
 
 }  // namespace qorv::widgets

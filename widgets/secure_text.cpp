@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "crypto/value_protection.h"
 
 namespace qorv::widgets {
@@ -10,7 +10,7 @@ namespace qorv::widgets {
 UnscrambledText::UnscrambledText(const QString& scrambled, uint32_t offset) {
     if (scrambled.isEmpty() ||
         crypto::UnscrambleDisplayText(TextView(scrambled), offset, bytes_) != 0) {
-        crypto::SecureWipe(bytes_);
+        SecureWipe(bytes_);
         return;
     }
     // Built in place, so no temporary copy is left behind.
@@ -20,8 +20,8 @@ UnscrambledText::UnscrambledText(const QString& scrambled, uint32_t offset) {
 }
 
 UnscrambledText::~UnscrambledText() {
-    crypto::SecureWipe(bytes_);
-    crypto::SecureWipe(text_);
+    SecureWipe(bytes_);
+    SecureWipe(text_);
 }
 
 void DrawSecretText(QPainter& painter, const QRectF& rect, int flags, std::u16string_view text) {
@@ -29,7 +29,7 @@ void DrawSecretText(QPainter& painter, const QRectF& rect, int flags, std::u16st
     QString plain(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
     for (std::size_t i = 0; i < text.size(); ++i) plain[static_cast<qsizetype>(i)] = QChar(text[i]);
     painter.drawText(rect, flags, plain);
-    crypto::SecureWipe(plain.data(), static_cast<std::size_t>(plain.size()) * sizeof(QChar));
+    SecureWipe(plain.data(), static_cast<std::size_t>(plain.size()) * sizeof(QChar));
 }
 
 }  // namespace qorv::widgets

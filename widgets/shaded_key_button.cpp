@@ -5,7 +5,7 @@
 #include <QPainterPath>
 #include <vector>
 
-#include "crypto/secure_wipe.h"
+#include "base/secure_wipe.h"
 #include "crypto/value_protection.h"
 #include "widgets/secure_text.h"
 

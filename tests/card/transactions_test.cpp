@@ -52,7 +52,7 @@ class TransactionsTest : public CardTest {
                   std::u16string(kRemarkHex.begin(), kRemarkHex.end()));
         EXPECT_EQ(ctrl.GetTransactionAccount(), u"0058100012345678");
     }
-    int32_t Withdraw(const control::ScriptText& money = u"00000000001000") {
+    int32_t Withdraw(const ScriptText& money = u"00000000001000") {
         return ctrl.AccountWithdraw(u"2541", u"12345678", u"ABCDEFGH", money, u"0058100012345678");
     }
     const std::string withdrawRecord =
@@ -152,8 +152,8 @@ TEST_F(TransactionsTest, ReadAllAnswerTooShortForThreeRecordsFallsBackToShortRea
 
 TEST_F(TransactionsTest, SuppliedRecordTakesP1P2FromTheFileTextAndKeepsTheDateTime) {
     Connect(kProtocolT1);
-    std::u16string snum, tac, dateTime = u"19990101000000", issuer, remark, account;
-    card::TransactionResults results{snum, tac, dateTime, issuer, remark, account};
+    card::TransactionResults results;
+    results.dateTime = u"19990101000000";
     auto& engine = ctrl.engine();
     EXPECT_EQ(engine.WriteSuppliedRecord(0, std::nullopt, u"X", results), 8195);
     EXPECT_EQ(engine.WriteSuppliedRecord(0, u"1080", std::nullopt, results), 8195);
@@ -167,9 +167,9 @@ TEST_F(TransactionsTest, SuppliedRecordTakesP1P2FromTheFileTextAndKeepsTheDateTi
         "00",
         kWriteAnswer + "9000");
     EXPECT_EQ(engine.WriteSuppliedRecord(0, u"1080", u"ABC", results), 0);
-    EXPECT_EQ(snum, u"00000001");
-    EXPECT_EQ(tac, u"1122334455667788");
-    EXPECT_EQ(dateTime, u"19990101000000");
+    EXPECT_EQ(results.snum, u"00000001");
+    EXPECT_EQ(results.tac, u"1122334455667788");
+    EXPECT_EQ(results.dateTime, u"19990101000000");
     pcsc.Expect(
         "00E2108003414243"
         "00",

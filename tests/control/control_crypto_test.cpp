@@ -5,8 +5,6 @@
 namespace qorv::testing {
 namespace {
 
-using control::ScriptValue;
-
 TEST_F(ControlTest, DesOutputIsReadByBothSharedGetters) {
     // FIPS 81: "Now is t" under 0123456789ABCDEF.
     EXPECT_EQ(Long("DES", {0, 8, Text(u"0123456789abcdef"), Text(u"4E6F772069732074")}), 0);

@@ -22,13 +22,12 @@ class RecordingUserInterface final : public dialogs::UserInterface {
 
 class ControlTest : public ::testing::Test {
   protected:
-    control::ScriptValue Call(const std::string& method,
-                              std::vector<control::ScriptValue> args = {}) {
+    ScriptValue Call(const std::string& method, std::vector<ScriptValue> args = {}) {
         const control::InvokeResult result = control::InvokeByName(ctrl, method, args);
         EXPECT_EQ(result.hresult, 0) << method << ": " << result.message;
         return result.value;
     }
-    int32_t Long(const std::string& method, std::vector<control::ScriptValue> args = {}) {
+    int32_t Long(const std::string& method, std::vector<ScriptValue> args = {}) {
         const auto value = Call(method, std::move(args));
         EXPECT_TRUE(std::holds_alternative<int32_t>(value)) << method;
         return std::holds_alternative<int32_t>(value) ? std::get<int32_t>(value) : -999;
@@ -41,9 +40,9 @@ class ControlTest : public ::testing::Test {
     control::CQorvClientATMCtrl ctrl{session, ui};
 };
 
-inline control::ScriptValue Text(const char16_t* text) {
+inline ScriptValue Text(const char16_t* text) {
     return std::u16string(text);
 }
-inline const control::ScriptValue kNull = nullptr;
+inline const ScriptValue kNull = nullptr;
 
 }  // namespace qorv::testing

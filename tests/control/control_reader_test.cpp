@@ -3,8 +3,6 @@
 namespace qorv::testing {
 namespace {
 
-using control::ScriptValue;
-
 const ScriptValue kReader = Text(u"Virtual PCD 00 00");
 
 TEST_F(ControlTest, GettersBeforeAnyCall) {

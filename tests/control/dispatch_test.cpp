@@ -9,7 +9,6 @@ namespace {
 
 using control::InvokeByDispid;
 using control::InvokeByName;
-using control::ScriptValue;
 
 TEST(DispatchTable, EntriesAreUniqueAndLeaveTheTypeLibraryOnlyRangeEmpty) {
     std::set<int32_t> dispids;

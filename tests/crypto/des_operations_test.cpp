@@ -17,30 +17,30 @@ const Text kFipsCipher = u"85E813540F0AB405";
 
 TEST(DesOperation, EncryptsAndDecryptsOneBlock) {
     std::u16string response;
-    ASSERT_EQ(DesOperation(0, 8, kFipsKey, u"0123456789abcdef", response), kDesOpOk);
+    ASSERT_EQ(DesOperation(0, 8, kFipsKey, u"0123456789abcdef", response), result::kOk);
     EXPECT_EQ(response, *kFipsCipher);
-    ASSERT_EQ(DesOperation(1, 8, u"133457799bbcdff1", kFipsCipher, response), kDesOpOk);
+    ASSERT_EQ(DesOperation(1, 8, u"133457799bbcdff1", kFipsCipher, response), result::kOk);
     EXPECT_EQ(response, *kFipsPlain);
     // Equal key halves (and thirds) act as single DES.
-    ASSERT_EQ(DesOperation(0, 16, *kFipsKey + *kFipsKey, kFipsPlain, response), kDesOpOk);
+    ASSERT_EQ(DesOperation(0, 16, *kFipsKey + *kFipsKey, kFipsPlain, response), result::kOk);
     EXPECT_EQ(response, *kFipsCipher);
     ASSERT_EQ(DesOperation(1, 24, *kFipsKey + *kFipsKey + *kFipsKey, kFipsCipher, response),
-              kDesOpOk);
+              result::kOk);
     EXPECT_EQ(response, *kFipsPlain);
 }
 
 TEST(DesOperation, ChecksInOrderAndKeepsTheResponseOnFailure) {
     std::u16string response = u"previous";
     // Range checks come before the texts are looked at.
-    EXPECT_EQ(DesOperation(2, 8, std::nullopt, std::nullopt, response), kDesOpOutOfRange);
-    EXPECT_EQ(DesOperation(0, 12, kFipsKey, kFipsPlain, response), kDesOpOutOfRange);
-    EXPECT_EQ(DesOperation(0, 8, std::nullopt, kFipsPlain, response), kDesOpMissingArgument);
-    EXPECT_EQ(DesOperation(0, 8, kFipsKey, std::nullopt, response), kDesOpMissingArgument);
-    EXPECT_EQ(DesOperation(0, 8, kFipsKey, u"0123456789ABCDE", response), kDesOpWrongLength);
-    EXPECT_EQ(DesOperation(0, 8, kFipsKey, u"0123456789ABCDEF0", response), kDesOpWrongLength);
-    EXPECT_EQ(DesOperation(0, 16, kFipsKey, kFipsPlain, response), kDesOpWrongLength);
-    EXPECT_EQ(DesOperation(0, 8, u"133457799BBCDFFG", kFipsPlain, response), kDesOpFailed);
-    EXPECT_EQ(DesOperation(0, 8, kFipsKey, u"0123456789ABCDE ", response), kDesOpFailed);
+    EXPECT_EQ(DesOperation(2, 8, std::nullopt, std::nullopt, response), result::kOutOfRange);
+    EXPECT_EQ(DesOperation(0, 12, kFipsKey, kFipsPlain, response), result::kOutOfRange);
+    EXPECT_EQ(DesOperation(0, 8, std::nullopt, kFipsPlain, response), result::kArgumentMissing);
+    EXPECT_EQ(DesOperation(0, 8, kFipsKey, std::nullopt, response), result::kArgumentMissing);
+    EXPECT_EQ(DesOperation(0, 8, kFipsKey, u"0123456789ABCDE", response), result::kBadLength);
+    EXPECT_EQ(DesOperation(0, 8, kFipsKey, u"0123456789ABCDEF0", response), result::kBadLength);
+    EXPECT_EQ(DesOperation(0, 16, kFipsKey, kFipsPlain, response), result::kBadLength);
+    EXPECT_EQ(DesOperation(0, 8, u"133457799BBCDFFG", kFipsPlain, response), result::kFailed);
+    EXPECT_EQ(DesOperation(0, 8, kFipsKey, u"0123456789ABCDE ", response), result::kFailed);
     EXPECT_EQ(response, u"previous");
 }
 
@@ -48,7 +48,7 @@ TEST(MacOperation, OneBlockIsTheCbcEncryptionOfThatBlock) {
     std::u16string response;
     // ICV 0123456789ABCDEF XOR data 0000000000000000 = the FIPS plain block.
     ASSERT_EQ(MacOperation(8, kFipsKey, u"0123456789ABCDEF", 8, u"0000000000000000", response),
-              kDesOpOk);
+              result::kOk);
     EXPECT_EQ(response, *kFipsCipher);
 }
 
@@ -59,11 +59,11 @@ TEST(MacOperation, IsTheLastCipherBlockOfTripleDesCbc) {
     std::u16string response;
     ASSERT_EQ(MacOperation(16, u"0123456789ABCDEFFEDCBA9876543210", u"1234567890ABCDEF", 24, data,
                            response),
-              kDesOpOk);
+              result::kOk);
     EXPECT_EQ(response, u"B9627D35385D2E24");
     ASSERT_EQ(MacOperation(24, u"0123456789ABCDEF23456789ABCDEF01456789ABCDEF0123",
                            u"1234567890abcdef", 24, data, response),
-              kDesOpOk);
+              result::kOk);
     EXPECT_EQ(response, u"30BA36075D6F0176");
 }
 
@@ -71,18 +71,21 @@ TEST(MacOperation, ArgumentChecks) {
     std::u16string response = u"previous";
     const Text block = u"0000000000000000";
     const Text icv = u"0000000000000000";
-    EXPECT_EQ(MacOperation(7, kFipsKey, icv, 8, block, response), kDesOpOutOfRange);
-    EXPECT_EQ(MacOperation(8, kFipsKey, std::nullopt, 8, block, response), kDesOpMissingArgument);
-    EXPECT_EQ(MacOperation(8, kFipsKey, u"000000000000000", 8, block, response), kDesOpWrongLength);
+    EXPECT_EQ(MacOperation(7, kFipsKey, icv, 8, block, response), result::kOutOfRange);
+    EXPECT_EQ(MacOperation(8, kFipsKey, std::nullopt, 8, block, response),
+              result::kArgumentMissing);
+    EXPECT_EQ(MacOperation(8, kFipsKey, u"000000000000000", 8, block, response),
+              result::kBadLength);
     for (int32_t inLen : {0, 4, 12, 1032, -8})
-        EXPECT_EQ(MacOperation(8, kFipsKey, icv, inLen, block, response), kDesOpOutOfRange)
+        EXPECT_EQ(MacOperation(8, kFipsKey, icv, inLen, block, response), result::kOutOfRange)
             << inLen;
-    EXPECT_EQ(MacOperation(8, kFipsKey, icv, 16, block, response), kDesOpWrongLength);
-    EXPECT_EQ(MacOperation(8, kFipsKey, icv, 8, u"000000000000000x", response), kDesOpFailed);
-    EXPECT_EQ(MacOperation(8, kFipsKey, u"00000000000000-0", 8, block, response), kDesOpFailed);
+    EXPECT_EQ(MacOperation(8, kFipsKey, icv, 16, block, response), result::kBadLength);
+    EXPECT_EQ(MacOperation(8, kFipsKey, icv, 8, u"000000000000000x", response), result::kFailed);
+    EXPECT_EQ(MacOperation(8, kFipsKey, u"00000000000000-0", 8, block, response), result::kFailed);
     EXPECT_EQ(response, u"previous");
     // The largest MAC input.
-    EXPECT_EQ(MacOperation(8, kFipsKey, icv, 1024, std::u16string(2048, u'A'), response), kDesOpOk);
+    EXPECT_EQ(MacOperation(8, kFipsKey, icv, 1024, std::u16string(2048, u'A'), response),
+              result::kOk);
 }
 
 TEST(Conversions, TextToHexAndBack) {

@@ -69,7 +69,7 @@ TEST_F(DesSessionOperations, MatchCbcUnderEachSessionKeyLength) {
             std::u16string response;
             ASSERT_EQ(DesEncipherOperation(hash, encKey, static_cast<int32_t>(dataLength),
                                            Hex(data), response),
-                      kDesOpOk);
+                      result::kOk);
             const Bytes expected = OpenSslCbc(sessionKey, data, true);
             EXPECT_EQ(response, Hex(expected));
 
@@ -78,7 +78,7 @@ TEST_F(DesSessionOperations, MatchCbcUnderEachSessionKeyLength) {
             std::u16string plain;
             ASSERT_EQ(DesDecipherOperation(hash, encKey, static_cast<int32_t>(expected.size()),
                                            response, plain),
-                      kDesOpOk);
+                      result::kOk);
             EXPECT_EQ(plain, Hex(data));
         }
     }
@@ -88,10 +88,10 @@ TEST_F(DesSessionOperations, OneBlockGainsAWholePadBlock) {
     const Bytes sessionKey = RandomBytes(16);
     const std::u16string encKey = EncryptedKey(sessionKey), hash = HashOf(sessionKey);
     std::u16string cipher, plain;
-    ASSERT_EQ(DesEncipherOperation(hash, encKey, 8, u"0011223344556677", cipher), kDesOpOk);
+    ASSERT_EQ(DesEncipherOperation(hash, encKey, 8, u"0011223344556677", cipher), result::kOk);
     ASSERT_EQ(cipher.size(), 32u);
     EXPECT_EQ(OpenSslCbc(sessionKey, Bytes(8, 0x08), true).size(), 16u);
-    ASSERT_EQ(DesDecipherOperation(hash, encKey, 16, cipher, plain), kDesOpOk);
+    ASSERT_EQ(DesDecipherOperation(hash, encKey, 16, cipher, plain), result::kOk);
     EXPECT_EQ(plain, u"0011223344556677");
 }
 
@@ -101,30 +101,32 @@ TEST_F(DesSessionOperations, FailuresKeepTheResponse) {
     const std::u16string data = u"0011223344556677";
     std::u16string response = u"previous";
     for (auto* op : {&DesEncipherOperation, &DesDecipherOperation}) {
-        EXPECT_EQ(op(std::nullopt, encKey, 8, data, response), kDesOpMissingArgument);
-        EXPECT_EQ(op(hash, encKey, 8, std::nullopt, response), kDesOpMissingArgument);
-        EXPECT_EQ(op(hash.substr(1), encKey, 8, data, response), kDesOpWrongLength);
-        EXPECT_EQ(op(hash, encKey.substr(1), 8, data, response), kDesOpWrongLength);
-        EXPECT_EQ(op(hash, u"G" + encKey.substr(1), 8, data, response), kDesOpHexDecodeFailed);
-        EXPECT_EQ(op(u"0G" + hash.substr(2), encKey, 8, data, response), kDesOpHexDecodeFailed);
-        EXPECT_EQ(op(HashOf(RandomBytes(16)), encKey, 8, data, response), kDesOpSessionKeyMismatch);
+        EXPECT_EQ(op(std::nullopt, encKey, 8, data, response), result::kArgumentMissing);
+        EXPECT_EQ(op(hash, encKey, 8, std::nullopt, response), result::kArgumentMissing);
+        EXPECT_EQ(op(hash.substr(1), encKey, 8, data, response), result::kBadLength);
+        EXPECT_EQ(op(hash, encKey.substr(1), 8, data, response), result::kBadLength);
+        EXPECT_EQ(op(hash, u"G" + encKey.substr(1), 8, data, response), result::kHexDecodeFailed);
+        EXPECT_EQ(op(u"0G" + hash.substr(2), encKey, 8, data, response), result::kHexDecodeFailed);
+        EXPECT_EQ(op(HashOf(RandomBytes(16)), encKey, 8, data, response),
+                  result::kSessionKeyMismatch);
         EXPECT_EQ(op(HashOf(Bytes(12, 1)), EncryptedKey(Bytes(12, 1)), 8, data, response),
-                  kDesOpSessionKeyFailed);
-        EXPECT_EQ(op(hash, encKey, 7, data, response), kDesOpOutOfRange);
-        EXPECT_EQ(op(hash, encKey, -8, data, response), kDesOpOutOfRange);
-        EXPECT_EQ(op(hash, encKey, 1025, std::u16string(2050, u'0'), response), kDesOpOutOfRange);
-        EXPECT_EQ(op(hash, encKey, 8, u"00112233445566 7", response), kDesOpHexDecodeFailed);
+                  result::kPrivateKeyFailed);
+        EXPECT_EQ(op(hash, encKey, 7, data, response), result::kOutOfRange);
+        EXPECT_EQ(op(hash, encKey, -8, data, response), result::kOutOfRange);
+        EXPECT_EQ(op(hash, encKey, 1025, std::u16string(2050, u'0'), response),
+                  result::kOutOfRange);
+        EXPECT_EQ(op(hash, encKey, 8, u"00112233445566 7", response), result::kHexDecodeFailed);
     }
     // Deciphering needs whole, non-empty cipher blocks and a pad count of at most 8.
     EXPECT_EQ(DesDecipherOperation(hash, encKey, 12, u"001122334455667788990011", response),
-              kDesOpOutOfRange);
-    EXPECT_EQ(DesDecipherOperation(hash, encKey, 0, u"", response), kDesOpOutOfRange);
+              result::kOutOfRange);
+    EXPECT_EQ(DesDecipherOperation(hash, encKey, 0, u"", response), result::kOutOfRange);
     // The first cipher block alone deciphers to a block ending in 09.
     const Bytes cipher =
         OpenSslCbc(sessionKey, Bytes{1, 2, 3, 4, 5, 6, 7, 9, 8, 8, 8, 8, 8, 8, 8, 8}, true);
     EXPECT_EQ(DesDecipherOperation(hash, encKey, 8, Hex(Bytes(cipher.begin(), cipher.begin() + 8)),
                                    response),
-              kDesOpCipherFailed);
+              result::kCipherFailed);
     EXPECT_EQ(response, u"previous");
 }
 

@@ -25,7 +25,11 @@ struct PkeyFree {
 using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
 
 inline std::filesystem::path RepoRoot() {
+#ifdef QORV_SOURCE_DIR
+    return std::filesystem::path(QORV_SOURCE_DIR);
+#else
     return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+#endif
 }
 
 inline Pkey GenerateRsaKey(unsigned bits) {

@@ -3,7 +3,12 @@
 #include "crypto/rsa.h"
 
 #include <gtest/gtest.h>
+#include <openssl/bn.h>
 #include <openssl/sha.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
 
 #include "crypto/sha1.h"
 #include "rsa_openssl_test_util.h"
@@ -182,6 +187,136 @@ TEST_F(RsaLimitsTest, EqualPrimesAreRefused) {
     std::size_t length = 0;
     EXPECT_EQ(RsaPrivateDecrypt(test_util::PrivateKeyDer(c), Bytes(128, 1), out, length),
               kRsaPrimesEqual);
+}
+
+Bytes FromHex(std::string_view hex) {
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        out.push_back(static_cast<uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    }
+    return out;
+}
+
+// This cipher text deciphers to no type-2 block. Recombined with the primes
+// exchanged it gives a value correct modulo one prime only that looks like a
+// block with a 120-byte message, more than a 1024-bit key can carry.
+TEST(RsaFaultTest, DecryptionRefusesAResultCorrectModuloOnePrime) {
+    const Bytes cipher =
+        FromHex("000000000000000000c2c20c00ff010a300026ffffffffffff00000000259e105a");
+    // The development client key, as the key store holds it.
+    const test_util::Pkey key = test_util::LoadPemKey("client-private.pem", true);
+    ASSERT_NE(key, nullptr);
+    const auto components = test_util::ComponentsOf(key.get());
+    for (const auto& c : {components, test_util::WithPrimesExchanged(components),
+                          test_util::WithInverseOfP(components)}) {
+        Bytes out(128, 0xAB);
+        std::size_t length = 77;
+        EXPECT_EQ(RsaPrivateDecrypt(test_util::PrivateKeyDer(c), cipher, out, length),
+                  kRsaBadBlock);
+        EXPECT_EQ(out, Bytes(128, 0xAB));
+        EXPECT_EQ(length, 77u);
+    }
+}
+
+// Cipher texts 0, 1 and n - 1 decipher to themselves (d is odd), none of
+// them a type-2 block, for every arrangement of the key.
+TEST(RsaFaultTest, EdgeCipherTextsAreNoBlocks) {
+    const auto components = test_util::ComponentsOf(test_util::GenerateRsaKey(1024).get());
+    Bytes nMinusOne = components.n;
+    nMinusOne.back() -= 1;  // n is odd
+    for (const auto& c : {components, test_util::WithPrimesExchanged(components),
+                          test_util::WithInverseOfP(components)}) {
+        const Bytes der = test_util::PrivateKeyDer(c);
+        for (const Bytes& cipher : {Bytes{0}, Bytes(128, 0), Bytes{1}, nMinusOne}) {
+            Bytes out(128);
+            std::size_t length = 0;
+            EXPECT_EQ(RsaPrivateDecrypt(der, cipher, out, length), kRsaBadBlock);
+        }
+    }
+}
+
+// A coefficient that inverts neither prime modulo the other (damaged in
+// storage): no orientation gives the right result, and nothing leaves.
+TEST(RsaFaultTest, WrongCoefficientFailsBothOperations) {
+    const test_util::Pkey key = test_util::GenerateRsaKey(1024);
+    auto c = test_util::ComponentsOf(key.get());
+    const Bytes message = {9, 8, 7, 6, 5, 4, 3, 2};
+    const Bytes cipher = test_util::OpenSslRsa(key.get(), message, true);
+    c.qInv.back() ^= 0x04;
+    const Bytes der = test_util::PrivateKeyDer(c);
+    Bytes out(128, 0xAB);
+    std::size_t length = 77;
+    EXPECT_EQ(RsaPrivateDecrypt(der, cipher, out, length), kRsaExponentiationFailed);
+    EXPECT_EQ(RsaSignDigest(der, false, kDigestSha1, message, out, length),
+              kRsaExponentiationFailed);
+    EXPECT_EQ(out, Bytes(128, 0xAB));
+    EXPECT_EQ(length, 77u);
+}
+
+struct BnDeleter {
+    void operator()(BIGNUM* n) const { BN_free(n); }
+};
+using Bn = std::unique_ptr<BIGNUM, BnDeleter>;
+
+Bn ToBn(const Bytes& bytes) {
+    return Bn(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));
+}
+
+Bytes ToBytes(const BIGNUM* n, std::size_t size) {
+    Bytes out(size);
+    BN_bn2binpad(n, out.data(), static_cast<int>(size));
+    return out;
+}
+
+// A key whose dP is damaged (say, a bit flipped in storage) and a cipher
+// text made so that the damaged recombination yields a well-formed block:
+// only the check of the result against the public exponent tells.
+TEST(RsaFaultTest, DamagedExponentNeverYieldsAPlaintextOrSignature) {
+    auto c = test_util::ComponentsOf(test_util::GenerateRsaKey(1024).get());
+    BN_CTX* ctx = BN_CTX_new();
+    const Bn p = ToBn(c.p), q = ToBn(c.q), e = ToBn(c.e), n = ToBn(c.n), qInv = ToBn(c.qInv);
+    Bn pMinusOne(BN_dup(p.get()));
+    BN_sub_word(pMinusOne.get(), 1);
+    // The damaged dP, still invertible modulo p - 1.
+    Bn damaged(BN_dup(ToBn(c.dP).get()));
+    Bn gcd(BN_new());
+    do {
+        BN_add_word(damaged.get(), 2);
+        BN_gcd(gcd.get(), damaged.get(), pMinusOne.get(), ctx);
+    } while (!BN_is_one(gcd.get()));
+    ASSERT_LT(BN_cmp(damaged.get(), p.get()), 0);
+    c.dP = ToBytes(damaged.get(), static_cast<std::size_t>(BN_num_bytes(damaged.get())));
+
+    // The block to be produced: 00 02, non-zero padding, 00, 8 message bytes.
+    Bytes block(128, 0x5A);
+    block[0] = 0x00;
+    block[1] = 0x02;
+    block[119] = 0x00;
+    const Bytes message = {1, 2, 3, 4, 5, 6, 7, 8};
+    std::copy(message.begin(), message.end(), block.begin() + 120);
+    const Bn m = ToBn(block);
+    // Cipher text: m^e modulo q, m^(damaged^-1 mod p-1) modulo p, recombined.
+    Bn cq(BN_new()), cp(BN_new()), inverse(BN_new()), h(BN_new()), cipher(BN_new());
+    BN_mod_exp(cq.get(), m.get(), e.get(), q.get(), ctx);
+    BN_mod_inverse(inverse.get(), damaged.get(), pMinusOne.get(), ctx);
+    BN_mod_exp(cp.get(), m.get(), inverse.get(), p.get(), ctx);
+    BN_mod_sub(h.get(), cp.get(), cq.get(), p.get(), ctx);
+    BN_mod_mul(h.get(), h.get(), qInv.get(), p.get(), ctx);
+    BN_mul(cipher.get(), h.get(), q.get(), ctx);
+    BN_add(cipher.get(), cipher.get(), cq.get());
+    ASSERT_LT(BN_cmp(cipher.get(), n.get()), 0);
+    BN_CTX_free(ctx);
+
+    const Bytes der = test_util::PrivateKeyDer(c);
+    Bytes out(128, 0xAB);
+    std::size_t length = 77;
+    EXPECT_EQ(RsaPrivateDecrypt(der, ToBytes(cipher.get(), 128), out, length),
+              kRsaExponentiationFailed);
+    EXPECT_EQ(out, Bytes(128, 0xAB));
+    EXPECT_EQ(length, 77u);
+    EXPECT_EQ(RsaSignDigest(der, false, kDigestSha1, message, out, length),
+              kRsaExponentiationFailed);
+    EXPECT_EQ(out, Bytes(128, 0xAB));
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST_F(SessionTest, AgreementGivesTheServerRn2AndBothSidesTheSameHash) {
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(
             VerifyRN1andGenerateRN2(128, EncryptForClient(rn1), 128, ServerSignature(), state),
-            kSessionOk);
+            result::kOk);
         EXPECT_TRUE(KeyStoreIsWiped());
         ASSERT_EQ(state.encryptedRn2.size(), 256u);
         const Bytes rn2 = test_util::OpenSslRsa(serverPrivate_, Unhex(state.encryptedRn2), false);
@@ -104,13 +104,13 @@ TEST_F(SessionTest, ArgumentChecksLeaveTheStateUntouched) {
     state.sessionKeyHash = u"H";
     const std::u16string rn1 = EncryptForClient(Bytes(8, 1));
     EXPECT_EQ(VerifyRN1andGenerateRN2(128, rn1.substr(0, 255), 128, ServerSignature(), state),
-              kSessionRn1LengthMismatch);
+              result::kRn1LengthMismatch);
     EXPECT_EQ(VerifyRN1andGenerateRN2(128, rn1, 127, ServerSignature(), state),
-              kSessionSignatureLengthMismatch);
+              result::kSignatureLengthMismatch);
     EXPECT_EQ(VerifyRN1andGenerateRN2(128, std::nullopt, 128, ServerSignature(), state),
-              kSessionArgumentMissing);
+              result::kArgumentMissing);
     EXPECT_EQ(VerifyRN1andGenerateRN2(-128, rn1, 128, ServerSignature(), state),
-              kSessionRn1LengthMismatch);
+              result::kRn1LengthMismatch);
     EXPECT_EQ(state.sessionFlag, 1);
     EXPECT_EQ(state.encryptedRn2, u"R");
     EXPECT_EQ(state.encryptedHashRn2, u"S");
@@ -121,18 +121,18 @@ TEST_F(SessionTest, OnlyTheFirst128CipherBytesAreUsed) {
     SessionExchangeState state;
     // 129 declared bytes: the last two digits are never decoded.
     const std::u16string rn1 = EncryptForClient(Bytes(8, 3)) + u"ZZ";
-    EXPECT_EQ(VerifyRN1andGenerateRN2(129, rn1, 128, ServerSignature(), state), kSessionOk);
+    EXPECT_EQ(VerifyRN1andGenerateRN2(129, rn1, 128, ServerSignature(), state), result::kOk);
 }
 
 TEST_F(SessionTest, Rn1OfWrongLengthOrBadDigitsFailsAndClearsTheFlag) {
     SessionExchangeState state;
     ASSERT_EQ(
         VerifyRN1andGenerateRN2(128, EncryptForClient(Bytes(8, 1)), 128, ServerSignature(), state),
-        kSessionOk);
+        result::kOk);
     for (const std::size_t length : {7u, 9u}) {
         EXPECT_EQ(VerifyRN1andGenerateRN2(128, EncryptForClient(Bytes(length, 1)), 128,
                                           ServerSignature(), state),
-                  kSessionPrivateKeyFailed);
+                  result::kPrivateKeyFailed);
         EXPECT_EQ(state.sessionFlag, 0);
         EXPECT_FALSE(state.SessionKeyHashText().has_value());
         EXPECT_TRUE(KeyStoreIsWiped());
@@ -140,36 +140,37 @@ TEST_F(SessionTest, Rn1OfWrongLengthOrBadDigitsFailsAndClearsTheFlag) {
     std::u16string badDigit = EncryptForClient(Bytes(8, 1));
     badDigit[10] = u'G';
     EXPECT_EQ(VerifyRN1andGenerateRN2(128, badDigit, 128, ServerSignature(), state),
-              kSessionHexDecodeFailed);
+              result::kHexDecodeFailed);
     std::u16string badSignature = ServerSignature();
     badSignature[0] = u' ';
     EXPECT_EQ(VerifyRN1andGenerateRN2(128, EncryptForClient(Bytes(8, 1)), 128, badSignature, state),
-              kSessionHexDecodeFailed);
+              result::kHexDecodeFailed);
 }
 
 TEST_F(SessionTest, SessionKeyHashIsCheckedAgainstTheDecryptedKey) {
     const Bytes sessionKey = test_util::RandomBytes(16, seed_);
     const std::u16string encrypted = EncryptForClient(sessionKey);
     const std::u16string hash = Hex(Sha1Of(sessionKey));
-    EXPECT_EQ(VerifySessionKeyHash(encrypted, hash), kSessionOk);
+    EXPECT_EQ(VerifySessionKeyHash(encrypted, hash), result::kOk);
     std::u16string lower = hash;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](char16_t c) { return c >= u'A' ? c + 32 : c; });
-    EXPECT_EQ(VerifySessionKeyHash(encrypted, lower), kSessionOk);
-    EXPECT_EQ(VerifySessionKeyHash(encrypted, Hex(Sha1Of(Bytes(16, 9)))), kSessionHashMismatch);
+    EXPECT_EQ(VerifySessionKeyHash(encrypted, lower), result::kOk);
+    EXPECT_EQ(VerifySessionKeyHash(encrypted, Hex(Sha1Of(Bytes(16, 9)))), result::kFailed);
 
     // A session key made for another client key.
     const test_util::Pkey other = test_util::GenerateRsaKey(1024);
     EXPECT_EQ(VerifySessionKeyHash(Hex(test_util::OpenSslRsa(other.get(), sessionKey, true)), hash),
-              kSessionPrivateKeyFailed);
+              result::kPrivateKeyFailed);
     // Key lengths 0 and 12, and a cipher text beyond the number capacity.
     EXPECT_EQ(VerifySessionKeyHash(EncryptForClient({}), Hex(Sha1Of({}))),
-              kSessionPrivateKeyFailed);
-    EXPECT_EQ(VerifySessionKeyHash(EncryptForClient(Bytes(12, 5)), hash), kSessionPrivateKeyFailed);
+              result::kPrivateKeyFailed);
+    EXPECT_EQ(VerifySessionKeyHash(EncryptForClient(Bytes(12, 5)), hash),
+              result::kPrivateKeyFailed);
     EXPECT_EQ(VerifySessionKeyHash(u"00" + encrypted + std::u16string(34, u'0'), hash),
-              kSessionPrivateKeyFailed);
-    EXPECT_EQ(VerifySessionKeyHash(encrypted, u"XY" + hash.substr(2)), kSessionHexDecodeFailed);
-    EXPECT_EQ(VerifySessionKeyHash(encrypted, std::nullopt), kSessionArgumentMissing);
+              result::kPrivateKeyFailed);
+    EXPECT_EQ(VerifySessionKeyHash(encrypted, u"XY" + hash.substr(2)), result::kHexDecodeFailed);
+    EXPECT_EQ(VerifySessionKeyHash(encrypted, std::nullopt), result::kArgumentMissing);
 }
 
 TEST_F(SessionTest, A127ByteCipherTextIsAccepted) {
@@ -217,7 +218,7 @@ TEST_F(SessionTest, FieldCipherMatchesTheServerAndRoundTrips) {
         int32_t length = 0;
         ASSERT_EQ(SessionFieldCipher(hash, encKey, FieldDirection::kEncrypt, kFieldInputUtf16,
                                      length, text, cipherText, 1),
-                  kSessionOk);
+                  result::kOk);
         Bytes utf16;
         for (const char16_t c : text) {
             utf16.push_back(static_cast<uint8_t>(c));
@@ -231,13 +232,13 @@ TEST_F(SessionTest, FieldCipherMatchesTheServerAndRoundTrips) {
         std::u16string plain;
         ASSERT_EQ(SessionFieldCipher(hash, encKey, FieldDirection::kDecrypt, kFieldInputHex, length,
                                      Hex(expected), plain, 1),
-                  kSessionOk);
+                  result::kOk);
         EXPECT_EQ(plain, text);
         // Plain bytes that are not UTF-16 come back one character per byte.
         const Bytes binary = {0xC8, 0x01, 0xFF, 0x80};
         ASSERT_EQ(SessionFieldCipher(hash, encKey, FieldDirection::kDecrypt, kFieldInputHex, length,
                                      Hex(ServerTripleDes(key16, binary, true)), plain, 1),
-                  kSessionOk);
+                  result::kOk);
         EXPECT_EQ(plain, std::u16string(binary.begin(), binary.end()));
         EXPECT_EQ(length, 4);
     }
@@ -265,7 +266,7 @@ TEST_F(SessionTest, FieldCipherStepCodes) {
     EXPECT_EQ(out, u"unchanged");
     EXPECT_EQ(length, -5);
     // Base64 input (any other format) in CBC without padding.
-    EXPECT_EQ(run(hash, encKey, 2, u"AAECAwQFBgc=", 4), kSessionOk);
+    EXPECT_EQ(run(hash, encKey, 2, u"AAECAwQFBgc=", 4), result::kOk);
     EXPECT_EQ(length, 8);
 }
 

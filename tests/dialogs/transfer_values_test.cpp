@@ -159,6 +159,7 @@ TEST(MultiFieldEntry, RowsAreJoinedByKindAndTheCardPinIsLeftOut) {
         {EnteredFieldKind::kListChoice, false, u"8120058"},
         {EnteredFieldKind::kLettersKeypad, false, u"AB12"},
         {EnteredFieldKind::kLettersKeypad, true, u"123456"},
+        {EnteredFieldKind::kKeypad, true, u"654321"},
         {EnteredFieldKind::kEdit, false, longEdit},
         {EnteredFieldKind::kEdit, false, u""},
     };

@@ -51,12 +51,12 @@ TEST(AttributeText, EndsAtTheFirstZeroByteOrTheReturnedLength) {
 }
 
 TEST_F(ReaderAttributeTest, NothingIsAskedWithoutASessionOrACardHandle) {
-    EXPECT_EQ(ReadSlotAttribute(session, 0, kAttrVendorName, bytes), kNoSession);
+    EXPECT_EQ(ReadSlotAttribute(session, 0, kAttrVendorName, bytes), result::kNoSession);
     ASSERT_EQ(session.OpenSession(), 0);
     // Context, but no card connected in the slot.
-    EXPECT_EQ(ReadSlotAttribute(session, 0, kAttrVendorName, bytes), kReaderFailure);
-    EXPECT_EQ(ReadSlotAttribute(session, -1, kAttrVendorName, bytes), kReaderFailure);
-    EXPECT_EQ(ReadSlotAttribute(session, 16, kAttrVendorName, bytes), kReaderFailure);
+    EXPECT_EQ(ReadSlotAttribute(session, 0, kAttrVendorName, bytes), result::kFailed);
+    EXPECT_EQ(ReadSlotAttribute(session, -1, kAttrVendorName, bytes), result::kFailed);
+    EXPECT_EQ(ReadSlotAttribute(session, 16, kAttrVendorName, bytes), result::kFailed);
     EXPECT_EQ(pcsc.Count("getattrib"), 0);
 }
 

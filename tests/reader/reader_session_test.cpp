@@ -31,12 +31,12 @@ class ReaderSessionTest : public ::testing::Test {
 
 TEST_F(ReaderSessionTest, MissingLibraryIsReportedAndRetriedNextTime) {
     pcsc.failLoad = true;
-    EXPECT_EQ(session.OpenSession(), kReaderFailure);
-    EXPECT_EQ(ConnectExclusive(u"Virtual PCD 00 00"), kReaderFailure);
+    EXPECT_EQ(session.OpenSession(), result::kFailed);
+    EXPECT_EQ(ConnectExclusive(u"Virtual PCD 00 00"), result::kFailed);
     EXPECT_EQ(pcsc.loads(), 2);
     pcsc.failLoad = false;
     pcsc.missingEntryPoint = true;
-    EXPECT_EQ(session.LoadBinding(), kReaderFailure);
+    EXPECT_EQ(session.LoadBinding(), result::kFailed);
     pcsc.missingEntryPoint = false;
     EXPECT_EQ(session.LoadBinding(), 0);
 }
@@ -180,7 +180,7 @@ TEST_F(ReaderSessionTest, EstablishFailureIsReturnedAndLeavesNoSession) {
 
 TEST_F(ReaderSessionTest, ProbeNeedsASession) {
     pcsc.AddReader(kReaderA);
-    EXPECT_EQ(session.ProbeCard(0, kShareTypeExclusive, atr), kNoSession);
+    EXPECT_EQ(session.ProbeCard(0, kShareTypeExclusive, atr), result::kNoSession);
 }
 
 TEST_F(ReaderSessionTest, ProbeOfConnectedCardReadsItsStatus) {

@@ -81,6 +81,10 @@ PcscLong FTransmit(PcscHandle h, const PcscIoRequest* pci, const unsigned char* 
 PcscLong FGetAttrib(PcscHandle h, PcscDword id, unsigned char* a, PcscDword* l) {
     return FakePcsc::instance->GetAttrib(h, id, a, l);
 }
+PcscLong FControl(PcscHandle h, PcscDword code, const void* s, PcscDword sl, void* r, PcscDword rl,
+                  PcscDword* returned) {
+    return FakePcsc::instance->Control(h, code, s, sl, r, rl, returned);
+}
 PcscLong FEnd(PcscHandle h, PcscDword) {
     return FakePcsc::instance->EndTransaction(h);
 }
@@ -116,6 +120,11 @@ void FakePcsc::InsertCard(const std::string& reader) {
 
 void FakePcsc::Expect(const std::string& commandHex, const std::string& responseHex) {
     script_.push_back({HexBytes(commandHex), HexBytes(responseHex)});
+}
+
+void FakePcsc::ExpectControl(PcscDword code, const std::string& commandHex,
+                             const std::string& responseHex) {
+    controlScript_.push_back({code, HexBytes(commandHex), HexBytes(responseHex)});
 }
 
 void FakePcsc::Force(const std::string& function, int32_t rc, int times) {
@@ -159,6 +168,7 @@ const PcscApi* FakePcsc::Load() {
     api_.getAttrib = FGetAttrib;
     api_.endTransaction = FEnd;
     api_.beginTransaction = FBegin;
+    api_.control = FControl;
     if (missingEntryPoint) return nullptr;
     return &api_;
 }
@@ -359,6 +369,30 @@ PcscLong FakePcsc::EndTransaction(PcscHandle card) {
     auto it = handles_.find(card);
     if (it == handles_.end()) return static_cast<uint32_t>(pcsc::kInvalidHandle);
     it->second.inTransaction = false;
+    return 0;
+}
+
+PcscLong FakePcsc::Control(PcscHandle card, PcscDword code, const void* send, PcscDword sendLength,
+                           void* recv, PcscDword recvLength, PcscDword* returned) {
+    PcscCall call = MakeCall("control", "", code, card);
+    const auto* bytes = static_cast<const unsigned char*>(send);
+    if (bytes != nullptr) call.apdu.assign(bytes, bytes + sendLength);
+    calls_.push_back(call);
+    PcscLong rc = 0;
+    if (Forced("control", rc)) return rc;
+    HandleState* handle = nullptr;
+    rc = CheckHandle(card, handle);
+    if (rc != 0) return rc;
+    if (controlScript_.empty() || controlScript_.front().code != code ||
+        controlScript_.front().command != calls_.back().apdu) {
+        ++unexpected_;
+        return static_cast<uint32_t>(pcsc::kUnsupportedFeature);
+    }
+    const Bytes response = controlScript_.front().response;
+    controlScript_.pop_front();
+    if (response.size() > recvLength) return static_cast<uint32_t>(pcsc::kInsufficientBuffer);
+    if (!response.empty()) std::memcpy(recv, response.data(), response.size());
+    *returned = response.size();
     return 0;
 }
 

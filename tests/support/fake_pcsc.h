@@ -31,10 +31,16 @@ struct PcscCall {
     std::string reader;          // connect
     reader::PcscDword mode = 0;  // share mode, disposition or reconnect init
     reader::PcscHandle handle = 0;
-    Bytes apdu;  // transmit
+    Bytes apdu;  // transmit, control (mode holds the control code)
 };
 
 struct ScriptedExchange {
+    Bytes command;
+    Bytes response;
+};
+
+struct ScriptedControl {
+    reader::PcscDword code = 0;
     Bytes command;
     Bytes response;
 };
@@ -52,6 +58,9 @@ class FakePcsc final : public reader::PcscProvider {
     void RemoveCard(const std::string& reader);
     void InsertCard(const std::string& reader);
     void Expect(const std::string& commandHex, const std::string& responseHex);
+    // The next control call must carry `code` and `commandHex`; it answers `responseHex`.
+    void ExpectControl(reader::PcscDword code, const std::string& commandHex,
+                       const std::string& responseHex);
     // The next `times` calls of `function` return `rc` without effect.
     void Force(const std::string& function, int32_t rc, int times = 1);
     bool failLoad = false;
@@ -62,7 +71,7 @@ class FakePcsc final : public reader::PcscProvider {
     std::vector<std::string> CallNames() const;
     int Count(const std::string& function) const;
     std::vector<Bytes> Transmitted() const;
-    bool ScriptDone() const { return script_.empty(); }
+    bool ScriptDone() const { return script_.empty() && controlScript_.empty(); }
     int unexpectedTransmits() const { return unexpected_; }
     // Connects that pcscd would have made wait forever behind an open transaction.
     int connectsBehindTransaction() const { return connectsBehindTransaction_; }
@@ -99,6 +108,9 @@ class FakePcsc final : public reader::PcscProvider {
     reader::PcscLong GetAttrib(reader::PcscHandle card, reader::PcscDword id, unsigned char* attr,
                                reader::PcscDword* length);
     reader::PcscLong BeginTransaction(reader::PcscHandle card);
+    reader::PcscLong Control(reader::PcscHandle card, reader::PcscDword code, const void* send,
+                             reader::PcscDword sendLength, void* recv, reader::PcscDword recvLength,
+                             reader::PcscDword* returned);
     reader::PcscLong EndTransaction(reader::PcscHandle card);
 
     // Attributes served by GetAttrib, per attribute id.
@@ -118,6 +130,7 @@ class FakePcsc final : public reader::PcscProvider {
     std::vector<std::string> readerOrder_;
     std::map<std::string, FakeCard> cards_;
     std::deque<ScriptedExchange> script_;
+    std::deque<ScriptedControl> controlScript_;
     std::map<std::string, std::deque<int32_t>> forced_;
     std::vector<PcscCall> calls_;
     std::map<reader::PcscContext, bool> contexts_;

@@ -266,7 +266,7 @@ Outcome<std::vector<EnteredValue>> ReadJoinedOutput(const GuidedDocument& form,
             values.push_back({name, std::string(*value)});
             continue;
         }
-        if (lettersKeypad && type == "6") continue;  // the card PIN stays in the dialog
+        if (type == "6") continue;  // the card PIN stays in the dialog
         const auto value = TakeUntil(rest, lettersKeypad ? kItemEnd : kFieldEnd);
         if (!value) return refuse(std::string("no value before ") + (lettersKeypad ? ";;" : "||"));
         const std::size_t length = CodePoints(*value);

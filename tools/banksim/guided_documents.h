@@ -79,7 +79,7 @@ struct EnteredValue {
 // checks each value against its row: a list row gives the first three
 // characters of one of its codes, digit rows (Type 3) only digits, letter
 // rows (Type 4) only letters and digits, lengths between min and the row's
-// greatest length. The card PIN row (Type 6 on a letters keypad) gives nothing.
+// greatest length. The card PIN row (Type 6) gives nothing.
 Outcome<std::vector<EnteredValue>> ReadJoinedOutput(const GuidedDocument& form,
                                                     std::string_view joined);
 

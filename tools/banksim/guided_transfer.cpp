@@ -32,8 +32,7 @@ Outcome<std::string> DecipherDialogText(const ServerSession& session, const std:
     const auto plain =
         SessionCipherHex(session, CipherUse::kDialogField, CipherDirection::kDecipher, hex);
     if (!plain.ok()) return plain;
-    const auto bytes = FromHex(*plain.value);
-    const SecretBytes units(bytes.value_or(Bytes{}));
+    const SecretBytes units(FromHex(*plain.value).value_or(Bytes{}));
     auto text = Utf8FromUtf16Le(units.view());
     if (!text) return {std::nullopt, "the deciphered value is not UTF-16 text"};
     return {std::move(text), {}};

@@ -116,6 +116,8 @@ int RunBrowserSession(const DemoOptions& options) {
     if (headed) {
         command.emplace_back("--headed");
     }
+    std::printf("starting %sChromium with the extension\n", headed ? "" : "headless ");
+    std::fflush(stdout);
     auto browser = ChildProcess::Start(command, false, &error);
     if (!browser) {
         std::fprintf(stderr, "cannot start node: %s\n", error.c_str());

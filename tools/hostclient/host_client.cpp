@@ -41,7 +41,7 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 }  // namespace
 
 HostClient::HostClient(const std::string& path, const std::vector<std::string>& environment,
-                       const std::vector<std::string>& arguments) {
+                       const std::vector<std::string>& arguments, const std::string& stderrPath) {
     int in[2];
     int out[2];
     if (pipe2(in, O_CLOEXEC) != 0) return;
@@ -50,8 +50,15 @@ HostClient::HostClient(const std::string& path, const std::vector<std::string>& 
         close(in[1]);
         return;
     }
+    // An entry given replaces the inherited one of the same name.
     std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string inherited(*e);
+        const std::string name = inherited.substr(0, inherited.find('=') + 1);
+        bool replaced = false;
+        for (const auto& entry : environment) replaced = replaced || entry.rfind(name, 0) == 0;
+        if (!replaced) env.push_back(inherited);
+    }
     env.insert(env.end(), environment.begin(), environment.end());
     std::vector<std::string> argv{path};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -62,8 +69,14 @@ HostClient::HostClient(const std::string& path, const std::vector<std::string>& 
     signal(SIGPIPE, SIG_IGN);
     pid_ = fork();
     if (pid_ == 0) {
+        // As a browser starts it: the ignored SIGPIPE of this process is not inherited.
+        signal(SIGPIPE, SIG_DFL);
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
+        if (!stderrPath.empty()) {
+            const int err = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (err >= 0) dup2(err, STDERR_FILENO);
+        }
         execve(path.c_str(), args.data(), envp.data());
         _exit(127);
     }
@@ -132,6 +145,14 @@ int HostClient::CloseAndWait(int timeoutMs) {
     const int status = ReapChild(pid_, std::chrono::milliseconds(timeoutMs));
     pid_ = -1;
     return status;
+}
+
+int HostClient::DropAndWait(int timeoutMs) {
+    if (fromHost_ >= 0) {
+        close(fromHost_);
+        fromHost_ = -1;
+    }
+    return CloseAndWait(timeoutMs);
 }
 
 }  // namespace qorv::hostclient

@@ -15,9 +15,10 @@ namespace qorv::hostclient {
 class HostClient {
   public:
     // Starts the host at `path`; `environment` entries ("NAME=value") are
-    // added to this process's environment for the child.
+    // added to this process's environment for the child. With `stderrPath`
+    // the host's standard error goes to that file.
     HostClient(const std::string& path, const std::vector<std::string>& environment = {},
-               const std::vector<std::string>& arguments = {});
+               const std::vector<std::string>& arguments = {}, const std::string& stderrPath = {});
     ~HostClient();
     HostClient(const HostClient&) = delete;
     HostClient& operator=(const HostClient&) = delete;
@@ -37,6 +38,9 @@ class HostClient {
     bool ReadFrame(std::string& payload, int timeoutMs);
     // Closes the host's stdin and waits; the exit status, or -1 when it had to be killed.
     int CloseAndWait(int timeoutMs = 10000);
+    // Closes both pipes at once, as a browser does when the page goes; the
+    // exit status, or -1 when a signal ended the host or it had to be killed.
+    int DropAndWait(int timeoutMs = 10000);
 
   private:
     pid_t pid_ = -1;

@@ -9,12 +9,12 @@ import { build, checkOrigin, extensionIdFromPublicKey, manifestFor, matchPattern
 const ROOT = new URL("../../../", import.meta.url);
 const development = JSON.parse(readFileSync(new URL("extension/deployments/development.json", ROOT), "utf8"));
 
-test("the development key gives the ID the host's manifests allow by default", () => {
+test("the development key gives the ID a development build's host manifests allow", () => {
     const id = extensionIdFromPublicKey(development.chromePublicKey);
     assert.match(id, /^[a-p]{32}$/);
-    const cmake = readFileSync(new URL("host/CMakeLists.txt", ROOT), "utf8");
-    assert.match(cmake, new RegExp(`QORV_CHROME_EXTENSION_ID "${id}"`));
-    assert.match(cmake, new RegExp(`QORV_FIREFOX_EXTENSION_ID "${development.firefoxId}"`));
+    const cmake = readFileSync(new URL("cmake/deployment.cmake", ROOT), "utf8");
+    assert.match(cmake, new RegExp(`QORV_DEV_CHROME_EXTENSION_ID "${id}"`));
+    assert.match(cmake, new RegExp(`QORV_DEV_FIREFOX_EXTENSION_ID "${development.firefoxId}"`));
 });
 
 test("only https origins, or plain http on loopback, are accepted", () => {

@@ -1,0 +1,43 @@
+// The native-messaging input, read on a thread of its own so that the end of
+// input is seen while a method waits in a dialog: frames queue up in arrival
+// order and the serving loop takes them one at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/native_messaging.h"
+
+namespace qorv::host {
+
+struct IncomingFrame {
+    FrameStatus status = FrameStatus::EndOfInput;
+    std::string body;      // the request (Ok only); the taker wipes it
+    std::size_t size = 0;  // announced size (TooLarge only)
+};
+
+class InputPump {
+  public:
+    // Starts reading `in`. `onEnd` runs once, on the reading thread, when the
+    // input ends; never after the pump is destroyed.
+    InputPump(std::FILE* in, std::function<void()> onEnd);
+    // Frames not taken are wiped. A thread still blocked in its read is left
+    // to the end of the process; it touches nothing of the caller's again.
+    ~InputPump();
+    InputPump(const InputPump&) = delete;
+    InputPump& operator=(const InputPump&) = delete;
+
+    // The next frame in arrival order, waiting for it; EndOfInput after the
+    // last one, as often as asked.
+    IncomingFrame Next();
+
+    struct Shared;  // with the reading thread, which may outlive the pump
+
+  private:
+    std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace qorv::host

@@ -1,0 +1,92 @@
+// The input read on its own thread: frames in arrival order, the end seen
+// while the taker is busy, nothing handed over once the pump is gone.
+#include "host/input_pump.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace qorv::host {
+namespace {
+
+std::string Frame(const std::string& body) {
+    const auto length = static_cast<uint32_t>(body.size());
+    return std::string(reinterpret_cast<const char*>(&length), sizeof length) + body;
+}
+
+class Pipe {
+  public:
+    Pipe() {
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        read_ = fdopen(fds[0], "rb");
+        write_ = fds[1];
+    }
+    ~Pipe() {
+        CloseWriter();
+        std::fclose(read_);
+    }
+    void Write(const std::string& bytes) {
+        EXPECT_EQ(write(write_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void CloseWriter() {
+        if (write_ >= 0) close(write_);
+        write_ = -1;
+    }
+    std::FILE* reader() { return read_; }
+
+  private:
+    std::FILE* read_ = nullptr;
+    int write_ = -1;
+};
+
+TEST(InputPump, HandsFramesOverInOrderAndTellsTheEndOnceWhileTheTakerIsBusy) {
+    Pipe pipe;
+    std::atomic<int> ends{0};
+    InputPump pump(pipe.reader(), [&] { ++ends; });
+    const uint32_t huge = (1u << 20) + 1;
+    pipe.Write(Frame("{\"id\":1}") + Frame("") +
+               std::string(reinterpret_cast<const char*>(&huge), sizeof huge) +
+               std::string(huge, ' ') + Frame("{\"id\":2}"));
+    pipe.CloseWriter();
+    // The taker has not asked yet (it is in a dialog): the end is told anyway.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (ends == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(ends, 1);
+    // ...and what came before the end is still served, in order.
+    IncomingFrame frame = pump.Next();
+    EXPECT_EQ(frame.status, FrameStatus::Ok);
+    EXPECT_EQ(frame.body, "{\"id\":1}");
+    frame = pump.Next();
+    EXPECT_EQ(frame.status, FrameStatus::Ok);
+    EXPECT_EQ(frame.body, "");
+    frame = pump.Next();
+    EXPECT_EQ(frame.status, FrameStatus::TooLarge);
+    EXPECT_EQ(frame.size, huge);
+    EXPECT_EQ(pump.Next().body, "{\"id\":2}");
+    EXPECT_EQ(pump.Next().status, FrameStatus::EndOfInput);
+    EXPECT_EQ(pump.Next().status, FrameStatus::EndOfInput);
+    EXPECT_EQ(ends, 1);
+}
+
+TEST(InputPump, AfterThePumpIsGoneTheEndIsToldToNobody) {
+    Pipe pipe;
+    std::atomic<int> ends{0};
+    {
+        InputPump pump(pipe.reader(), [&] { ++ends; });
+        pipe.Write(Frame("{\"id\":1}"));
+        EXPECT_EQ(pump.Next().body, "{\"id\":1}");
+    }  // the thread still waits in its read
+    pipe.Write(Frame("{\"id\":2}"));
+    pipe.CloseWriter();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(ends, 0);
+}
+
+}  // namespace
+}  // namespace qorv::host

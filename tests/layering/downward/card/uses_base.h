@@ -1,0 +1,3 @@
+// A card header that uses the layer below it.
+#pragma once
+#include "base/results.h"

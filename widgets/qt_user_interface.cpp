@@ -1,0 +1,115 @@
+#include "widgets/qt_user_interface.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace qorv::widgets {
+namespace {
+
+QString Q(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::u16string U(const QString& text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
+}
+
+}  // namespace
+
+std::unique_ptr<QApplication> MakeApplication(const char* platform) {
+    // QApplication keeps a reference to these for its whole life.
+    static int argc = 1;
+    static char name[] = "qorvclientatm-host";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", platform);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    // The host's windows come and go; the last one closing ends nothing.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return application;
+}
+
+QtUserInterface::QtUserInterface(std::unique_ptr<QApplication> application)
+    : application_(std::move(application)), runner_(std::make_unique<ModalRunner>()) {
+    runner_->SetShownHook([this](QDialog&) {
+        if (person_) person_->Wake();
+    });
+}
+
+QtUserInterface::~QtUserInterface() {
+    SetWaitCursor(false);
+    person_.reset();
+    runner_.reset();
+    application_.reset();
+}
+
+void QtUserInterface::SetPerson(std::unique_ptr<ScriptedPerson> person) {
+    person_ = std::move(person);
+}
+
+void QtUserInterface::InputEnded() {
+    UserInterface::InputEnded();
+    runner_->InputEnded();
+}
+
+void BuildMessageBox(QMessageBox& box, const QString& text, const QString& caption) {
+    box.setWindowTitle(caption);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    box.setIcon(QMessageBox::NoIcon);
+    QPushButton* ok = box.addButton(QStringLiteral("確定"), QMessageBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("1"));
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+}
+
+void QtUserInterface::ShowMessage(const std::u16string& text, const std::u16string& caption) {
+    QMessageBox box;
+    BuildMessageBox(box, Q(text), Q(caption));
+    runner_->Run(box, dialogs::kDialogCancelled);
+}
+
+void QtUserInterface::SetWaitCursor(bool waiting) {
+    if (waiting == waiting_) return;
+    waiting_ = waiting;
+    if (waiting) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+#ifdef QORV_TEST_HOOKS
+int QtUserInterface::RunTestForm(const std::vector<std::u16string>& items, std::u16string& text,
+                                 int& chosen) {
+    QDialog form;
+    form.setWindowTitle(QStringLiteral("Qorv銀行"));
+    auto* layout = new QVBoxLayout(&form);
+    auto* edit = new QLineEdit(&form);
+    edit->setObjectName(QStringLiteral("1001"));
+    auto* list = new QComboBox(&form);
+    list->setObjectName(QStringLiteral("1002"));
+    for (const auto& item : items) list->addItem(Q(item));
+    auto* buttons = new QDialogButtonBox(&form);
+    QPushButton* ok = buttons->addButton(QStringLiteral("確定"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("1"));
+    QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("2"));
+    QObject::connect(ok, &QPushButton::clicked, &form, [&form] { form.done(dialogs::kDialogOk); });
+    QObject::connect(cancel, &QPushButton::clicked, &form,
+                     [&form] { form.done(dialogs::kDialogCancelled); });
+    layout->addWidget(edit);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    const int outcome = runner_->Run(form, dialogs::kDialogCancelled);
+    text = U(edit->text());
+    chosen = list->currentIndex();
+    // Closing the window (Esc, the title bar) rejects: a cancel.
+    return outcome == dialogs::kDialogOk ? dialogs::kDialogOk : dialogs::kDialogCancelled;
+}
+#endif
+
+}  // namespace qorv::widgets

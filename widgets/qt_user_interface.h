@@ -1,0 +1,54 @@
+// The user interface on a display: Qt Widgets windows run through the one
+// ModalRunner, the wait cursor as Qt's override cursor.
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <memory>
+
+#include "dialogs/user_interface.h"
+#include "widgets/modal_run.h"
+#include "widgets/scripted_person.h"
+
+namespace qorv::widgets {
+
+class QtUserInterface final : public dialogs::UserInterface {
+  public:
+    // Takes an application made by the caller on a display that opened
+    // (MakeApplication), or runs on the one that exists (tests).
+    explicit QtUserInterface(std::unique_ptr<QApplication> application = nullptr);
+    ~QtUserInterface() override;
+
+    void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
+    void SetWaitCursor(bool waiting) override;
+    void InputEnded() override;
+#ifdef QORV_TEST_HOOKS
+    int RunTestForm(const std::vector<std::u16string>& items, std::u16string& text,
+                    int& chosen) override;
+#endif
+
+    ModalRunner& runner() {
+        return *runner_;
+    }
+    // The scripted person acts in every window from now on.
+    void SetPerson(std::unique_ptr<ScriptedPerson> person);
+    ScriptedPerson* person() {
+        return person_.get();
+    }
+
+  private:
+    std::unique_ptr<QApplication> application_;
+    std::unique_ptr<ModalRunner> runner_;
+    std::unique_ptr<ScriptedPerson> person_;
+    bool waiting_ = false;
+};
+
+// The message box of the system: the text as plain text, the caption, one
+// OK button ("確定", objectName "1"), no icon.
+void BuildMessageBox(QMessageBox& box, const QString& text, const QString& caption);
+
+// The application on `platform` ("xcb", "wayland", "offscreen"), which the
+// caller has found to open.
+std::unique_ptr<QApplication> MakeApplication(const char* platform);
+
+}  // namespace qorv::widgets
