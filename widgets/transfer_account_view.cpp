@@ -315,4 +315,11 @@ void TransferAccountWindow::finishIfEnded() {
     done(*outcome);
 }
 
+int RunTransferAccountWindow(TransferAccountDialog& model, MessageSink& messages, QWidget* parent) {
+    if (const std::optional<int> ended = model.outcome()) return *ended;
+    TransferAccountWindow window(model, messages, parent);
+    window.exec();
+    return model.outcome().value_or(kOutcomeCancelled);
+}
+
 }  // namespace qorv::widgets

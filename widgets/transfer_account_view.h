@@ -79,4 +79,9 @@ class TransferAccountWindow : public QDialog {
     QPushButton* cancel_ = nullptr;
 };
 
+// Shows the logic in a modal window until it ends (the user interface's
+// RunTransferAccount); returns its outcome, 2 when it ended otherwise.
+int RunTransferAccountWindow(dialogs::TransferAccountDialog& model, dialogs::MessageSink& messages,
+                             QWidget* parent = nullptr);
+
 }  // namespace qorv::widgets

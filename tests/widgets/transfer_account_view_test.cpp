@@ -214,6 +214,25 @@ class TransferAccountViewTest : public QObject {
         QCOMPARE(QString::fromStdU16String(timed.messages.texts[0]),
                  QStringLiteral("交易時間逾時，請重新執行交易 !"));
     }
+
+    void runningTheWindowReturnsTheOutcome() {
+        PlainDecipher decipher;
+        RecordingEncipher encipher;
+        Messages messages;
+        CollectingMessageSink filterMessages;
+        TransferAccountDialog model(decipher, encipher, messages);
+        QVERIFY(!model.Open(Document(1)));
+        QTimer::singleShot(0, [] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (auto* ok = top->findChild<QPushButton*>(QStringLiteral("1"));
+                    ok != nullptr && top->isVisible())
+                    QTest::mouseClick(ok, Qt::LeftButton);
+            }
+        });
+        QCOMPARE(RunTransferAccountWindow(model, filterMessages), kOutcomeOk);
+        QCOMPARE(QString::fromStdU16String(model.transferValues()),
+                 QStringLiteral("004||12345678901234||0||2523||"));
+    }
 };
 
 QTEST_MAIN(TransferAccountViewTest)
