@@ -1,0 +1,104 @@
+// The dialogs' configuration document comes from the page: any text must be
+// read without a crash, a read past the text or unbounded work, and what is
+// read must stay inside the limits the dialogs are built for.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "dialogs/config_document.h"
+#include "dialogs/message_sink.h"
+#include "fuzz_check.h"
+#include "fuzz_input.h"
+
+namespace {
+
+using namespace qorv::dialogs;
+
+// Stands in for the session cipher: "deciphers" hex of the low bytes and
+// refuses texts that begin with "FF", so both outcomes are reached.
+class HexDecipher final : public FieldDecipher {
+  public:
+    bool Decipher(std::u16string_view hex, std::u16string& plain) override {
+        plain.clear();
+        if (hex.size() % 2 != 0 || hex.substr(0, 2) == u"FF") return false;
+        for (std::size_t i = 0; i < hex.size(); i += 2) {
+            const int hi = Nibble(hex[i]);
+            const int lo = Nibble(hex[i + 1]);
+            if (hi < 0 || lo < 0) return false;
+            plain.push_back(static_cast<char16_t>(hi * 16 + lo));
+        }
+        return true;
+    }
+
+  private:
+    static int Nibble(char16_t c) {
+        if (c >= u'0' && c <= u'9') return c - u'0';
+        if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+        if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+        return -1;
+    }
+};
+
+void CheckEntry(const std::u16string& document, bool asPlainBytes) {
+    HexDecipher decipher;
+    CollectingMessageSink messages;
+    EntryDocument entry;
+    const bool read = ReadEntryDocument(document, decipher, messages, entry);
+    if (document.empty()) FUZZ_CHECK(!read);
+    if (!read) return;
+    FUZZ_CHECK(entry.rows.size() <= 10);
+    FUZZ_CHECK(entry.titleCopy.size() <= 63);
+    for (std::size_t i = 0; i < entry.rows.size(); ++i) {
+        const EntryRow& row = entry.rows[i];
+        FUZZ_CHECK(row.type >= u'0' && row.type <= u'7');
+        FUZZ_CHECK(row.nameCopy.size() <= 63);
+        FUZZ_CHECK(row.selectedIndex < static_cast<int>(row.items.size()));
+        for (std::size_t maxLength : {std::size_t{0}, std::size_t{16}, std::size_t{48}}) {
+            std::u16string plain;
+            const PrefillResult prefill =
+                ResolvePrefill(row, static_cast<int>(i) + 1, maxLength, decipher, messages, plain);
+            if (prefill == PrefillResult::kApply) FUZZ_CHECK(plain.size() <= maxLength);
+        }
+        if (row.IsDropDown() && !row.items.empty()) {
+            (void)ReadSelectedItem(row.listData, row.IsEnciphered(), row.selectedIndex,
+                                   ListKind::kEntryRow, decipher, messages);
+        }
+    }
+    (void)asPlainBytes;
+}
+
+void CheckTransfer(const std::u16string& document) {
+    HexDecipher decipher;
+    CollectingMessageSink messages;
+    TransferDocument transfer;
+    if (!ReadTransferDocument(document, decipher, messages, transfer)) return;
+    FUZZ_CHECK(transfer.listCount <= transfer.lists.size());
+    FUZZ_CHECK(transfer.keyType >= 0 && transfer.keyType <= 6);
+    for (const TransferList& list : transfer.lists) {
+        FUZZ_CHECK(list.name.size() <= 63);
+        if (!list.items.empty())
+            FUZZ_CHECK(list.selectedIndex >= 0 &&
+                       list.selectedIndex < static_cast<int>(list.items.size()));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    qorv::fuzz::FuzzInput input(data, size);
+    const bool wide = input.Flag();
+    // Documents are mostly ASCII markup: the narrow form makes each byte one
+    // character so the fuzzer reaches the markup quickly; the wide form
+    // brings every UTF-16 unit in.
+    std::u16string document;
+    if (wide) {
+        document = input.RestText();
+    } else {
+        for (uint8_t byte : input.RestBytes()) document.push_back(byte);
+    }
+    CheckEntry(document, !wide);
+    CheckTransfer(document);
+    return 0;
+}
