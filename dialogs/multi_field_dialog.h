@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "dialogs/config_document.h"
+#include "dialogs/field_encipher.h"
 #include "dialogs/countdown.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/secure_keypad.h"
@@ -70,28 +71,6 @@ inline constexpr char16_t kTemplateCountdown[] = u"60 秒後自動登出";
 inline constexpr char16_t kMsgCipherFailed[] = u"加密資料錯誤";
 // "請輸入第 %d 項資料" with the 1-based row number.
 std::u16string EnterItemMessage(int rowNumber);
-
-// Enciphers the joined output for the bank: SessionFieldCipher in the
-// encrypt direction over the text's UTF-16 code units (chaining mode 1),
-// the cipher bytes as upper-case hexadecimal text. Tests give their own.
-class FieldEncipher {
-  public:
-    virtual ~FieldEncipher() = default;
-    // false on any failure; hex is then empty.
-    virtual bool Encipher(std::u16string_view plain, std::u16string& hex) = 0;
-};
-
-class SessionFieldEncipher final : public FieldEncipher {
-  public:
-    SessionFieldEncipher(std::u16string sessionKeyHash, std::u16string cpukEncSessionKey)
-        : sessionKeyHash_(std::move(sessionKeyHash)),
-          cpukEncSessionKey_(std::move(cpukEncSessionKey)) {}
-    bool Encipher(std::u16string_view plain, std::u16string& hex) override;
-
-  private:
-    std::u16string sessionKeyHash_;
-    std::u16string cpukEncSessionKey_;
-};
 
 // Presents a PIN to the card in the reader of the open session (the
 // caller's reader index). Returns the verify result: 0 (or the status word

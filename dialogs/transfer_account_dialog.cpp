@@ -85,22 +85,6 @@ int ListControlFor(TransferCategory category) {
     return 0;
 }
 
-bool SessionFieldEncipher::Encipher(std::u16string_view plain, std::u16string& hex) {
-    SecureWipe(hex);
-    int32_t length = 0;
-    std::u16string cipher;
-    const int32_t rc = crypto::SessionFieldCipher(
-        sessionKeyHash_, cpukEncSessionKey_, crypto::FieldDirection::kEncrypt,
-        crypto::kFieldInputUtf16, length, std::u16string(plain), cipher, kFieldChainingMode);
-    crypto::WipeKeyStore();
-    if (rc != result::kOk || cipher.empty()) return false;
-    std::vector<uint8_t> bytes(cipher.size());
-    std::transform(cipher.begin(), cipher.end(), bytes.begin(),
-                   [](char16_t c) { return static_cast<uint8_t>(c); });
-    hex = crypto::HexEncodeU16(bytes);
-    return true;
-}
-
 const TransferControl* TransferAccountView::Find(int control) const {
     const auto found = controls.find(control);
     return found == controls.end() ? nullptr : &found->second;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "dialogs/config_document.h"
+#include "dialogs/field_encipher.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/countdown.h"
 #include "dialogs/secure_keypad.h"
@@ -62,31 +63,6 @@ inline constexpr std::size_t kMaxTransferKeypadEntry = 16;
 inline constexpr char16_t kMsgCheckAccount[] = u"請確認輸入帳號";
 inline constexpr char16_t kMsgAccountMustBeDigits[] = u"輸入帳號必須數字";
 inline constexpr char16_t kMsgEncipherFailed[] = u"加密轉入約定轉入賬號資料失敗";
-
-// Enciphers one result text for the bank. The dialogs use
-// SessionFieldEncipher; tests give their own.
-class FieldEncipher {
-  public:
-    virtual ~FieldEncipher() = default;
-    // The cipher text as upper-case hexadecimal; false on any failure (hex
-    // is then empty).
-    virtual bool Encipher(std::u16string_view plain, std::u16string& hex) = 0;
-};
-
-// SessionFieldCipher in the encrypt direction over the text's UTF-16 code
-// units (chaining mode 1) under the session key of the call, the cipher
-// bytes turned into hexadecimal; the key store is wiped after every call.
-class SessionFieldEncipher final : public FieldEncipher {
-  public:
-    SessionFieldEncipher(std::u16string sessionKeyHash, std::u16string cpukEncSessionKey)
-        : sessionKeyHash_(std::move(sessionKeyHash)),
-          cpukEncSessionKey_(std::move(cpukEncSessionKey)) {}
-    bool Encipher(std::u16string_view plain, std::u16string& hex) override;
-
-  private:
-    std::u16string sessionKeyHash_;
-    std::u16string cpukEncSessionKey_;
-};
 
 // One control of the view.
 struct TransferControl {
