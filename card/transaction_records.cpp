@@ -62,6 +62,13 @@ constexpr RecordLayout LayoutOf(TransactionKind kind) {
 
 }  // namespace
 
+bool FitsOneBytePerCharacter(std::u16string_view text) {
+    for (const char16_t unit : text) {
+        if (unit > 0xFF) return false;
+    }
+    return true;
+}
+
 int32_t CheckTransactionArguments(const TransactionRequest& request) {
     const RecordLayout layout = LayoutOf(request.kind);
     for (const auto& place : layout.placements) {
@@ -71,6 +78,11 @@ int32_t CheckTransactionArguments(const TransactionRequest& request) {
         const std::size_t size = (request.fields.*place.field)->size();
         if (place.longerAllowed ? size < place.width : size != place.width)
             return result::kBadLength;
+    }
+    // Only the characters that go into the record are sent.
+    for (const auto& place : layout.placements) {
+        const std::u16string_view text = *(request.fields.*place.field);
+        if (!FitsOneBytePerCharacter(text.substr(0, place.width))) return result::kBadLength;
     }
     return 0;
 }

@@ -44,8 +44,13 @@ struct TransactionRecord {
     std::span<const uint8_t> data() const { return {bytes.data(), length}; }
 };
 
+// Whether every character has a value that fits the one byte the card gets
+// for it: a larger one would arrive as its low byte, another character
+// (U+0131 as the digit 1) in a record the card signs.
+bool FitsOneBytePerCharacter(std::u16string_view text);
+
 // 0, or 8195 when any argument the kind takes is missing, else 8194 when any
-// has a wrong length.
+// has a wrong length or a character that does not fit one byte.
 int32_t CheckTransactionArguments(const TransactionRequest& request);
 
 // Everything but an inquiry carries the date-time.

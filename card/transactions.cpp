@@ -3,6 +3,7 @@
 // issuer, remark and account are then read back for the bank server.
 #include "card/card_channel.h"
 #include "card/card_engine.h"
+#include "card/transaction_records.h"
 #include "crypto/hex.h"
 #include "crypto/text_bytes.h"
 
@@ -131,11 +132,12 @@ int32_t CCardEngine::WriteSuppliedRecord(int32_t readerIndex, const ScriptText& 
                                          const ScriptText& command, TransactionResults& results) {
     if (!fileText || !command) return result::kArgumentMissing;
     if (fileText->size() != kSuppliedFileTextLength) return result::kBadLength;
-    // Lc is one byte: a longer record would go to the card cut short.
-    if (command->size() > 0xFF) return result::kBadLength;
     std::array<uint8_t, 2> p1p2{};
     if (!crypto::HexDecode(std::u16string_view(*fileText), p1p2.data()))
         return result::kHexDecodeFailed;
+    // Lc is one byte: a longer record would go to the card cut short, and a
+    // character beyond one byte would go to it as another character.
+    if (command->size() > 0xFF || !FitsOneBytePerCharacter(*command)) return result::kBadLength;
 
     const std::vector<uint8_t> record = crypto::NarrowText(*command);
     CardResponse response;

@@ -109,10 +109,15 @@ int32_t Exchange(ReaderSession& session, int32_t slot, CommandHeader header, uin
                     if (lengthSlot != nullptr) *lengthSlot = 0;
                     return kShortAnswer;
                 }
-                // The status of the GET RESPONSE answer is not examined; the
-                // pending byte count the card announced is what is copied.
+                // The pending byte count the card announced is what is copied
+                // (61 00 copies nothing). The fetch succeeded only when it
+                // ends in 90 00 after at least that many bytes: a refused or
+                // short fetch must not pass for data.
                 if (response != nullptr) std::memcpy(response, answer.data(), sw2);
-                return 0;
+                const int32_t fetched =
+                    StatusResult(answer[answerLength - 2], answer[answerLength - 1]);
+                if (fetched != 0) return fetched;
+                return answerLength - 2 < sw2 ? kShortAnswer : 0;
             }
             // A status word alone: no response data.
             if (lengthSlot != nullptr) *lengthSlot = 0;

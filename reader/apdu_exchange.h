@@ -27,6 +27,9 @@ struct CommandHeader {
 
 // Result: 0 for 90 00, SW1*256+SW2 for any other status, -1 when the library
 // is missing or data arrived without a length slot, or the PC/SC error.
+// After 61xx the result is the GET RESPONSE answer's status, or the
+// short-answer error when it holds fewer data bytes than xx; the length slot
+// holds xx either way (0 after a failed transmit).
 // `lengthSlot` (optional) holds Le on entry and the response data length on
 // return; `response` (optional) must hold kResponseCapacity bytes.
 int32_t Exchange(ReaderSession& session, int32_t slot, CommandHeader header, uint8_t lc,
