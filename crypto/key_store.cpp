@@ -12,6 +12,10 @@ namespace {
 constexpr std::size_t kClientPrivateRecord = 1;
 constexpr std::size_t kServerPublicRecord = 2;
 constexpr std::size_t kRecordLengthBytes = 4;
+static_assert(static_cast<unsigned>(KeyStoreRecords::kClientPrivateKey) ==
+              1u << kClientPrivateRecord);
+static_assert(static_cast<unsigned>(KeyStoreRecords::kServerPublicKey) ==
+              1u << kServerPublicRecord);
 
 struct RecordBuffer {
     uint8_t* data;
@@ -58,17 +62,20 @@ void WipeKeyStore() {
     }
 }
 
-void LoadKeyStore() {
+void LoadKeyStore(KeyStoreRecords records) {
     WipeKeyStore();
     SecretBytes<kDesKeyAreaSize> keyArea;
     DeriveKeyStoreKey(kKeyStoreConstant.data(), keyArea.data());
     for (std::size_t i = 0; i < kKeyStoreRecordCount; ++i) {
+        if ((static_cast<unsigned>(records) & (1u << i)) == 0) continue;
         DecipherRecord(kStoredKeyRecords[i], keyArea.data(), g_buffers[i]);
     }
 }
 
-KeyStoreSession::KeyStoreSession() {
-    LoadKeyStore();
+KeyStoreSession::KeyStoreSession() : KeyStoreSession(KeyStoreRecords::kAll) {}
+
+KeyStoreSession::KeyStoreSession(KeyStoreRecords records) {
+    LoadKeyStore(records);
 }
 KeyStoreSession::~KeyStoreSession() {
     WipeKeyStore();
