@@ -32,6 +32,8 @@ std::array<RecordBuffer, 4> g_buffers = {{{g_record1, sizeof g_record1, 0},
                                           {g_record3, sizeof g_record3, 0},
                                           {g_record4, sizeof g_record4, 0}}};
 
+KeyStoreRecords g_lastLoaded{};  // test hook only
+
 void DecipherRecord(const StoredKeyRecord& stored, const uint8_t* keyArea, RecordBuffer& buffer) {
     if (stored.data == nullptr || stored.size < kRecordLengthBytes) return;
     std::size_t length = 0;
@@ -64,6 +66,7 @@ void WipeKeyStore() {
 
 void LoadKeyStore(KeyStoreRecords records) {
     WipeKeyStore();
+    g_lastLoaded = records;
     SecretBytes<kDesKeyAreaSize> keyArea;
     DeriveKeyStoreKey(kKeyStoreConstant.data(), keyArea.data());
     for (std::size_t i = 0; i < kKeyStoreRecordCount; ++i) {
@@ -97,6 +100,9 @@ std::array<std::span<const uint8_t>, 4> KeyStoreBuffers() {
     for (std::size_t i = 0; i < views.size(); ++i)
         views[i] = {g_buffers[i].data, g_buffers[i].capacity};
     return views;
+}
+KeyStoreRecords LastLoadedRecords() {
+    return g_lastLoaded;
 }
 }  // namespace test_hooks
 

@@ -54,6 +54,9 @@ namespace test_hooks {
 // zero after every operation. Exposes nothing that is not already zero
 // outside an operation.
 std::array<std::span<const uint8_t>, 4> KeyStoreBuffers();
+// The records the last load was asked to decipher, so tests can prove an
+// operation deciphered no record it does not use.
+KeyStoreRecords LastLoadedRecords();
 }  // namespace test_hooks
 
 }  // namespace qorv::crypto
