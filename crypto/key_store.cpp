@@ -21,16 +21,20 @@ struct RecordBuffer {
     uint8_t* data;
     std::size_t capacity;
     std::size_t length;
+    // How far from the start the buffer may hold anything but zeros: a wipe
+    // clears this much, which leaves the whole buffer zero, rather than
+    // going over all 2 KiB of buffers twice per operation.
+    std::size_t written;
 };
 
 uint8_t g_record1[kKeyStoreBufferSizes[0]];
 uint8_t g_record2[kKeyStoreBufferSizes[1]];
 uint8_t g_record3[kKeyStoreBufferSizes[2]];
 uint8_t g_record4[kKeyStoreBufferSizes[3]];
-std::array<RecordBuffer, 4> g_buffers = {{{g_record1, sizeof g_record1, 0},
-                                          {g_record2, sizeof g_record2, 0},
-                                          {g_record3, sizeof g_record3, 0},
-                                          {g_record4, sizeof g_record4, 0}}};
+std::array<RecordBuffer, 4> g_buffers = {{{g_record1, sizeof g_record1, 0, 0},
+                                          {g_record2, sizeof g_record2, 0, 0},
+                                          {g_record3, sizeof g_record3, 0, 0},
+                                          {g_record4, sizeof g_record4, 0, 0}}};
 
 KeyStoreRecords g_lastLoaded{};  // test hook only
 
@@ -44,11 +48,14 @@ void DecipherRecord(const StoredKeyRecord& stored, const uint8_t* keyArea, Recor
         return;
     }
     static constexpr uint8_t kZeroIv[kDesBlockSize] = {};
+    // The plain text (at most `length` bytes) and its terminating zero.
+    buffer.written = length + 1;
     int32_t plainLength = static_cast<int32_t>(length);
     const int32_t rc = DesModeDecrypt(keyArea, &plainLength, stored.data + kRecordLengthBytes,
                                       buffer.data, kCipherTwoKeyTripleDes, kModeCbcPadded, kZeroIv);
     if (rc != kDesOk || plainLength < 0) {
         SecureWipe(buffer.data, buffer.capacity);
+        buffer.written = 0;
         return;
     }
     buffer.length = static_cast<std::size_t>(plainLength);
@@ -59,7 +66,8 @@ void DecipherRecord(const StoredKeyRecord& stored, const uint8_t* keyArea, Recor
 
 void WipeKeyStore() {
     for (RecordBuffer& buffer : g_buffers) {
-        SecureWipe(buffer.data, buffer.capacity);
+        SecureWipe(buffer.data, buffer.written);
+        buffer.written = 0;
         buffer.length = 0;
     }
 }

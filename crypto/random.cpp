@@ -35,6 +35,11 @@ constexpr std::size_t kSeedBytesUsed = 8;
 constexpr std::size_t kBlocksPerDraw = 32;
 constexpr std::size_t kEntropyPerDraw = kBlocksPerDraw * kSeedBytesUsed;
 
+// Generator blocks that seed a padding expansion: 128 bits.
+constexpr std::size_t kPaddingSeedBlocks = 2;
+constexpr std::size_t kPaddingSeedSize = kPaddingSeedBlocks * kRandomBlockSize;
+constexpr std::size_t kCounterSize = 4;
+
 constexpr uint32_t kSha1InitialState[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
                                            0xC3D2E1F0};
 
@@ -86,6 +91,8 @@ void ClockText(time_t when, std::array<uint8_t, kClockTextSize>& text) {
 time_t SystemClock() {
     return std::time(nullptr);
 }
+
+constexpr detail::RandomSources kSystemSources = {&SystemClock, &SystemEntropy};
 
 // The clock part of a block seed: the first bytes of the digest of the clock
 // text. It follows from the clock alone, so it holds nothing secret, and it
@@ -224,6 +231,10 @@ void ApplyParity(uint8_t* block, int parityMode) {
     }
 }
 
+uint8_t WithOddParity(uint8_t b) {
+    return static_cast<uint8_t>(b ^ ((static_cast<unsigned>(std::popcount(b)) & 1u) ^ 1u));
+}
+
 // One block at `now` (seconds), with this block's 8 bytes of entropy.
 void MakeBlock(RequestWork& work, std::array<uint8_t, kRandomPoolSize>& pool, time_t now,
                const uint8_t* entropy, uint8_t* out, int parityMode) {
@@ -281,11 +292,34 @@ void RandomBlockWith(const RandomSources& sources, std::array<uint8_t, kRandomPo
     }
 }
 
+void RandomPaddingBytesWith(const RandomSources& sources,
+                            std::array<uint8_t, kRandomPoolSize>& pool, uint8_t* out,
+                            std::size_t count) {
+    if (out == nullptr || count == 0) return;
+    // The seed followed by the counter: one SHA-1 message per 20 bytes.
+    SecretBytes<kPaddingSeedSize + kCounterSize> message;
+    RandomBlockWith(sources, pool, message.data(), kPaddingSeedBlocks, kParityNone);
+    ShortSha1 sha1;
+    SecretBytes<kSha1DigestSize> chunk;
+    uint32_t counter = 0;
+    for (std::size_t done = 0; done < count; ++counter) {
+        for (std::size_t i = 0; i < kCounterSize; ++i)
+            message[kPaddingSeedSize + i] = static_cast<uint8_t>(counter >> (24 - 8 * i));
+        sha1.Digest<kPaddingSeedSize + kCounterSize>(message.data(), chunk.data());
+        const std::size_t take = std::min(kSha1DigestSize, count - done);
+        for (std::size_t i = 0; i < take; ++i) out[done + i] = WithOddParity(chunk[i]);
+        done += take;
+    }
+}
+
 }  // namespace detail
 
 void RandomBlock(uint8_t* out, std::size_t blockCount, int parityMode) {
-    static constexpr detail::RandomSources kSystem = {&SystemClock, &SystemEntropy};
-    detail::RandomBlockWith(kSystem, g_pool, out, blockCount, parityMode);
+    detail::RandomBlockWith(kSystemSources, g_pool, out, blockCount, parityMode);
+}
+
+void RandomPaddingBytes(uint8_t* out, std::size_t count) {
+    detail::RandomPaddingBytesWith(kSystemSources, g_pool, out, count);
 }
 
 uint8_t RandomByte() {

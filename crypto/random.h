@@ -29,6 +29,14 @@ void RandomBlock(uint8_t* out, std::size_t blockCount, int parityMode);
 // One random byte (byte 2 of a block made without parity change); never 0.
 uint8_t RandomByte();
 
+// count random bytes of odd parity (so never zero) for PKCS#1 encryption
+// padding. Two generator blocks (16 bytes, made as RandomBlock makes them)
+// seed a SHA-1 expansion, SHA-1(seed || 4-byte big-endian counter) for
+// counter 0, 1, ..., each byte then given odd parity: a 1024-bit key's 117
+// padding bytes cost two blocks and six compressions rather than fifteen
+// blocks. out == nullptr or count == 0 does nothing.
+void RandomPaddingBytes(uint8_t* out, std::size_t count);
+
 namespace detail {
 
 // What a block is made from besides the pool: the clock in seconds and the
@@ -42,6 +50,11 @@ struct RandomSources {
 // RandomBlock on a given pool with given sources.
 void RandomBlockWith(const RandomSources& sources, std::array<uint8_t, kRandomPoolSize>& pool,
                      uint8_t* out, std::size_t blockCount, int parityMode);
+
+// RandomPaddingBytes on a given pool with given sources.
+void RandomPaddingBytesWith(const RandomSources& sources,
+                            std::array<uint8_t, kRandomPoolSize>& pool, uint8_t* out,
+                            std::size_t count);
 
 }  // namespace detail
 }  // namespace qorv::crypto

@@ -143,6 +143,65 @@ TEST(RandomTest, BlocksFollowTheAlgorithmExactlyForFixedSources) {
     }
 }
 
+TEST(RandomTest, PaddingBytesExpandTwoBlocksWithSha1InCounterMode) {
+    // Counts below, at and across a digest's 20 bytes, an RN2 padding (117)
+    // and the largest key's longest padding (139).
+    for (const std::size_t count :
+         {std::size_t{1}, std::size_t{20}, std::size_t{21}, std::size_t{117}, std::size_t{139}}) {
+        Pool pool{};
+        pool[3] = 0x77;
+        Pool expectedPool = pool;
+
+        ResetSources(1'765'000'000, 1);
+        std::vector<uint8_t> message = ReferenceRequest(expectedPool, 2, kParityNone);
+        message.resize(20);
+        std::vector<uint8_t> expected;
+        for (uint32_t counter = 0; expected.size() < count; ++counter) {
+            for (int i = 0; i < 4; ++i)
+                message[16 + i] = static_cast<uint8_t>(counter >> (24 - 8 * i));
+            for (const uint8_t b : Sha1(message)) {
+                if (expected.size() == count) break;
+                expected.push_back(std::popcount(b) % 2 == 1 ? b : static_cast<uint8_t>(b ^ 1));
+            }
+        }
+
+        ResetSources(1'765'000'000, 1);
+        std::vector<uint8_t> out(count);
+        detail::RandomPaddingBytesWith(kFixedSources, pool, out.data(), count);
+        EXPECT_EQ(out, expected) << count;
+        EXPECT_EQ(pool, expectedPool) << count;
+    }
+
+    // Nothing asked, nothing drawn: the pool stays as it was.
+    Pool pool{};
+    std::array<uint8_t, 4> untouched{};
+    detail::RandomPaddingBytesWith(kFixedSources, pool, untouched.data(), 0);
+    detail::RandomPaddingBytesWith(kFixedSources, pool, nullptr, 4);
+    EXPECT_EQ(pool, Pool{});
+    EXPECT_EQ(untouched, (std::array<uint8_t, 4>{}));
+}
+
+TEST(RandomTest, PaddingBytesAreNeverZeroAndSpreadOverTheOddParityValues) {
+    std::array<int, 256> counts{};
+    std::set<std::vector<uint8_t>> seen;
+    for (int i = 0; i < 2000; ++i) {
+        std::vector<uint8_t> padding(117);
+        RandomPaddingBytes(padding.data(), padding.size());
+        for (const uint8_t b : padding) {
+            ASSERT_NE(b, 0);
+            ASSERT_EQ(std::popcount(b) % 2, 1);
+            ++counts[b];
+        }
+        EXPECT_TRUE(seen.insert(padding).second);
+    }
+    // 234000 bytes over the 128 odd-parity values: about 1828 each.
+    for (int v = 1; v < 256; ++v) {
+        if (std::popcount(static_cast<unsigned>(v)) % 2 == 0) continue;
+        EXPECT_GT(counts[v], 1550) << v;
+        EXPECT_LT(counts[v], 2110) << v;
+    }
+}
+
 TEST(RandomTest, TheSameClockWithOtherEntropyOrAnotherPoolGivesOtherBlocks) {
     // Neither the clock alone nor the entropy alone decides a block.
     ResetSources(1'765'000'000, 0);
