@@ -30,8 +30,8 @@ constexpr time_t kClockOffsetSeconds = 13;
 // block draws 8 bytes of operating-system entropy for the 8 bytes used.
 constexpr std::size_t kSeedBytesUsed = 8;
 // Blocks whose entropy one getrandom call fetches: 256 bytes, which the
-// kernel always delivers whole (a padding block of the largest key needs 18
-// blocks).
+// kernel always delivers whole (RN2 takes one block, a padding seed two; the
+// dialogs' longer requests take several draws).
 constexpr std::size_t kBlocksPerDraw = 32;
 constexpr std::size_t kEntropyPerDraw = kBlocksPerDraw * kSeedBytesUsed;
 
@@ -125,7 +125,7 @@ detail::Sha1CompressFn Sha1Compression() noexcept {
     return chosen;
 }
 
-// SHA-1 of the generator's short messages (8 or 20 bytes): the message and
+// SHA-1 of the generator's short messages (8 to 20 bytes): the message and
 // its padding fit one block, so a digest is one compression. The padded
 // block and the state stay in this object, which the request wipes once when
 // it ends, instead of a copy wiped on every call: a block needs three
