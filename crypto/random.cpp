@@ -10,25 +10,41 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "base/secure_wipe.h"
 #include "crypto/des.h"
 #include "crypto/sha1.h"
+#include "crypto/sha1_compress.h"
 
 namespace qorv::crypto {
 namespace {
 
-constexpr std::size_t kPoolSize = 20;
-constexpr std::size_t kSeedSize = 2 * kSha1DigestSize;
 constexpr std::size_t kClockTextSize = 26;  // 24 characters, line feed, zero byte
 constexpr time_t kClockOffsetSeconds = 13;
-// Blocks whose entropy one getrandom call fetches (a padding block of the
-// largest key needs 18).
+// A block seed is 40 bytes, but only its bytes 0 to 7 ever reach a block
+// (0-3 are mixed into the pool before r1 is drawn, 4-7 before r2). Seed
+// bytes 8 to 39 - the rest of the clock text's digest and the digest of the
+// reversed clock text - change nothing, so they are not computed, and each
+// block draws 8 bytes of operating-system entropy for the 8 bytes used.
+constexpr std::size_t kSeedBytesUsed = 8;
+// Blocks whose entropy one getrandom call fetches: 256 bytes, which the
+// kernel always delivers whole (RN2 takes one block, a padding seed two; the
+// dialogs' longer requests take several draws).
 constexpr std::size_t kBlocksPerDraw = 32;
+constexpr std::size_t kEntropyPerDraw = kBlocksPerDraw * kSeedBytesUsed;
+
+// Generator blocks that seed a padding expansion: 128 bits.
+constexpr std::size_t kPaddingSeedBlocks = 2;
+constexpr std::size_t kPaddingSeedSize = kPaddingSeedBlocks * kRandomBlockSize;
+constexpr std::size_t kCounterSize = 4;
+
+constexpr uint32_t kSha1InitialState[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
+                                           0xC3D2E1F0};
 
 // Process-wide; all callers run on the control's thread.
-std::array<uint8_t, kPoolSize> g_pool{};
+std::array<uint8_t, kRandomPoolSize> g_pool{};
 
 // Fills out from the operating system's generator; falls back to
 // /dev/urandom. Returns false only when neither answers.
@@ -72,32 +88,104 @@ void ClockText(time_t when, std::array<uint8_t, kClockTextSize>& text) {
     std::copy_n(buffer, kClockTextSize - 1, text.begin());  // the last byte stays zero
 }
 
-// The clock part of a block seed: the digest of the clock text, then the
-// digest of the reversed text with the time folded into byte 5. It changes
-// once a second, so one RandomBlock call computes it once per second it
-// spans rather than once per block.
-class ClockDigests {
+time_t SystemClock() {
+    return std::time(nullptr);
+}
+
+constexpr detail::RandomSources kSystemSources = {&SystemClock, &SystemEntropy};
+
+// The clock part of a block seed: the first bytes of the digest of the clock
+// text. It follows from the clock alone, so it holds nothing secret, and it
+// changes once a second: it is computed once per second, not once per block.
+struct ClockSeed {
+    time_t reduced = 0;
+    bool valid = false;
+    std::array<uint8_t, kSeedBytesUsed> bytes{};
+};
+
+const std::array<uint8_t, kSeedBytesUsed>& ClockSeedFor(time_t reduced) {
+    thread_local ClockSeed cache;
+    if (!cache.valid || cache.reduced != reduced) {
+        std::array<uint8_t, kClockTextSize> text;
+        ClockText(reduced, text);
+        const Sha1Digest digest = Sha1(text);
+        std::copy_n(digest.begin(), kSeedBytesUsed, cache.bytes.begin());
+        cache.reduced = reduced;
+        cache.valid = true;
+    }
+    return cache.bytes;
+}
+
+// The SHA-1 compression function this processor runs best (the x86 SHA
+// extensions where present), chosen once.
+detail::Sha1CompressFn Sha1Compression() noexcept {
+    static const detail::Sha1CompressFn chosen = detail::Sha1HardwareSupported()
+                                                     ? &detail::Sha1CompressHardware
+                                                     : &detail::Sha1CompressPortable;
+    return chosen;
+}
+
+// SHA-1 of the generator's short messages (8 to 20 bytes): the message and
+// its padding fit one block, so a digest is one compression. The padded
+// block and the state stay in this object, which the request wipes once when
+// it ends, instead of a copy wiped on every call: a block needs three
+// digests, and the general one-shot hashing spends twice the compression's
+// time on its copies and wipes.
+class ShortSha1 {
   public:
-    const std::array<uint8_t, kSeedSize>& For(time_t reduced) {
-        if (!valid_ || reduced != reduced_) {
-            std::array<uint8_t, kClockTextSize> text;
-            ClockText(reduced, text);
-            Sha1(text.data(), text.size(), digests_.data());
-            std::reverse(text.begin(), text.end());
-            const auto timeBits = static_cast<uint64_t>(reduced);
-            for (int i = 0; i < 4; ++i) text[5] ^= static_cast<uint8_t>(timeBits >> (8 * i));
-            Sha1(text.data(), text.size(), digests_.data() + kSha1DigestSize);
-            SecureWipe(text);
-            reduced_ = reduced;
-            valid_ = true;
+    ShortSha1() = default;
+    ShortSha1(const ShortSha1&) = delete;
+    ShortSha1& operator=(const ShortSha1&) = delete;
+    ~ShortSha1() {
+        SecureWipe(block_, sizeof block_);
+        SecureWipe(state_, sizeof state_);
+    }
+
+    // digest may be the message itself.
+    template <std::size_t Size>
+    void Digest(const uint8_t* message, uint8_t* digest) noexcept {
+        static_assert(Size + 1 + kLengthBytes <= kSha1BlockSize);
+        std::memcpy(block_, message, Size);
+        block_[Size] = 0x80;
+        std::memset(block_ + Size + 1, 0, kSha1BlockSize - kLengthBytes - Size - 1);
+        constexpr uint64_t kBits = uint64_t{Size} * 8;
+        for (std::size_t i = 0; i < kLengthBytes; ++i)
+            block_[kSha1BlockSize - 1 - i] = static_cast<uint8_t>(kBits >> (8 * i));
+        std::memcpy(state_, kSha1InitialState, sizeof state_);
+        Sha1Compression()(state_, block_, 1);
+        for (std::size_t i = 0; i < 5; ++i) {
+            for (std::size_t j = 0; j < 4; ++j)
+                digest[4 * i + j] = static_cast<uint8_t>(state_[i] >> (24 - 8 * j));
         }
-        return digests_;
     }
 
   private:
-    std::array<uint8_t, kSeedSize> digests_{};
-    time_t reduced_ = 0;
-    bool valid_ = false;
+    static constexpr std::size_t kLengthBytes = 8;
+    uint8_t block_[kSha1BlockSize];
+    uint32_t state_[5];
+};
+
+// Everything secret a request computes on its way, wiped once when the
+// request ends (on every path) rather than piece by piece in each block.
+struct RequestWork {
+    RequestWork() = default;
+    RequestWork(const RequestWork&) = delete;
+    RequestWork& operator=(const RequestWork&) = delete;
+    ~RequestWork() {
+        SecureWipe(entropy, entropyFilled);
+        SecureWipe(seed);
+        SecureWipe(digest);
+        SecureWipe(plain);
+    }
+
+    ShortSha1 sha1;
+    // Wiped as far as it was filled: wiping all of it would cost more than
+    // a short request itself.
+    uint8_t entropy[kEntropyPerDraw];
+    std::size_t entropyFilled = 0;
+    std::array<uint8_t, kSeedBytesUsed> seed;
+    std::array<uint8_t, kSha1DigestSize> digest;
+    std::array<uint8_t, kRandomBlockSize> plain;
 };
 
 // Fresh entropy for one block when the operating system gave none: the fine
@@ -107,16 +195,8 @@ void FineClockEntropy(uint8_t* entropy) {
     clock_gettime(CLOCK_MONOTONIC, &now);
     const uint64_t nanos =
         static_cast<uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<uint64_t>(now.tv_nsec);
-    std::fill_n(entropy, kSeedSize, 0);
-    for (int i = 0; i < 8; ++i) entropy[i] = static_cast<uint8_t>(nanos >> (8 * i));
-}
-
-// 40 seed bytes: the clock digests with this block's 40 bytes of operating-
-// system entropy XORed over them, so that knowing the time predicts nothing.
-void MakeSeed(ClockDigests& clock, const uint8_t* entropy, std::array<uint8_t, kSeedSize>& seed) {
-    const std::array<uint8_t, kSeedSize>& digests =
-        clock.For(std::time(nullptr) - kClockOffsetSeconds);
-    for (std::size_t i = 0; i < kSeedSize; ++i) seed[i] = digests[i] ^ entropy[i];
+    for (std::size_t i = 0; i < kSeedBytesUsed; ++i)
+        entropy[i] = static_cast<uint8_t>(nanos >> (8 * i));
 }
 
 uint32_t LoadLittleEndian(const uint8_t* p) {
@@ -135,76 +215,111 @@ uint32_t DrawSeeded(uint32_t seed) {
     return static_cast<uint32_t>(rand_r(&state));
 }
 
+// Without branches: the bytes are random, so a branch per byte would be
+// mispredicted half the time.
 void ApplyParity(uint8_t* block, int parityMode) {
     if (parityMode != kParityOdd && parityMode != kParityEven) return;
+    const unsigned wantOddOnes = parityMode == kParityOdd ? 1u : 0u;
     for (std::size_t i = 0; i < kRandomBlockSize; ++i) {
-        const bool oddOnes = (std::popcount(block[i]) & 1) != 0;
-        if (parityMode == kParityOdd && !oddOnes) block[i] ^= 1;
-        if (parityMode == kParityEven && oddOnes) {
-            block[i] ^= 1;
-            // 01 would become 00; 03 keeps even parity and the no-zero promise.
-            if (block[i] == 0) block[i] = 0x03;
-        }
+        const unsigned oddOnes = static_cast<unsigned>(std::popcount(block[i])) & 1u;
+        // The lowest bit flips when the count of one bits has the wrong parity.
+        uint8_t b = static_cast<uint8_t>(block[i] ^ (oddOnes ^ wantOddOnes));
+        // Even parity turns 01 into 00; 03 keeps even parity and the
+        // no-zero promise.
+        b = static_cast<uint8_t>(b | (b == 0 ? 0x03 : 0x00));
+        block[i] = b;
     }
 }
 
-void MakeBlock(uint8_t* out, ClockDigests& clock, const uint8_t* entropy, int parityMode) {
-    std::array<uint8_t, kSeedSize> seed;
-    MakeSeed(clock, entropy, seed);
+uint8_t WithOddParity(uint8_t b) {
+    return static_cast<uint8_t>(b ^ ((static_cast<unsigned>(std::popcount(b)) & 1u) ^ 1u));
+}
 
-    const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
-    StoreLittleEndian(LoadLittleEndian(g_pool.data()) ^ now, g_pool.data());
-    for (int i = 0; i < 4; ++i) g_pool[i] ^= seed[i];
-    const uint32_t r1 = DrawSeeded(LoadLittleEndian(g_pool.data()));
-    for (int i = 4; i < 8; ++i) g_pool[i] ^= seed[i];
-    const uint32_t r2 = DrawSeeded(LoadLittleEndian(g_pool.data() + 4));
+// One block at `now` (seconds), with this block's 8 bytes of entropy.
+void MakeBlock(RequestWork& work, std::array<uint8_t, kRandomPoolSize>& pool, time_t now,
+               const uint8_t* entropy, uint8_t* out, int parityMode) {
+    // The seed: the clock digest with the fresh entropy XORed over it, so
+    // that knowing the time predicts nothing.
+    const std::array<uint8_t, kSeedBytesUsed>& clockSeed = ClockSeedFor(now - kClockOffsetSeconds);
+    for (std::size_t i = 0; i < kSeedBytesUsed; ++i) work.seed[i] = clockSeed[i] ^ entropy[i];
 
-    Sha1Digest blockKey = Sha1(std::span<const uint8_t>(g_pool.data(), 8));
-    std::array<uint8_t, kRandomBlockSize> plain;
-    StoreLittleEndian(r1, plain.data());
-    StoreLittleEndian(r2, plain.data() + 4);
-    DesEncryptBlock(blockKey.data(), plain.data(), out);
+    StoreLittleEndian(LoadLittleEndian(pool.data()) ^ static_cast<uint32_t>(now), pool.data());
+    for (int i = 0; i < 4; ++i) pool[i] ^= work.seed[i];
+    const uint32_t r1 = DrawSeeded(LoadLittleEndian(pool.data()));
+    for (int i = 4; i < 8; ++i) pool[i] ^= work.seed[i];
+    const uint32_t r2 = DrawSeeded(LoadLittleEndian(pool.data() + 4));
+
+    // Block key: the first 8 bytes of SHA-1(pool bytes 0-7).
+    work.sha1.Digest<8>(pool.data(), work.digest.data());
+    StoreLittleEndian(r1, work.plain.data());
+    StoreLittleEndian(r2, work.plain.data() + 4);
+    DesEncryptBlock(work.digest.data(), work.plain.data(), out);
 
     // Fold the output back into the pool, so the next block depends on it.
-    Sha1Digest h = Sha1(std::span<const uint8_t>(out, kRandomBlockSize));
-    std::reverse(h.begin(), h.end());
-    for (std::size_t i = 0; i < kPoolSize; ++i) g_pool[i] ^= h[i];
-    std::reverse(g_pool.begin(), g_pool.end());
-    g_pool = Sha1(g_pool);
+    work.sha1.Digest<kRandomBlockSize>(out, work.digest.data());
+    std::reverse(work.digest.begin(), work.digest.end());
+    for (std::size_t i = 0; i < kRandomPoolSize; ++i) pool[i] ^= work.digest[i];
+    std::reverse(pool.begin(), pool.end());
+    work.sha1.Digest<kRandomPoolSize>(pool.data(), pool.data());
 
     for (std::size_t i = 0; i < kRandomBlockSize; ++i) {
-        if (out[i] == 0) out[i] = static_cast<uint8_t>((g_pool[12] + i) | 1);
+        if (out[i] == 0) out[i] = static_cast<uint8_t>((pool[12] + i) | 1);
     }
     ApplyParity(out, parityMode);
-
-    SecureWipe(seed);
-    SecureWipe(blockKey);
-    SecureWipe(plain);
-    SecureWipe(h);
 }
 
 }  // namespace
 
-void RandomBlock(uint8_t* out, std::size_t blockCount, int parityMode) {
+namespace detail {
+
+void RandomBlockWith(const RandomSources& sources, std::array<uint8_t, kRandomPoolSize>& pool,
+                     uint8_t* out, std::size_t blockCount, int parityMode) {
     if (out == nullptr) return;
-    ClockDigests clock;
+    RequestWork work;
     // One system call draws the entropy of many blocks (a system call costs
     // more than the rest of a block); each block still gets its own bytes.
-    // A plain array wiped as far as it was filled: wiping all of it would
-    // cost more than a short request itself.
-    uint8_t entropy[kBlocksPerDraw * kSeedSize];
-    std::size_t filled = 0;
     for (std::size_t done = 0; done < blockCount;) {
         const std::size_t blocks = std::min(blockCount - done, kBlocksPerDraw);
-        filled = std::max(filled, blocks * kSeedSize);
-        const bool fromSystem = SystemEntropy(entropy, blocks * kSeedSize);
+        const std::size_t size = blocks * kSeedBytesUsed;
+        work.entropyFilled = std::max(work.entropyFilled, size);
+        const bool fromSystem = sources.entropy(work.entropy, size);
         for (std::size_t i = 0; i < blocks; ++i, ++done) {
-            uint8_t* blockEntropy = entropy + i * kSeedSize;
+            uint8_t* blockEntropy = work.entropy + i * kSeedBytesUsed;
             if (!fromSystem) FineClockEntropy(blockEntropy);
-            MakeBlock(out + done * kRandomBlockSize, clock, blockEntropy, parityMode);
+            MakeBlock(work, pool, sources.clock(), blockEntropy, out + done * kRandomBlockSize,
+                      parityMode);
         }
     }
-    SecureWipe(entropy, filled);
+}
+
+void RandomPaddingBytesWith(const RandomSources& sources,
+                            std::array<uint8_t, kRandomPoolSize>& pool, uint8_t* out,
+                            std::size_t count) {
+    if (out == nullptr || count == 0) return;
+    // The seed followed by the counter: one SHA-1 message per 20 bytes.
+    SecretBytes<kPaddingSeedSize + kCounterSize> message;
+    RandomBlockWith(sources, pool, message.data(), kPaddingSeedBlocks, kParityNone);
+    ShortSha1 sha1;
+    SecretBytes<kSha1DigestSize> chunk;
+    uint32_t counter = 0;
+    for (std::size_t done = 0; done < count; ++counter) {
+        for (std::size_t i = 0; i < kCounterSize; ++i)
+            message[kPaddingSeedSize + i] = static_cast<uint8_t>(counter >> (24 - 8 * i));
+        sha1.Digest<kPaddingSeedSize + kCounterSize>(message.data(), chunk.data());
+        const std::size_t take = std::min(kSha1DigestSize, count - done);
+        for (std::size_t i = 0; i < take; ++i) out[done + i] = WithOddParity(chunk[i]);
+        done += take;
+    }
+}
+
+}  // namespace detail
+
+void RandomBlock(uint8_t* out, std::size_t blockCount, int parityMode) {
+    detail::RandomBlockWith(kSystemSources, g_pool, out, blockCount, parityMode);
+}
+
+void RandomPaddingBytes(uint8_t* out, std::size_t count) {
+    detail::RandomPaddingBytesWith(kSystemSources, g_pool, out, count);
 }
 
 uint8_t RandomByte() {

@@ -27,14 +27,6 @@ constexpr std::size_t kMd5DigestSize = 16;
 
 using Block = SecretBytes<BigNum::kCapacityBytes>;
 
-// Writes `count` non-zero random bytes (odd parity, so never zero).
-void FillNonZeroPadding(uint8_t* out, std::size_t count) {
-    SecretBytes<BigNum::kCapacityBytes + kRandomBlockSize> random;
-    const std::size_t blocks = (count + kRandomBlockSize - 1) / kRandomBlockSize;
-    RandomBlock(random.data(), blocks, kParityOdd);
-    std::copy_n(random.data(), count, out);
-}
-
 // block ^ exponent mod modulus into k big-endian bytes, with the checks that
 // the exponentiation worked and did not hand back its input.
 int32_t ExponentiateBlock(const BigNum& block, const BigNum& result, std::span<uint8_t> out,
@@ -96,7 +88,7 @@ int32_t RsaPublicEncrypt(std::span<const uint8_t> publicKeyDer, std::span<const 
     Block encoded;
     encoded[0] = 0x00;
     encoded[1] = 0x02;
-    FillNonZeroPadding(encoded.data() + 2, paddingBytes);
+    RandomPaddingBytes(encoded.data() + 2, paddingBytes);  // odd parity, never zero
     encoded[2 + paddingBytes] = 0x00;
     std::copy(message.begin(), message.end(), encoded.data() + 3 + paddingBytes);
 

@@ -32,7 +32,7 @@ inline constexpr int kDigestSha1 = 1;
 inline constexpr std::size_t kRsaMaxModulusBytes = 143;
 
 // Enciphers message (at most k - 11 bytes) under an RSAPublicKey record;
-// the padding bytes come from RandomBlock in odd-parity mode (never zero).
+// the padding bytes come from RandomPaddingBytes (odd parity, never zero).
 // out needs at least k bytes; outLength becomes k.
 int32_t RsaPublicEncrypt(std::span<const uint8_t> publicKeyDer, std::span<const uint8_t> message,
                          std::span<uint8_t> out, std::size_t& outLength);

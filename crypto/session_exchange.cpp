@@ -50,7 +50,8 @@ int32_t VerifyRN1andGenerateRN2(int32_t rn1Len,
     std::size_t encryptedRn2Length = 0;
     std::size_t signatureLength = 0;
     {
-        const KeyStoreSession store;  // wiped when this block ends, on every path
+        // The two keys this exchange uses; wiped when this block ends, on every path.
+        const KeyStoreSession store(KeyStoreRecords::kClientPrivateAndServerPublic);
         std::size_t rn1Length = 0;
         if (RsaPrivateDecrypt(store.ClientPrivateKey(), encryptedRn1.bytes(),
                               std::span<uint8_t>(rn1.data(), rn1.size()), rn1Length) != kRsaOk ||

@@ -25,7 +25,7 @@ SessionKeyStep UnwrapSessionKey(const std::u16string& cpukEncSessionKey,
     SecretBytes<kMaxRsaOutput> plain;
     std::size_t plainLength = 0;
     {
-        const KeyStoreSession store;
+        const KeyStoreSession store(KeyStoreRecords::kClientPrivateKey);
         // A cipher text beyond the number capacity fails here.
         if (RsaPrivateDecrypt(store.ClientPrivateKey(), cipher.bytes(),
                               std::span<uint8_t>(plain.data(), plain.size()),

@@ -13,10 +13,13 @@ namespace {
 
 using test_util::Bytes;
 
+bool IsZero(std::span<const uint8_t> buffer) {
+    return std::all_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b == 0; });
+}
+
 bool AllBuffersZero() {
     for (const auto buffer : test_hooks::KeyStoreBuffers()) {
-        if (std::any_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0; }))
-            return false;
+        if (!IsZero(buffer)) return false;
     }
     return true;
 }
@@ -38,6 +41,61 @@ TEST(KeyStoreTest, DeciphersTheDeploymentKeysAndWipesThemOnExit) {
         // Each record ends in a zero byte after its plain text.
         EXPECT_EQ(store.ClientPrivateKey().data()[store.ClientPrivateKey().size()], 0);
         EXPECT_FALSE(AllBuffersZero());
+    }
+    EXPECT_TRUE(AllBuffersZero());
+}
+
+TEST(KeyStoreTest, ASessionDeciphersOnlyTheRecordsItNames) {
+    // What a full load gives for each record, to compare with.
+    std::array<Bytes, 4> full;
+    {
+        KeyStoreSession store;
+        const auto buffers = test_hooks::KeyStoreBuffers();
+        for (std::size_t i = 0; i < full.size(); ++i)
+            full[i].assign(buffers[i].begin(), buffers[i].end());
+        for (const Bytes& record : full) ASSERT_FALSE(IsZero(record));
+    }
+    ASSERT_TRUE(AllBuffersZero());
+
+    struct Case {
+        KeyStoreRecords records;
+        std::array<bool, 4> deciphered;
+    };
+    for (const Case& c :
+         {Case{KeyStoreRecords::kClientPrivateKey, {false, true, false, false}},
+          Case{KeyStoreRecords::kServerPublicKey, {false, false, true, false}},
+          Case{KeyStoreRecords::kClientPrivateAndServerPublic, {false, true, true, false}}}) {
+        {
+            KeyStoreSession store(c.records);
+            EXPECT_EQ(test_hooks::LastLoadedRecords(), c.records);
+            const auto buffers = test_hooks::KeyStoreBuffers();
+            for (std::size_t i = 0; i < buffers.size(); ++i) {
+                if (c.deciphered[i]) {
+                    EXPECT_EQ(Bytes(buffers[i].begin(), buffers[i].end()), full[i]) << i;
+                } else {
+                    EXPECT_TRUE(IsZero(buffers[i])) << "record " << i + 1 << " deciphered";
+                }
+            }
+            // A record not asked for is no key at all, never a stale one.
+            EXPECT_EQ(store.ClientPrivateKey().empty(), !c.deciphered[1]);
+            EXPECT_EQ(store.ServerPublicKey().empty(), !c.deciphered[2]);
+        }
+        EXPECT_TRUE(AllBuffersZero());
+    }
+}
+
+TEST(KeyStoreTest, ANarrowerSessionAfterAWiderOneLeavesNoOtherRecordBehind) {
+    // Loading clears every buffer first, so a load of one record after a
+    // store left deciphered (a caller that forgot to wipe) shows no other.
+    LoadKeyStore(KeyStoreRecords::kAll);
+    ASSERT_FALSE(AllBuffersZero());
+    {
+        KeyStoreSession store(KeyStoreRecords::kServerPublicKey);
+        const auto buffers = test_hooks::KeyStoreBuffers();
+        EXPECT_TRUE(IsZero(buffers[0]));
+        EXPECT_TRUE(IsZero(buffers[1]));
+        EXPECT_TRUE(IsZero(buffers[3]));
+        EXPECT_FALSE(store.ServerPublicKey().empty());
     }
     EXPECT_TRUE(AllBuffersZero());
 }

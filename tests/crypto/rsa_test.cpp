@@ -6,7 +6,9 @@
 #include <openssl/bn.h>
 #include <openssl/sha.h>
 
+#include <bit>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -113,6 +115,48 @@ TEST_F(RsaLimitsTest, MessageLengthLimitIsKMinus11) {
     const Bytes before = out;
     EXPECT_EQ(RsaPublicEncrypt(publicDer_, Bytes(118, 1), out, length), kRsaMessageTooLong);
     EXPECT_EQ(out, before);  // a failure leaves the output alone
+}
+
+// The block inside a cipher text, by raw RSA with OpenSSL.
+Bytes RawPrivate(EVP_PKEY* key, const Bytes& cipher) {
+    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(key, nullptr);
+    Bytes out(512);
+    std::size_t outLength = out.size();
+    const bool ok =
+        EVP_PKEY_decrypt_init(ctx) == 1 && EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) == 1 &&
+        EVP_PKEY_decrypt(ctx, out.data(), &outLength, cipher.data(), cipher.size()) == 1;
+    EVP_PKEY_CTX_free(ctx);
+    if (!ok) return {};
+    out.resize(outLength);
+    return out;
+}
+
+TEST_F(RsaLimitsTest, EncryptionPaddingIsFreshNonZeroAndOddParity) {
+    // The longest padding (an empty message), an RN2-sized message and the
+    // shortest padding (8 bytes).
+    for (const std::size_t messageSize : {std::size_t{0}, std::size_t{8}, std::size_t{117}}) {
+        const Bytes message(messageSize, 0x5C);
+        const std::size_t paddingSize = 128 - 3 - messageSize;
+        std::set<Bytes> paddings;
+        for (int round = 0; round < 20; ++round) {
+            Bytes cipher(128);
+            std::size_t length = 0;
+            ASSERT_EQ(RsaPublicEncrypt(publicDer_, message, cipher, length), kRsaOk);
+            const Bytes block = RawPrivate(key_, cipher);
+            ASSERT_EQ(block.size(), 128u);
+            EXPECT_EQ(block[0], 0x00);
+            EXPECT_EQ(block[1], 0x02);
+            const Bytes padding(block.begin() + 2, block.begin() + 2 + paddingSize);
+            for (const uint8_t b : padding) {
+                ASSERT_NE(b, 0) << messageSize;
+                ASSERT_EQ(std::popcount(b) % 2, 1) << messageSize;
+            }
+            EXPECT_EQ(block[2 + paddingSize], 0x00);
+            EXPECT_EQ(Bytes(block.begin() + 3 + paddingSize, block.end()), message);
+            paddings.insert(padding);
+        }
+        EXPECT_EQ(paddings.size(), 20u) << "padding repeated, message of " << messageSize;
+    }
 }
 
 TEST_F(RsaLimitsTest, DecryptRejectsMalformedBlocks) {

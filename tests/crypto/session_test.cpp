@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "crypto/des.h"
 #include "crypto/key_store.h"
 #include "rsa_openssl_test_util.h"
 
@@ -94,6 +95,36 @@ TEST_F(SessionTest, AgreementGivesTheServerRn2AndBothSidesTheSameHash) {
         previousRn2 = state.encryptedRn2;
         previousHash = state.sessionKeyHash;
     }
+}
+
+TEST_F(SessionTest, EachOperationDeciphersOnlyTheKeysItUses) {
+    // The agreement uses the client private key and the server public key;
+    // the session-key operations only the client private key. The two
+    // reserved records are never deciphered.
+    LoadKeyStore(KeyStoreRecords::kAll);  // so a stale mask would show
+    WipeKeyStore();
+    SessionExchangeState state;
+    ASSERT_EQ(VerifyRN1andGenerateRN2(128, EncryptForClient(test_util::RandomBytes(8, seed_)), 128,
+                                      ServerSignature(), state),
+              result::kOk);
+    EXPECT_EQ(test_hooks::LastLoadedRecords(), KeyStoreRecords::kClientPrivateAndServerPublic);
+
+    LoadKeyStore(KeyStoreRecords::kAll);
+    WipeKeyStore();
+    const Bytes sessionKey = test_util::RandomBytes(16, seed_);
+    const std::u16string encrypted = EncryptForClient(sessionKey);
+    const std::u16string hash = Hex(Sha1Of(sessionKey));
+    ASSERT_EQ(VerifySessionKeyHash(encrypted, hash), result::kOk);
+    EXPECT_EQ(test_hooks::LastLoadedRecords(), KeyStoreRecords::kClientPrivateKey);
+
+    LoadKeyStore(KeyStoreRecords::kAll);
+    WipeKeyStore();
+    int32_t length = 0;
+    std::u16string output;
+    ASSERT_EQ(SessionFieldCipher(hash, encrypted, FieldDirection::kEncrypt, kFieldInputNarrowText,
+                                 length, std::u16string(u"1234"), output, kModeCbcPadded),
+              result::kOk);
+    EXPECT_EQ(test_hooks::LastLoadedRecords(), KeyStoreRecords::kClientPrivateKey);
 }
 
 TEST_F(SessionTest, ArgumentChecksLeaveTheStateUntouched) {
