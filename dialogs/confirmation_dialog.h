@@ -116,10 +116,12 @@ inline constexpr char16_t kInsertionTimeoutText[] = u"超過允許插拔時間,�
 inline constexpr char16_t kConfirmTimeoutText[] = u"超過允許交易時間，取消交易。";
 
 // The secure display field in the transfer-in account's place: the view
-// shows `text` in the field's display `mode`.
+// shows `text` in the field's display `mode`; a scrambled text unscrambles
+// under `displayOffset`.
 struct SecureFieldContent {
     std::u16string text;
     int mode = 6;
+    uint32_t displayOffset = 0;
 };
 
 // Mode 23's transfer-in processing (the guided transfer): at opening, after
