@@ -27,9 +27,9 @@ namespace {
 using nlohmann::json;
 using namespace std::chrono_literals;
 
-const std::string kCardAccount = "0058100012345678";
-const std::string kTransferIn = "81200581000123456789";
-const std::string kShown = "shown \"Qorv銀行_網路Tellra\"";
+constexpr char kCardAccount[] = "0058100012345678";
+constexpr char kTransferIn[] = "81200581000123456789";
+constexpr char kShown[] = "shown \"Qorv銀行_網路Tellra\"";
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
@@ -67,8 +67,9 @@ bool WaitForText(const std::string& path, const std::string& text,
 }
 
 std::string TransferSummary() {
-    return "<MSG><Tag1>轉帳：確認交易資料</Tag1><Tag6>轉出帳號</Tag6><Tag7>" + kCardAccount +
-           "</Tag7><Tag10>轉入帳號</Tag10><Tag11>" + kTransferIn.substr(0, 16) +
+    return std::string("<MSG><Tag1>轉帳：確認交易資料</Tag1><Tag6>轉出帳號</Tag6><Tag7>") +
+           kCardAccount + "</Tag7><Tag10>轉入帳號</Tag10><Tag11>" +
+           std::string(kTransferIn).substr(0, 16) +
            "</Tag11><Tag12>金額</Tag12><Tag13>NT$ 500</Tag13></MSG>";
 }
 
