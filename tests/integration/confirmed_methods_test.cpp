@@ -73,7 +73,7 @@ std::string TransferSummary() {
            "</Tag11><Tag12>金額</Tag12><Tag13>NT$ 500</Tag13></MSG>";
 }
 
-class ConfirmedMethods : public ::testing::Test {
+class ConfirmedThroughTheHost : public ::testing::Test {
   protected:
     // The test bed with one reader named `friendlyName` and the card in it.
     void StartCard(const std::string& friendlyName) {
@@ -148,7 +148,7 @@ json TransferParams(const std::string& reader) {
                         reader, "123456", TransferSummary()});
 }
 
-TEST_F(ConfirmedMethods, TransferConfirmedAfterATakeOutAndPutBackIsAcceptedByTheBank) {
+TEST_F(ConfirmedThroughTheHost, TransferConfirmedAfterATakeOutAndPutBackIsAcceptedByTheBank) {
     if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
     std::string error;
     const auto bank = banksim::LoadBankService(banksim::DefaultKeyFolder(),
@@ -173,7 +173,7 @@ TEST_F(ConfirmedMethods, TransferConfirmedAfterATakeOutAndPutBackIsAcceptedByThe
     EXPECT_EQ(reply.body["ok"], true) << reply.body.dump() << " " << report.dump();
 }
 
-TEST_F(ConfirmedMethods, CancelledTransferSendsNoWriteAndAnswers20756) {
+TEST_F(ConfirmedThroughTheHost, CancelledTransferSendsNoWriteAndAnswers20756) {
     if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
     StartCard("Virtual PCD");
     StartHost("wait-enabled 2\npress 2\n");
@@ -183,7 +183,7 @@ TEST_F(ConfirmedMethods, CancelledTransferSendsNoWriteAndAnswers20756) {
     }
 }
 
-TEST_F(ConfirmedMethods, VerifyOnAPinPadReaderAfterTheConfirmation) {
+TEST_F(ConfirmedThroughTheHost, VerifyOnAPinPadReaderAfterTheConfirmation) {
     if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
     StartCard("ACS APG8201");
     ASSERT_TRUE(card_->PadTypes("123456"));
