@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <thread>
 
+#include "crypto/text_bytes.h"
+#include "crypto/value_protection.h"
 #include "dialogs/confirmation_dialog.h"
 #include "widgets/confirmation_view.h"
 #include "widgets/person_script.h"
@@ -165,6 +167,47 @@ TEST(ConfirmationView, WithoutATitleTagTheTemplateTitleStaysAndLongTextsWrapUncu
     auto* countdown = w.findChild<QLabel*>("1030");
     EXPECT_TRUE(countdown->text().contains("依讀卡機上顯示指示"));
     EXPECT_GE(countdown->height(), countdown->heightForWidth(countdown->width()));
+}
+
+// The guided transfer's processing puts the transfer-in account into the
+// secure field scrambled under its own offset: the field holds only the
+// scrambled text and unscrambles it with that offset.
+class ScrambledTransferIn final : public dialogs::TransferInProcessing {
+  public:
+    void PrepareDisplay(dialogs::SummaryTags& tags, dialogs::SecureFieldContent& field,
+                        dialogs::ConfirmationMessageSink&) override {
+        const std::u16string plain = kTransferIn;
+        std::vector<uint8_t> bytes(2 * plain.size());
+        crypto::Utf16ToBytes(plain, bytes.data());
+        field.displayOffset = 17;
+        field.mode = dialogs::kModeCells;
+        ASSERT_EQ(crypto::ScrambleDisplayText(bytes, field.displayOffset, field.text), 0);
+        tags[8] = u"台新國際商業銀行";  // Tag9's place
+    }
+};
+
+TEST(ConfirmationView, TheGuidedTransferShowsTheTransferInAccountOnlyScrambled) {
+    QtUserInterface ui;
+    ScriptedCard card;
+    BoxesOf messages(ui);
+    ScrambledTransferIn processing;
+    ConfirmationDialog logic(
+        {TransferSummary(), kAmount, kAccount, kTransferIn, dialogs::kModeTransferProcedure}, card,
+        messages, &processing);
+    ASSERT_EQ(logic.Open(), std::nullopt);
+    ConfirmationWindow w(logic);
+    w.show();
+    auto* field = w.findChild<CSecureStatic*>("1021");
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(field->isVisible());
+    EXPECT_EQ(field->mode(), dialogs::kModeCells);
+    EXPECT_FALSE(field->text().contains(Q(kTransferIn)));
+    // Unscrambled with the right offset: all 16 characters.
+    EXPECT_EQ(field->characterCount(), 16u);
+    EXPECT_EQ(w.findChild<QLabel*>("1019")->text(), "台新國際商業銀行");
+    for (QLabel* label : w.findChildren<QLabel*>()) {
+        EXPECT_FALSE(label->text().contains(Q(kTransferIn))) << label->objectName().toStdString();
+    }
 }
 
 TEST(ConfirmationView, OkIsEnabledOnlyOnceTheCardWentOutAndCameBackAndWhileItIsIn) {
