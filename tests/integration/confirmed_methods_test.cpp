@@ -92,7 +92,8 @@ class ConfirmedThroughTheHost : public ::testing::Test {
             HostPath(),
             std::vector<std::string>{"QT_QPA_PLATFORM=offscreen",
                                      "QORV_SCRIPTED_PERSON=" + script_->path(),
-                                     "QORV_REPORT_WINDOWS=1", "DISPLAY=", "WAYLAND_DISPLAY="},
+                                     "QORV_REPORT_WINDOWS=1", "DISPLAY=", "WAYLAND_DISPLAY=",
+                                     "LSAN_OPTIONS=suppressions=" QORV_HOST_LSAN_SUPPRESSIONS},
             std::vector<std::string>{}, stderr_.path());
     }
     std::string reader() const { return bed_->readerName(0); }
