@@ -20,7 +20,8 @@ namespace qorv::card {
 class CardSession {
   public:
     // Checks the name (8195, 8194 without any PC/SC call) and connects it.
-    CardSession(CCardEngine& engine, const ScriptText& readerName) : session_(engine.session()) {
+    CardSession(CCardEngine& engine, const ScriptText& readerName)
+        : engine_(engine), session_(engine.session()) {
         result_ = CCardEngine::CheckReaderName(readerName);
         if (result_ != 0) return;
         connected_ = true;
@@ -28,9 +29,7 @@ class CardSession {
     }
     CardSession(const CardSession&) = delete;
     CardSession& operator=(const CardSession&) = delete;
-    ~CardSession() {
-        if (connected_ && !keep_) session_.CloseReaderSession(slot_);
-    }
+    ~CardSession() { Close(); }
 
     // 0, or what the connect answered.
     int32_t result() const { return result_; }
@@ -38,8 +37,22 @@ class CardSession {
     const reader::Atr& atr() const { return atr_; }
     // Leaves the reader session open past this scope (the card stays connected).
     void Keep() { keep_ = true; }
+    // Connects the named reader again in this session (a card taken out and
+    // put back meanwhile is reset and answers afresh): 0 or the connect result.
+    int32_t Reconnect(const ScriptText& readerName) {
+        connected_ = true;
+        result_ = engine_.ConnectCard(readerName, slot_, atr_);
+        return result_;
+    }
+    // Closes the reader session now, where a method's steps must close it
+    // before something else it does on the way out; later calls do nothing.
+    void Close() {
+        if (connected_ && !keep_) session_.CloseReaderSession(slot_);
+        connected_ = false;
+    }
 
   private:
+    CCardEngine& engine_;
     reader::ReaderSession& session_;
     int32_t result_ = 0;
     int32_t slot_ = 0;

@@ -3,6 +3,7 @@
 #include "card/card_channel.h"
 #include "card/card_engine.h"
 #include "card/pin_block.h"
+#include "card/pin_pad.h"
 
 namespace qorv::card {
 namespace {
@@ -32,12 +33,7 @@ int32_t CCardEngine::ChangePIN(int32_t readerIndex, const ScriptText& oldPin,
     // Both PINs are checked before the card is touched.
     if (const int32_t rc = CheckPinTexts({&oldPin, &newPin}); rc != 0) return rc;
     if (const int32_t rc = SelectCardApplication(readerIndex); rc != 0) return rc;
-    if (const int32_t rc = PresentPin(readerIndex, *oldPin); rc != 0) return rc;
-    if (const int32_t rc = SelectCardFile(readerIndex, CardFile::Pin); rc != 0) return rc;
-    PinBlock block;
-    PackPinBlock(*newPin, block);
-    // The card's own status word tells the page why a write was refused.
-    return SendCommand(session_, readerIndex, WritePin(PinBlockView(block.data(), block.size())));
+    return ReplacePin(*this, readerIndex, *oldPin, *newPin);
 }
 
 int32_t CCardEngine::CheckAccount(int32_t readerIndex, const std::u16string& account) {

@@ -97,6 +97,7 @@ const DispatchTable& ControlDispatchTable() {
         AddReaderMethods(t);
         AddCachedResultGetters(t);
         AddCardMethods(t);
+        AddConfirmedMethods(t);
         AddCryptoMethods(t);
         AddModuleMethods(t);
         return t;

@@ -60,6 +60,7 @@ std::span<const DeclaredMethod> TypeLibraryOnlyMethods();
 void AddReaderMethods(DispatchTable& table);
 void AddCachedResultGetters(DispatchTable& table);
 void AddCardMethods(DispatchTable& table);
+void AddConfirmedMethods(DispatchTable& table);
 void AddCryptoMethods(DispatchTable& table);
 void AddModuleMethods(DispatchTable& table);
 

@@ -11,6 +11,7 @@
 #include "card/card_engine.h"
 #include "card/data_process.h"
 #include "crypto/session.h"
+#include "dialogs/confirmation_dialog.h"
 #include "dialogs/user_interface.h"
 #include "reader/reader_session.h"
 
@@ -81,6 +82,80 @@ class CQorvClientATMCtrl {
     ScriptText GetTransactionRemark() const { return transaction_.remark; }
     ScriptText GetTransactionAccount() const { return transaction_.account; }
 
+    // PIN on a PIN-pad reader (23, 24, 27, 28) and confirmed PIN methods (22, 26).
+    int32_t VerifyPINEx(const ScriptText& pPwdStr, const ScriptText& pShowMsgStr);
+    int32_t VerifyPINSnd();
+    int32_t VerifyPINSndEx(const ScriptText& pShowMsgStr);
+    int32_t ChangePINEx(const ScriptText& pOldPwdStr, const ScriptText& pNewPwdStr,
+                        const ScriptText& pShowMsgStr, const ScriptText& pAccountNo);
+    int32_t ChangePINSnd(const ScriptText& pAccountNo);
+    int32_t ChangePINSndEx(const ScriptText& pShowMsgStr, const ScriptText& pAccountNo);
+
+    // Transactions in an own session on a named reader: confirmed with the
+    // PIN from the page (Ex), on a PIN-pad reader (Snd), both (SndEx).
+    int32_t AccountInquiryEx(const ScriptText& pPCode, const ScriptText& pFdChkCode,
+                             const ScriptText& pAccountNumber, const ScriptText& pReaderName,
+                             const ScriptText& pPassword, const ScriptText& pShowMsg);
+    int32_t AccountInquirySnd(const ScriptText& pPCode, const ScriptText& pFdChkCode,
+                              const ScriptText& pAccountNumber, const ScriptText& pReaderName);
+    int32_t AccountInquirySndEx(const ScriptText& pPCode, const ScriptText& pFdChkCode,
+                                const ScriptText& pAccountNumber, const ScriptText& pReaderName,
+                                const ScriptText& pShowMsg);
+    int32_t AccountTransferEx(const ScriptText& pPCode, const ScriptText& pFdid,
+                              const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                              const ScriptText& pImprtAccnt, const ScriptText& pAccount,
+                              const ScriptText& pReaderName, const ScriptText& pPassword,
+                              const ScriptText& pShowMsg);
+    int32_t AccountTransferSnd(const ScriptText& pPCode, const ScriptText& pFdid,
+                               const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                               const ScriptText& pImprtAccnt, const ScriptText& pAccount,
+                               const ScriptText& pReaderName);
+    int32_t AccountTransferSndEx(const ScriptText& pPCode, const ScriptText& pFdid,
+                                 const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                                 const ScriptText& pImprtAccnt, const ScriptText& pAccount,
+                                 const ScriptText& pReaderName, const ScriptText& pShowMsg);
+    int32_t AccountPaymentEx(const ScriptText& pPCode, const ScriptText& pFdid,
+                             const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                             const ScriptText& pPaymentType, const ScriptText& pCancelNo,
+                             const ScriptText& pAccount, const ScriptText& pReaderName,
+                             const ScriptText& pPassword, const ScriptText& pShowMsg);
+    int32_t AccountPaymentSnd(const ScriptText& pPCode, const ScriptText& pFdid,
+                              const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                              const ScriptText& pPaymentType, const ScriptText& pCancelNo,
+                              const ScriptText& pAccount, const ScriptText& pReaderName);
+    int32_t AccountPaymentSndEx(const ScriptText& pPCode, const ScriptText& pFdid,
+                                const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                                const ScriptText& pPaymentType, const ScriptText& pCancelNo,
+                                const ScriptText& pAccount, const ScriptText& pReaderName,
+                                const ScriptText& pShowMsg);
+    int32_t AccountPayTaxEx(const ScriptText& pPCode, const ScriptText& pFdid,
+                            const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                            const ScriptText& pAccount, const ScriptText& pReaderName,
+                            const ScriptText& pPassword, const ScriptText& pShowMsg);
+    int32_t AccountPayTaxSnd(const ScriptText& pPCode, const ScriptText& pFdid,
+                             const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                             const ScriptText& pAccount, const ScriptText& pReaderName);
+    int32_t AccountPayTaxSndEx(const ScriptText& pPCode, const ScriptText& pFdid,
+                               const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                               const ScriptText& pAccount, const ScriptText& pReaderName,
+                               const ScriptText& pShowMsg);
+    int32_t AccountWithdrawEx(const ScriptText& pPCode, const ScriptText& pFdid,
+                              const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                              const ScriptText& pAccount, const ScriptText& pReaderName,
+                              const ScriptText& pPassword, const ScriptText& pShowMsg);
+    int32_t AccountWithdrawSnd(const ScriptText& pPCode, const ScriptText& pFdid,
+                               const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                               const ScriptText& pAccount, const ScriptText& pReaderName);
+    int32_t AccountWithdrawSndEx(const ScriptText& pPCode, const ScriptText& pFdid,
+                                 const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                                 const ScriptText& pAccount, const ScriptText& pReaderName,
+                                 const ScriptText& pShowMsg);
+    // A record the page supplies, written in an own session on a named reader (121, 122).
+    int32_t WriteRecordWithSNUMTAC(const ScriptText& pReaderName, const ScriptText& pApduCmd,
+                                   const ScriptText& pShowMsg, const ScriptText& pPassword);
+    int32_t WriteRecordWithSNUMTACSnd(const ScriptText& pReaderName, const ScriptText& pApduCmd,
+                                      const ScriptText& pShowMsg);
+
     // Session establishment and ciphers (52-60, 62, 63).
     int32_t VerifyRN1andGenerateRN2(int32_t rn1Len, const ScriptText& pCpukEncryptedRN1,
                                     int32_t dsigLen, const ScriptText& pSprkSignRN1);
@@ -124,6 +199,17 @@ class CQorvClientATMCtrl {
     // go into the cached SNUM, TAC, date-time, issuer, remark and account.
     int32_t AuthoriseOnCurrentCard(card::TransactionKind kind,
                                    const card::TransactionFields& fields);
+    // The confirmed and PIN-pad transaction procedures (ctrl_confirmed.cpp).
+    struct ConfirmedTransaction;
+    int32_t AuthoriseOnPinPad(const card::TransactionRequest& request,
+                              const ScriptText& pReaderName);
+    int32_t AuthoriseConfirmed(const ConfirmedTransaction& transaction);
+    int32_t WriteRecordConfirmed(const ScriptText& pReaderName, const ScriptText& pApduCmd,
+                                 const ScriptText& pShowMsg, const ScriptText* pPassword);
+    // The confirmation dialog on the card of `slot`: 0, 20756, 20757 or 20758.
+    int32_t Confirm(int32_t slot, dialogs::ConfirmationRequest request);
+    // A message box before a card step: false when nobody is there to read it.
+    bool Prompt(const char16_t* text);
 
     int32_t currentReaderIndex_ = 0;
     int32_t ef1001Count_ = 0;

@@ -6,6 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/confirmation_dialog.h"
+#include "widgets/confirmation_view.h"
+
 namespace qorv::widgets {
 namespace {
 
@@ -80,6 +83,26 @@ void QtUserInterface::SetWaitCursor(bool waiting) {
     } else {
         QGuiApplication::restoreOverrideCursor();
     }
+}
+
+int QtUserInterface::RunConfirmation(dialogs::ConfirmationDialog& dialog) {
+    if (dialog.phase() == dialogs::ConfirmationPhase::Opening) {
+        if (const auto outcome = dialog.Open()) return *outcome;
+    }
+    if (dialog.outcome()) return *dialog.outcome();
+    int shown = dialogs::kConfirmCancelled;
+    {
+        ConfirmationWindow window(dialog);
+        shown = runner_->Run(window, dialogs::kConfirmCancelled);
+    }
+    // Ended from outside (the page went away): the logic ends as cancelled
+    // too, and an OK that raced with the end does not count.
+    dialog.PressCancel();
+    const int outcome = dialog.outcome().value_or(dialogs::kConfirmCancelled);
+    if (outcome == dialogs::kConfirmOk && shown != dialogs::kConfirmOk) {
+        return dialogs::kConfirmCancelled;
+    }
+    return outcome;
 }
 
 #ifdef QORV_TEST_HOOKS

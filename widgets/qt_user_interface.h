@@ -22,6 +22,7 @@ class QtUserInterface final : public dialogs::UserInterface {
     void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
     void SetWaitCursor(bool waiting) override;
     void InputEnded() override;
+    int RunConfirmation(dialogs::ConfirmationDialog& dialog) override;
 #ifdef QORV_TEST_HOOKS
     int RunTestForm(const std::vector<std::u16string>& items, std::u16string& text,
                     int& chosen) override;

@@ -6,17 +6,21 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QVBoxLayout>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "base/utf16.h"
 #include "crypto/text_bytes.h"
 #include "crypto/value_protection.h"
+#include "dialogs/confirmation_dialog.h"
 #include "dialogs/countdown.h"
 #include "dialogs/multi_field_dialog.h"
 #include "dialogs/secure_keypad.h"
-#include "base/utf16.h"
+
+#include "widgets/confirmation_view.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/multi_field_view.h"
@@ -119,6 +123,82 @@ void PressKeys(MultiFieldView& view, const QString& characters) {
         const int id = view.keypad()->keyIdForCharacter(QString(c));
         if (id >= 0) view.keypad()->key(id)->click();
     }
+}
+
+// A window with a plain title bar above it (offscreen windows have none),
+// so the picture shows the caption too.
+bool SaveWindow(QWidget& window, const QDir& dir, const QString& name) {
+    window.show();
+    QApplication::processEvents();
+    const QPixmap body = window.grab();
+    constexpr int kBar = 30;
+    QPixmap picture(body.width() + 2, body.height() + kBar + 1);
+    picture.fill(QColor(0x9a, 0xa4, 0xb2));
+    QPainter painter(&picture);
+    painter.fillRect(QRect(1, 1, body.width(), kBar - 1), QColor(0x2d, 0x4a, 0x78));
+    QFont font(QStringLiteral("Noto Sans CJK TC"));
+    font.setPixelSize(14);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(12, 1, body.width() - 24, kBar - 1), Qt::AlignVCenter | Qt::AlignLeft,
+                     window.windowTitle());
+    painter.drawPixmap(1, kBar, body);
+    painter.end();
+    const QString path = dir.filePath(name);
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// The card in the reader, as the picture needs it.
+class PictureCard final : public CardPresenceProbe {
+  public:
+    CardPresence Poll() override { return present ? CardPresence::Present : CardPresence::Absent; }
+    bool present = true;
+};
+
+class NoMessages final : public ConfirmationMessageSink {
+  public:
+    void ShowMessage(const std::u16string&, const std::u16string&) override {}
+};
+
+// The confirmation dialog for a transfer in `mode`, some seconds in; in the
+// second phase once the card went out and came back.
+bool SaveConfirmation(const QDir& dir, int mode, bool secondPhase, const QString& name) {
+    PictureCard card;
+    NoMessages messages;
+    const bool pinPad = RuleForConfirmationMode(mode).group == PromptGroup::Reader;
+    std::u16string summary =
+        u"<MSG><Tag1>轉帳：確認交易資料</Tag1>"
+        u"<Tag2>請核對下列交易資料，確認無誤後依畫面指示操作。</Tag2>"
+        u"<Tag6>轉出帳號</Tag6><Tag7>0058100012345678</Tag7>"
+        u"<Tag8>轉入銀行</Tag8><Tag9>812 台新國際商業銀行</Tag9>"
+        u"<Tag10>轉入帳號</Tag10><Tag11>0081234567890123</Tag11>"
+        u"<Tag12>轉帳金額</Tag12><Tag13>新臺幣 1234567.00 元</Tag13>"
+        u"<Tag14>手續費</Tag14><Tag15>新臺幣 15 元</Tag15>"
+        u"<Tag16>備註</Tag16><Tag17>十二月房租\n（含管理費）</Tag17>";
+    summary += pinPad ? u"<Tag3>密碼請於讀卡機的按鍵上輸入。</Tag3></MSG>" : u"</MSG>";
+    ConfirmationDialog logic(
+        {summary, u"00000123456700", u"0058100012345678", u"0081234567890123", mode}, card,
+        messages);
+    if (logic.Open()) return false;
+    ConfirmationWindow window(logic);
+    // Three seconds with the card in; then out for a second and back in.
+    for (int i = 0; i < 12; ++i) window.Tick();
+    if (secondPhase) {
+        card.present = false;
+        for (int i = 0; i < 4; ++i) window.Tick();
+        card.present = true;
+        for (int i = 0; i < 8; ++i) window.Tick();
+    }
+    auto* picture = window.findChild<CardReaderAnimation*>();
+    window.show();
+    QApplication::processEvents();
+    if (picture != nullptr) picture->setFrame(secondPhase ? 0 : CardReaderAnimation::kFrames / 2);
+    return SaveWindow(window, dir, name);
 }
 
 }  // namespace
@@ -236,6 +316,14 @@ int main(int argc, char** argv) {
         grid->addWidget(turned, r++, 1);
         ok &= Save(window, dir, QStringLiteral("secure-fields.png"));
     }
+
+    // The confirmation dialog: the card PIN group (the PIN is typed on the
+    // computer) and the reader group (on a PIN-pad reader), before and after
+    // the card went out and came back.
+    ok &= SaveConfirmation(dir, 3, false, QStringLiteral("confirm-pin-take-out.png"));
+    ok &= SaveConfirmation(dir, 3, true, QStringLiteral("confirm-pin-press-ok.png"));
+    ok &= SaveConfirmation(dir, 8, false, QStringLiteral("confirm-reader-take-out.png"));
+    ok &= SaveConfirmation(dir, 8, true, QStringLiteral("confirm-reader-press-ok.png"));
     // The multi-field entry dialog: the bank's common-account form with the
     // PIN typed and the account row active, and the same form in review mode.
     ok &= SaveMultiField(dir, "common-account.xml", QStringLiteral("multi-field-normal.png"),

@@ -3,23 +3,28 @@
 // qorv-demo runs it once pcscd, the simulated card and the bank simulator
 // (which serves the page) are up:
 //
-//   node browser-demo.mjs --url URL --work DIR --host PATH [--headed] [--timeout SECONDS]
+//   node browser-demo.mjs --url URL --work DIR --host PATH [--headed] [--confirmed] [--timeout SECONDS]
 //
 // --work is an empty folder for the profile and the built extension. Headless,
 // it ends with the first outcome; --headed leaves the window open (the person
 // can run the transfer again) until it is closed.
+// --confirmed runs the confirmed transfer. When the page asks the customer to
+// take the card out and put it back, a line "qorv-demo-customer take-out-and-put-back"
+// tells qorv-demo, which does it with the simulated card.
 // Exit status: 0 the bank accepted the transfer, 1 it did not or the page
 // failed, 2 usage, 77 Chromium or playwright-core is missing.
 import { findChromium, launchBrowser, loadPlaywright, prepareProfile } from "../../extension/test/browser.mjs";
 
 const MISSING = 77;
 const REPORT_PREFIX = "qorv-demo ";
+const CUSTOMER_PREFIX = "qorv-demo-customer ";
 
 function parseArguments(argv) {
     const options = { headed: false, timeoutSeconds: 120 };
     for (let i = 0; i < argv.length; i++) {
         const value = argv[i + 1];
         if (argv[i] === "--headed") options.headed = true;
+        else if (argv[i] === "--confirmed") options.confirmed = true;
         else if (argv[i] === "--url" && value) { options.url = value; i++; }
         else if (argv[i] === "--work" && value) { options.work = value; i++; }
         else if (argv[i] === "--host" && value) { options.host = value; i++; }
@@ -42,6 +47,7 @@ function followPage(page, onOutcome) {
         if (text.startsWith(REPORT_PREFIX)) {
             const entry = JSON.parse(text.slice(REPORT_PREFIX.length));
             if (entry.kind === "step") printStep(entry);
+            else if (entry.kind === "customer") console.log(`${CUSTOMER_PREFIX}${entry.action}`);
             else if (entry.kind === "outcome") onOutcome(entry);
         } else if (message.type() === "error") {
             console.log(`    page console: ${text}`);
@@ -64,7 +70,7 @@ function within(promise, timeoutMs) {
 async function main() {
     const options = parseArguments(process.argv.slice(2));
     if (!options) {
-        console.error("usage: browser-demo.mjs --url URL --work DIR --host PATH [--headed] [--timeout SECONDS]");
+        console.error("usage: browser-demo.mjs --url URL --work DIR --host PATH [--headed] [--confirmed] [--timeout SECONDS]");
         return 2;
     }
     const executable = findChromium();
@@ -119,6 +125,7 @@ async function main() {
     });
     const url = new URL(options.url);
     url.searchParams.set("autorun", "");
+    if (options.confirmed) url.searchParams.set("confirmed", "");
     console.log(`bank page ${options.url} in ${options.headed ? "Chromium" : "headless Chromium"}\n`);
     await page.goto(url.href);
 

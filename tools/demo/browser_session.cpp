@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "tools/demo/demo_workspace.h"
 #include "tools/demo/process_sweep.h"
 #include "tools/demo/stop_signals.h"
+#include "tools/testbed/card_presence.h"
 
 namespace qorv::demo {
 namespace {
@@ -60,15 +62,61 @@ std::string StartBank(const DemoWorkspace& workspace, const std::string& cardPro
     return url;
 }
 
-// Waits for the browser driver; a stop signal stops it (it closes Chromium).
-int WaitForBrowser(ChildProcess& browser) {
+constexpr char kCustomerCue[] = "qorv-demo-customer take-out-and-put-back";
+
+// What a customer does at the reader when the confirmation dialog asks: the
+// card comes out and goes back in. The pause first lets the host connect the
+// card and open its dialog.
+void TakeOutAndPutBack(const DemoCard& card) {
+    SleepUnlessStopped(1500ms);
+    std::printf("           (the customer takes the card out of \"%s\" and puts it back)\n",
+                card.reader.c_str());
+    if (!card.card->Remove() || !testbed::WaitForCard(card.reader, testbed::CardPresence::Absent)) {
+        std::printf("           the simulated card could not be taken out\n");
+    }
+    SleepUnlessStopped(1000ms);
+    if (!card.card->Insert() ||
+        !testbed::WaitForCard(card.reader, testbed::CardPresence::Present)) {
+        std::printf("           the simulated card could not be put back\n");
+    }
+}
+
+// Passes the browser driver's lines on, acting for the customer when the
+// page asks; a stop signal stops the driver (it closes Chromium).
+int WaitForBrowser(ChildProcess& browser, const DemoCard& card) {
     while (!browser.Poll()) {
         if (StopSignal() != 0) {
             return browser.Stop(10s);
         }
-        SleepUnlessStopped(100ms);
+        if (const auto line = browser.ReadLine(100ms)) {
+            if (line->rfind(kCustomerCue, 0) == 0) {
+                TakeOutAndPutBack(card);
+            } else {
+                std::printf("%s\n", line->c_str());
+            }
+        }
+    }
+    while (const auto line = browser.ReadLine(200ms)) {
+        std::printf("%s\n", line->c_str());
     }
     return *browser.Poll();
+}
+
+// Headless, a scripted person presses OK once the dialog enables it, and the
+// host shows its windows on Qt's offscreen platform. The host inherits this
+// environment through node and Chromium.
+bool PrepareScriptedPerson(const DemoWorkspace& workspace) {
+    const std::string script = workspace.path() + "/person.txt";
+    std::ofstream(script) << "wait-enabled 1\npress 1\n";
+    if (!std::ifstream(script)) {
+        std::fprintf(stderr, "cannot write %s\n", script.c_str());
+        return false;
+    }
+    setenv("QORV_SCRIPTED_PERSON", script.c_str(), 1);
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    return true;
 }
 
 }  // namespace
@@ -116,14 +164,20 @@ int RunBrowserSession(const DemoOptions& options) {
     if (headed) {
         command.emplace_back("--headed");
     }
+    if (options.confirmed) {
+        command.emplace_back("--confirmed");
+        if (!headed && !PrepareScriptedPerson(*workspace)) {
+            return 1;
+        }
+    }
     std::printf("starting %sChromium with the extension\n", headed ? "" : "headless ");
     std::fflush(stdout);
-    auto browser = ChildProcess::Start(command, false, &error);
+    auto browser = ChildProcess::Start(command, true, &error);
     if (!browser) {
         std::fprintf(stderr, "cannot start node: %s\n", error.c_str());
         return 1;
     }
-    const int status = WaitForBrowser(*browser);
+    const int status = WaitForBrowser(*browser, *card);
     browser.reset();
     if (const int left = EndProcessesMentioning(workspace->browser()); left > 0) {
         std::fprintf(stderr, "ended %d browser process(es) the driver left behind\n", left);

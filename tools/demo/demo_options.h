@@ -16,6 +16,9 @@ struct DemoOptions {
     testbed::CardProtocol protocol = testbed::CardProtocol::T1;
     std::string profile = testbed::DefaultProfilePath();
     std::string reader = "Virtual PCD";
+    // The page runs the confirmed transfer (AccountTransferEx); headless, a
+    // scripted person presses OK in the host's confirmation dialog.
+    bool confirmed = false;
 };
 
 // qorv-demo exits with this when it cannot run here (not root, no browser):

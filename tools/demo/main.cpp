@@ -6,6 +6,8 @@
 //   qorv-demo              headless Chromium; prints the page's steps and outcome
 //   qorv-demo --headed     a visible Chromium window, open until it is closed
 //   qorv-demo --console    the host driven directly, every call printed
+//   qorv-demo --confirmed  the confirmed transfer: the host's confirmation
+//                          dialog, the card taken out and put back, OK
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,6 +27,8 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
         const std::string arg = argv[i];
         if (arg == "--headed") {
             options.mode = DemoMode::Headed;
+        } else if (arg == "--confirmed") {
+            options.confirmed = true;
         } else if (arg == "--console") {
             options.mode = DemoMode::Console;
         } else if (arg == "--t0") {
@@ -37,8 +41,8 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             options.reader = argv[++i];
         } else {
             std::fprintf(stderr,
-                         "usage: qorv-demo [--headed|--console] [--t0|--t1] [--profile FILE.json] "
-                         "[--reader NAME]\n");
+                         "usage: qorv-demo [--headed|--console] [--confirmed] [--t0|--t1] "
+                         "[--profile FILE.json] [--reader NAME]\n");
             return false;
         }
     }

@@ -5,10 +5,15 @@
 // #outcome element with data-status "ok" or "failed". Every wait is bounded,
 // so a missing extension, host, reader or card ends in a failed outcome.
 //
-// ?autorun starts the transfer when the page has loaded.
+// ?autorun starts the transfer when the page has loaded; ?confirmed chooses
+// the confirmed transfer (AccountTransferEx): the component shows its
+// confirmation dialog with the page's summary, the customer takes the card
+// out, puts it back and presses OK, and only then does the card authorise.
 
 const CONTROL_TIMEOUT_MS = 5000; // waiting for the extension and the host
 const STEP_TIMEOUT_MS = 20000; // one step's calls to the card
+// The confirmation dialog gives the customer 60 seconds; then the card step.
+const CONFIRMED_STEP_TIMEOUT_MS = 90000;
 const BANK_TIMEOUT_MS = 10000; // one request to the bank server
 
 // Processing code, device id: what this bank's server would hand the page.
@@ -35,7 +40,9 @@ const CONTROL_CODES = new Map([
     [20741, "無法解開銀行的 RN1 the bank's RN1 could not be deciphered"],
     [20752, "加密失敗 cipher failure"],
     [20753, "工作金鑰不符 the session key does not match its hash"],
-    [20756, "卡片拒絕交易 (69 F0) the card refused the transaction (69 F0)"],
+    [20756, "卡片拒絕交易 (69 F0) 或交易未確認 the card refused the transaction (69 F0), or the confirmation was cancelled or timed out"],
+    [20757, "帳號與交易摘要不符 the account is not in the summary"],
+    [20758, "金額或轉入帳號與交易摘要不符 the amount or the transfer-in account is not in the summary"],
 ]);
 
 const PCSC_CODES = new Map([
@@ -182,11 +189,24 @@ function readForm() {
     const importAccount = String(data.get("importAccount")).trim();
     const amount = Number(data.get("amount"));
     const pin = String(data.get("pin"));
+    const confirmed = data.get("path") === "confirmed";
     if (!/^[0-9]{16,19}$/.test(importAccount)) throw new StepFailure("轉入帳號須為 16 至 19 位數字 the transfer-in account takes 16 to 19 digits");
     if (!Number.isInteger(amount) || amount < 1 || amount > 9999999) throw new StepFailure("金額須為 1 至 9,999,999 元 the amount is 1 to 9,999,999 NT$");
     if (!/^[0-9]{4,12}$/.test(pin)) throw new StepFailure("密碼須為 4 至 12 位數字 the PIN takes 4 to 12 digits");
     // Whole dollars with two decimal places, 14 digits.
-    return { importAccount, amount, money: String(amount * 100).padStart(14, "0"), pin };
+    return { importAccount, amount, money: String(amount * 100).padStart(14, "0"), pin, confirmed };
+}
+
+// The summary the confirmation dialog shows: the title, a note, and the rows
+// from-account (Tag7), transfer-in account (Tag11, its first 16 digits as the
+// card gets them) and amount (Tag13).
+function transferSummary(transfer, amount) {
+    const escape = (text) => String(text).replace(/[<>&]/g, " ");
+    return "<MSG><Tag1>轉帳：確認交易資料</Tag1>" +
+        "<Tag2>請核對下列資料，將晶片卡抽出後再插入，再按『確定』。</Tag2>" +
+        `<Tag6>轉出帳號</Tag6><Tag7>${escape(transfer.pAccount)}</Tag7>` +
+        `<Tag10>轉入帳號</Tag10><Tag11>${escape(transfer.pImprtAccnt.slice(0, 16))}</Tag11>` +
+        `<Tag12>轉帳金額</Tag12><Tag13>新臺幣 ${amount} 元</Tag13></MSG>`;
 }
 
 // ----- the transfer, step by step
@@ -195,7 +215,8 @@ function readForm() {
 async function runTransfer(step, state) {
     await step({ zh: "檢查轉帳資料", en: "Check the transfer form" }, async (lines) => {
         Object.assign(state, readForm());
-        lines.push(`to ${state.importAccount}, NT$${state.amount.toLocaleString("en")} (pMoney ${state.money})`);
+        lines.push(`to ${state.importAccount}, NT$${state.amount.toLocaleString("en")} (pMoney ${state.money})`,
+            state.confirmed ? "confirmed transfer (AccountTransferEx)" : "plain transfer (AccountTransfer)");
     });
 
     await step({ zh: "啟動晶片卡元件", en: "Start the chip-card control" }, async (lines) => {
@@ -281,10 +302,12 @@ async function runTransfer(step, state) {
         lines.push(`${enciphered.length / 2} enciphered bytes; the bank read them back`);
     });
 
-    await step({ zh: "驗證晶片卡密碼", en: "Verify the PIN" }, async (lines) => {
-        expectZero("VerifyPIN", await atm.VerifyPIN(state.pin));
-        lines.push("密碼正確 PIN accepted");
-    });
+    if (!state.confirmed) {
+        await step({ zh: "驗證晶片卡密碼", en: "Verify the PIN" }, async (lines) => {
+            expectZero("VerifyPIN", await atm.VerifyPIN(state.pin));
+            lines.push("密碼正確 PIN accepted");
+        });
+    }
 
     const transfer = {
         kind: "transfer",
@@ -295,9 +318,19 @@ async function runTransfer(step, state) {
         pImprtAccnt: state.importAccount,
         pAccount: state.account,
     };
-    await step({ zh: "晶片卡授權轉帳", en: "The card authorises the transfer" }, async (lines) => {
-        expectZero("AccountTransfer", await atm.AccountTransfer(transfer.pPCode, transfer.pFdid, transfer.pFdChkCode,
-            transfer.pMoney, transfer.pImprtAccnt, transfer.pAccount));
+    const authorise = async (lines) => {
+        if (state.confirmed) {
+            // The customer sees this summary in the component's own dialog;
+            // the account, the transfer-in account and the amount must be in it.
+            lines.push("請確認交易資料，將晶片卡抽出後再插入，再按『確定』 confirm: take the card out, put it back, press OK");
+            report({ kind: "customer", action: "take-out-and-put-back" });
+            expectZero("AccountTransferEx", await atm.AccountTransferEx(transfer.pPCode, transfer.pFdid,
+                transfer.pFdChkCode, transfer.pMoney, transfer.pImprtAccnt, transfer.pAccount, state.reader,
+                state.pin, transferSummary(transfer, state.amount)));
+        } else {
+            expectZero("AccountTransfer", await atm.AccountTransfer(transfer.pPCode, transfer.pFdid, transfer.pFdChkCode,
+                transfer.pMoney, transfer.pImprtAccnt, transfer.pAccount));
+        }
         transfer.snum = expectText("GetRespSNUM", await atm.GetRespSNUM());
         transfer.tac = expectText("GetRespTAC", await atm.GetRespTAC());
         transfer.dateTime = expectText("GetRespDateTime", await atm.GetRespDateTime());
@@ -306,7 +339,9 @@ async function runTransfer(step, state) {
         transfer.account = await atm.GetTransactionAccount();
         lines.push(`SNUM ${transfer.snum}  TAC ${transfer.tac}  date-time ${transfer.dateTime}`,
             `issuer ${transfer.issuer}  account ${transfer.account}`);
-    });
+    };
+    await step({ zh: "晶片卡授權轉帳", en: "The card authorises the transfer" }, authorise,
+        state.confirmed ? CONFIRMED_STEP_TIMEOUT_MS : STEP_TIMEOUT_MS);
 
     let accepted;
     await step({ zh: "銀行驗證交易", en: "The bank checks the transaction" }, async (lines) => {
@@ -344,4 +379,6 @@ form.addEventListener("submit", (event) => {
     run();
 });
 
-if (new URLSearchParams(location.search).has("autorun")) run();
+const query = new URLSearchParams(location.search);
+if (query.has("confirmed")) form.elements.path.value = "confirmed";
+if (query.has("autorun")) run();

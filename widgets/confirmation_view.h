@@ -1,0 +1,96 @@
+// The Qt view of the transaction confirmation dialog: shows the logic's view
+// (dialogs/confirmation_dialog.h) by control id and feeds it its 250 ms
+// ticks and the button presses. The logic decides everything; the window
+// ends with the logic's outcome.
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <array>
+
+#include "dialogs/confirmation_dialog.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+
+namespace qorv::widgets {
+
+class CSecureStatic;
+
+// Control 1036: a card drawn sliding out of a reader's slot and back in, the
+// act the dialog asks for. Runs only while shown; plays no part in the logic.
+class CardReaderAnimation final : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kFrames = 16;
+    static constexpr int kFramePeriodMs = 110;
+
+    explicit CardReaderAnimation(QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {64, 72}; }
+    int frame() const { return frame_; }
+    void setFrame(int frame);
+    bool running() const { return timer_.isActive(); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    QTimer timer_;
+    int frame_ = 0;
+};
+
+class ConfirmationWindow final : public QDialog {
+    Q_OBJECT
+
+  public:
+    // `logic` has been opened (its checks before showing passed) and
+    // outlives the window.
+    explicit ConfirmationWindow(dialogs::ConfirmationDialog& logic, QWidget* parent = nullptr);
+
+    // One poll period (the window's timer calls it every 250 ms while it is
+    // shown): ticks the logic, shows its view, ends the window once the
+    // logic has an outcome.
+    void Tick();
+    // Shows the logic's view as it stands.
+    void Refresh();
+    bool pollTimerRunning() const { return pollTimer_.isActive(); }
+
+    // Escape and the window's close button cancel, as Cancel does.
+    void reject() override;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void Build();
+    // The rows area as tall as its shown rows, up to a limit past which
+    // it scrolls.
+    void FitRows();
+    // Ends the window with the logic's outcome once there is one.
+    void FollowOutcome();
+
+    dialogs::ConfirmationDialog& logic_;
+    QTimer pollTimer_;
+    bool ticking_ = false;
+    // By tag: entry 0 is Tag1's control; Tag11's and Tag17's entries are null
+    // (the secure field and the multi-line edit show them).
+    std::array<QLabel*, 19> tagLabels_{};
+    std::array<QWidget*, 8> rows_{};
+    CSecureStatic* transferIn_ = nullptr;
+    QPlainTextEdit* tag17_ = nullptr;
+    QLabel* countdown_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    CardReaderAnimation* animation_ = nullptr;
+    QScrollArea* rowsArea_ = nullptr;
+    QWidget* rowsBox_ = nullptr;
+};
+
+}  // namespace qorv::widgets
