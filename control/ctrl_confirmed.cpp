@@ -65,7 +65,7 @@ dialogs::ConfirmationRequest RequestFor(const card::TransactionRequest& request,
 struct CQorvClientATMCtrl::ConfirmedTransaction {
     card::TransactionRequest request;
     const ScriptText& readerName;
-    const ScriptText* password;
+    const ScriptText* password = nullptr;
     const ScriptText& showMsg;
 };
 

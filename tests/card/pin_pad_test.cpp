@@ -9,7 +9,7 @@ namespace {
 TEST(PinPadReaderClass, ModelsAreMatchedByTheBeginningOfTheName) {
     const struct {
         ScriptText name;
-        int32_t readerClass;
+        int32_t readerClass = 0;
     } cases[] = {
         // The longer Todos model is tried before the shorter one it begins with.
         {u"Todos eCode Connectable II 00", 1},

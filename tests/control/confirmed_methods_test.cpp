@@ -26,23 +26,6 @@ constexpr char16_t kPadReader16[] = u"ACS ACR83U 00 00";
 constexpr char kPlainReader[] = "Virtual PCD 00 00";
 constexpr char16_t kPlainReader16[] = u"Virtual PCD 00 00";
 
-const std::u16string kVerifyPrompt = u"Qorv銀行|請於晶片讀卡機上輸入晶片密碼後，按下『確認』鍵";
-const std::u16string kChangePrompt =
-    u"Qorv銀行|請於晶片讀卡機上輸入晶片舊密碼與新密碼後，按下『確認』鍵";
-const std::u16string kTransactionPrompt =
-    u"Qorv銀行|請於晶片讀卡機上確認各項輸入資料，再輸入晶片密碼後，按下『確認』鍵";
-
-const std::string kSelectApplicationT1 = "00A4040008A00000017295000100";
-const std::string kSelectApplicationT0 = "00A4040008A000000172950001";
-const std::string kAccount = "0058100012345678";
-const std::string kDateTime = "20231115061320";  // 1700000000 in UTC+8
-const std::string kRemarkHex = "514F5256B0D3B77EBBC8A6E6202020202020202020202020202020202020";
-const std::string kWriteAnswer =
-    "00"
-    "3030303030303031"
-    "0100"
-    "1122334455667788";
-
 std::string AsciiHex(const std::string& text) {
     return ToHex(Bytes(text.begin(), text.end()));
 }
@@ -84,6 +67,23 @@ class ScriptedUserInterface final : public dialogs::UserInterface {
 
 class ConfirmedMethodsTest : public ::testing::Test {
   protected:
+    const std::u16string kVerifyPrompt = u"Qorv銀行|請於晶片讀卡機上輸入晶片密碼後，按下『確認』鍵";
+    const std::u16string kChangePrompt =
+        u"Qorv銀行|請於晶片讀卡機上輸入晶片舊密碼與新密碼後，按下『確認』鍵";
+    const std::u16string kTransactionPrompt =
+        u"Qorv銀行|請於晶片讀卡機上確認各項輸入資料，再輸入晶片密碼後，按下『確認』鍵";
+
+    const std::string kSelectApplicationT1 = "00A4040008A00000017295000100";
+    const std::string kSelectApplicationT0 = "00A4040008A000000172950001";
+    const std::string kAccount = "0058100012345678";
+    const std::string kDateTime = "20231115061320";  // 1700000000 in UTC+8
+    const std::string kRemarkHex = "514F5256B0D3B77EBBC8A6E6202020202020202020202020202020202020";
+    const std::string kWriteAnswer =
+        "00"
+        "3030303030303031"
+        "0100"
+        "1122334455667788";
+
     void SetUp() override {
         setenv("TZ", "CST-8", 1);
         tzset();
