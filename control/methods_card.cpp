@@ -32,6 +32,14 @@ void AddCardMethods(DispatchTable& table) {
     table.Add(Bind<&Ctrl::CommAccountProc>(
         116, "CommAccountProc",
         {"pReaderName", "pSessionKeyHash", "pCpukEncSessionKey", "pCommonInfo"}));
+    table.Add(Bind<&Ctrl::TransferProc>(
+        114, "TransferProc",
+        {"pPCode", "pFdid", "pFdChkCode", "pMoney", "pAccount", "pReaderName", "pPassword",
+         "pShowMsg", "pSessionKeyHash", "pCpukEncSessionKey", "CommonInfo", "ServiceType"}));
+    table.Add(Bind<&Ctrl::TransferProcSnd>(
+        115, "TransferProcSnd",
+        {"pPCode", "pFdid", "pFdChkCode", "pMoney", "pAccount", "pReaderName", "pShowMsg",
+         "pSessionKeyHash", "pCpukEncSessionKey", "CommonInfo", "ServiceType"}));
 }
 
 }  // namespace qorv::control

@@ -13,6 +13,7 @@
 #include "crypto/session.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/user_interface.h"
+#include "procedures/transfer_procedure.h"
 #include "reader/reader_session.h"
 
 namespace qorv::control {
@@ -57,6 +58,20 @@ class CQorvClientATMCtrl {
     // (shared with GetRespData) and GetEncCommAcc.
     int32_t CommAccountProc(const ScriptText& pReaderName, const ScriptText& pSessionKeyHash,
                             const ScriptText& pCpukEncSessionKey, const ScriptText& pCommonInfo);
+    // Guided transfer: the transfer values go to GetClearImportAccount and
+    // GetEncImportAccount, the card's results to the transaction getters.
+    int32_t TransferProc(const ScriptText& pPCode, const ScriptText& pFdid,
+                         const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                         const ScriptText& pAccount, const ScriptText& pReaderName,
+                         const ScriptText& pPassword, const ScriptText& pShowMsg,
+                         const ScriptText& pSessionKeyHash, const ScriptText& pCpukEncSessionKey,
+                         const ScriptText& CommonInfo, const ScriptText& ServiceType);
+    int32_t TransferProcSnd(const ScriptText& pPCode, const ScriptText& pFdid,
+                            const ScriptText& pFdChkCode, const ScriptText& pMoney,
+                            const ScriptText& pAccount, const ScriptText& pReaderName,
+                            const ScriptText& pShowMsg, const ScriptText& pSessionKeyHash,
+                            const ScriptText& pCpukEncSessionKey, const ScriptText& CommonInfo,
+                            const ScriptText& ServiceType);
     int32_t ChangePIN(const ScriptText& pOldPwdStr, const ScriptText& pNewPwdStr);
 
     // Transactions on the current reader (29, 33, 37, 41, 45) and their results.
@@ -183,8 +198,8 @@ class CQorvClientATMCtrl {
     // Shared results (64, 65, 117-120).
     int32_t GetRespLength() const { return 0; }
     ScriptText GetRespData() const { return responseData_; }
-    ScriptText GetClearImportAccount() const { return clearTransferValues_; }
-    ScriptText GetEncImportAccount() const { return encTransferValues_; }
+    ScriptText GetClearImportAccount() const { return transfer_.GetClearImportAccount(); }
+    ScriptText GetEncImportAccount() const { return transfer_.GetEncImportAccount(); }
     ScriptText GetClearCommAcc() const { return responseData_; }
     ScriptText GetEncCommAcc() const { return encCommAcc_; }
 
@@ -226,11 +241,12 @@ class CQorvClientATMCtrl {
     std::u16string libraryFileVersion_;
     std::u16string companyName_;
     std::u16string fileDescription_;
-    std::u16string clearTransferValues_;
-    std::u16string encTransferValues_;
     card::CDataProcess dataProcess_;
     dialogs::UserInterface& ui_;
     card::CCardEngine engine_;
+    // The guided transfer keeps its clear and enciphered transfer values for
+    // the getters until the next guided transfer replaces them.
+    procedures::TransferProcedure transfer_{engine_, ui_};
 };
 
 }  // namespace qorv::control
