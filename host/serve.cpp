@@ -1,6 +1,8 @@
 #include "host/serve.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 
 #include <exception>
 #include <string>
@@ -15,8 +17,16 @@
 
 namespace qorv::host {
 
+void KeepMemoryPrivate() {
+    // Not dumpable: no core file, and no ptrace or /proc/<pid>/mem for
+    // processes of the same user without the capability to trace.
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+}
+
 int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui,
-                         std::FILE* in, std::FILE* out) {
+                         int in, int out) {
     // A browser that went away shows as a failed write, not as a signal that
     // would end the host before the reader session is released.
     signal(SIGPIPE, SIG_IGN);
@@ -44,7 +54,9 @@ int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInte
                 SecureWipe(frame.body);  // it may have carried a PIN
                 break;
         }
-        if (!WriteFrame(out, reply)) return 0;  // the browser went away
+        const bool written = WriteFrame(out, reply);
+        SecureWipe(reply);  // it may carry deciphered data
+        if (!written) return 0;  // the browser went away
     }
 }
 
