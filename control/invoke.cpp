@@ -85,19 +85,21 @@ InvokeResult Call(CQorvClientATMCtrl& control, const MethodEntry& method,
 }  // namespace
 
 bool CoerceArgument(const ScriptValue& in, ScriptType type, ScriptValue& out) {
+    // Texts may be PINs: they are built in `out` itself, never in a temporary
+    // (a variant assignment would copy a short text through the stack).
+    if (auto* previous = std::get_if<std::u16string>(&out)) SecureWipe(*previous);
     if (type == ScriptType::Text) {
         if (const auto* number = std::get_if<int32_t>(&in)) {
-            // The number may be a PIN: no copy of its digits stays behind.
             char digits[16];
             char* const end = std::to_chars(digits, digits + sizeof digits, *number).ptr;
-            std::u16string text;
+            auto& text = out.emplace<std::u16string>();
             text.reserve(static_cast<std::size_t>(end - digits));
             text.assign(digits, end);
             SecureWipe(digits, sizeof digits);
-            out = std::move(text);
-            SecureWipe(text);
+        } else if (const auto* text = std::get_if<std::u16string>(&in)) {
+            out.emplace<std::u16string>(*text);
         } else {
-            out = in;
+            out = nullptr;
         }
         return true;
     }

@@ -52,8 +52,7 @@ void ReadAll(int in, const std::shared_ptr<InputPump::Shared>& shared) {
 
 }  // namespace
 
-InputPump::InputPump(int in, std::function<void()> onEnd)
-    : shared_(std::make_shared<Shared>()) {
+InputPump::InputPump(int in, std::function<void()> onEnd) : shared_(std::make_shared<Shared>()) {
     shared_->onEnd = std::move(onEnd);
     shared_->thread = std::thread(ReadAll, in, shared_);
 }

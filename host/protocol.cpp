@@ -213,9 +213,9 @@ std::string HandleRequest(control::CQorvClientATMCtrl& control, std::string_view
         // The browser would drop a host that sends more: the page learns why.
         const std::size_t size = reply.size();
         SecureWipe(reply);
-        return ErrorReplyFor(id, control::kInvalidArg,
-                             "the result of " + std::to_string(size) +
-                                 " bytes exceeds the 1 MiB limit of a reply");
+        return ErrorReplyFor(
+            id, control::kInvalidArg,
+            "the result of " + std::to_string(size) + " bytes exceeds the 1 MiB limit of a reply");
     }
     return reply;
 }

@@ -474,8 +474,8 @@ void ParseRequest(std::string_view text, ParsedRequest& out) {
     if (valid && !parser.AtEnd()) valid = false;
     if (!valid) {
         WipeValues(out.params);
-        out.syntax = parser.tooDeep() ? ParsedRequest::Syntax::TooDeep
-                                      : ParsedRequest::Syntax::Malformed;
+        out.syntax =
+            parser.tooDeep() ? ParsedRequest::Syntax::TooDeep : ParsedRequest::Syntax::Malformed;
         return;
     }
     out.syntax = object ? ParsedRequest::Syntax::Ok : ParsedRequest::Syntax::NotAnObject;

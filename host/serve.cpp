@@ -17,6 +17,22 @@
 
 namespace qorv::host {
 
+namespace {
+
+// How much of the stack below the serving loop is zeroed after each request.
+constexpr std::size_t kStackScrubBytes = 128 * 1024;
+
+// The calls of a request leave PIN digits on the dead stack where no wipe of
+// ours reaches: library temporaries, and the vector registers the dynamic
+// linker saves there on a function's first call. Zeroing the stack below the
+// loop after each request takes them away.
+__attribute__((noinline)) void ScrubStack() {
+    unsigned char area[kStackScrubBytes];
+    SecureWipe(area, sizeof area);
+}
+
+}  // namespace
+
 void KeepMemoryPrivate() {
     // Not dumpable: no core file, and no ptrace or /proc/<pid>/mem for
     // processes of the same user without the capability to trace.
@@ -25,8 +41,10 @@ void KeepMemoryPrivate() {
     setrlimit(RLIMIT_CORE, &none);
 }
 
-int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui,
-                         int in, int out) {
+namespace {
+
+__attribute__((noinline)) int ServeUntilTheEnd(control::CQorvClientATMCtrl& control,
+                                               dialogs::UserInterface& ui, int in, int out) {
     // A browser that went away shows as a failed write, not as a signal that
     // would end the host before the reader session is released.
     signal(SIGPIPE, SIG_IGN);
@@ -56,8 +74,20 @@ int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInte
         }
         const bool written = WriteFrame(out, reply);
         SecureWipe(reply);  // it may carry deciphered data
+        ScrubStack();
         if (!written) return 0;  // the browser went away
     }
+}
+
+}  // namespace
+
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui, int in,
+                         int out) {
+    const int rc = ServeUntilTheEnd(control, ui, in, out);
+    // The input thread is gone now: a first call on the way (its binding
+    // spills registers) may have left something below.
+    ScrubStack();
+    return rc;
 }
 
 }  // namespace qorv::host

@@ -12,8 +12,8 @@ namespace qorv::host {
 // Returns the exit code: 0 after the end of input.
 // Serves `control` until the input ends; `ui` learns when it does, so an open
 // dialog ends as cancelled.
-int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui,
-                         int in, int out);
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui, int in,
+                         int out);
 
 // Keeps the process's memory out of core dumps and away from debuggers of the
 // same user: called first thing in the host, before any secret is read.

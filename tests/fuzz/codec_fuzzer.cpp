@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/results.h"
 #include "crypto/base64.h"
 #include "crypto/des.h"
 #include "crypto/des_operations.h"
@@ -157,13 +158,13 @@ void CheckDes(FuzzInput& in) {
     const std::u16string block = KeyText(in, 12);
     std::u16string response = u"unchanged";
     const int32_t rc = crypto::DesOperation(opflag, keyLen, key, block, response);
-    if (rc != crypto::kDesOpOk) {
+    if (rc != qorv::result::kOk) {
         FUZZ_CHECK(response == u"unchanged");
         return;
     }
     FUZZ_CHECK(response.size() == 16 && IsUpperHex(response));
     std::u16string back;
-    FUZZ_CHECK(crypto::DesOperation(1 - opflag, keyLen, key, response, back) == crypto::kDesOpOk);
+    FUZZ_CHECK(crypto::DesOperation(1 - opflag, keyLen, key, response, back) == qorv::result::kOk);
     std::u16string upper;
     for (const char16_t c : block) upper.push_back(Upper(c));
     FUZZ_CHECK(back == upper);
@@ -178,7 +179,7 @@ void CheckMac(FuzzInput& in) {
     const std::u16string data = KeyText(in, 1100);
     std::u16string response = u"unchanged";
     const int32_t rc = crypto::MacOperation(keyLen, key, icv, inLen, data, response);
-    if (rc != crypto::kDesOpOk) {
+    if (rc != qorv::result::kOk) {
         FUZZ_CHECK(response == u"unchanged");
         return;
     }

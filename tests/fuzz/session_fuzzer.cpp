@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/results.h"
 #include "crypto/des_operations.h"
 #include "crypto/hex.h"
 #include "crypto/key_store.h"
@@ -131,7 +132,7 @@ void Agreement(FuzzInput& in) {
     state.sessionKeyHash = u"before";
     const int32_t rc = crypto::VerifyRN1andGenerateRN2(rn1Len, rn1, dsigLen, signature, state);
     CheckKeyStoreWiped();
-    if (rc == crypto::kSessionOk) {
+    if (rc == qorv::result::kOk) {
         FUZZ_CHECK(state.sessionFlag == 1);
         FUZZ_CHECK(state.encryptedRn2.size() == 2 * 128 && IsUpperHex(state.encryptedRn2));
         FUZZ_CHECK(state.encryptedHashRn2.size() == 2 * 128 && IsUpperHex(state.encryptedHashRn2));
@@ -139,9 +140,9 @@ void Agreement(FuzzInput& in) {
         FUZZ_CHECK(state.SessionKeyHashText() == state.sessionKeyHash);
     } else if (state.sessionFlag != 0) {
         // Refused before anything was decoded: nothing changed.
-        FUZZ_CHECK(rc == crypto::kSessionArgumentMissing ||
-                   rc == crypto::kSessionRn1LengthMismatch ||
-                   rc == crypto::kSessionSignatureLengthMismatch);
+        FUZZ_CHECK(rc == qorv::result::kArgumentMissing ||
+                   rc == qorv::result::kRn1LengthMismatch ||
+                   rc == qorv::result::kSignatureLengthMismatch);
         FUZZ_CHECK(state.sessionKeyHash == u"before" && state.encryptedRn2 == u"before");
     } else {
         FUZZ_CHECK(!state.SessionKeyHashText().has_value());
@@ -152,7 +153,7 @@ void KeyHash(FuzzInput& in) {
     const SessionKeyTexts t = TakeSessionKey(in);
     const int32_t rc = crypto::VerifySessionKeyHash(t.encrypted, t.hash);
     CheckKeyStoreWiped();
-    if (UsableKey(t)) FUZZ_CHECK(rc == crypto::kSessionOk);
+    if (UsableKey(t)) FUZZ_CHECK(rc == qorv::result::kOk);
 
     crypto::SessionKey key;
     key.length = 99;
@@ -160,7 +161,7 @@ void KeyHash(FuzzInput& in) {
     if (!t.encrypted || !t.hash) return;
     const auto step = crypto::UnwrapSessionKey(*t.encrypted, *t.hash, key);
     CheckKeyStoreWiped();
-    FUZZ_CHECK((step == crypto::SessionKeyStep::kOk) == (rc == crypto::kSessionOk));
+    FUZZ_CHECK((step == crypto::SessionKeyStep::kOk) == (rc == qorv::result::kOk));
     if (step != crypto::SessionKeyStep::kOk) {
         FUZZ_CHECK(key.length == 0);
         FUZZ_CHECK(std::all_of(key.bytes.data(), key.bytes.data() + key.bytes.size(),
@@ -186,7 +187,7 @@ void FieldCipher(FuzzInput& in) {
     const int32_t rc = crypto::SessionFieldCipher(t.hash, t.encrypted, direction, format, length,
                                                   input, output, mode);
     CheckKeyStoreWiped();
-    if (rc != crypto::kSessionOk) {
+    if (rc != qorv::result::kOk) {
         FUZZ_CHECK(output == u"before" && length == -7);
         return;
     }
@@ -199,7 +200,7 @@ void FieldCipher(FuzzInput& in) {
     int32_t plainLength = 0;
     FUZZ_CHECK(crypto::SessionFieldCipher(t.hash, t.encrypted, crypto::FieldDirection::kDecrypt,
                                           crypto::kFieldInputNarrowText, plainLength, output, plain,
-                                          mode) == crypto::kSessionOk);
+                                          mode) == qorv::result::kOk);
     CheckKeyStoreWiped();
     if (format != crypto::kFieldInputNarrowText) return;
     const Bytes bytes = crypto::NarrowText(input);
@@ -220,7 +221,7 @@ void Encipher(FuzzInput& in) {
             ? crypto::DesDecipherOperation(t.hash, t.encrypted, dataLen, dataText, response)
             : crypto::DesEncipherOperation(t.hash, t.encrypted, dataLen, dataText, response);
     CheckKeyStoreWiped();
-    if (rc != crypto::kDesOpOk) {
+    if (rc != qorv::result::kOk) {
         FUZZ_CHECK(response == u"before");
         return;
     }
@@ -234,7 +235,7 @@ void Encipher(FuzzInput& in) {
     std::u16string back = u"before";
     FUZZ_CHECK(crypto::DesDecipherOperation(t.hash, t.encrypted,
                                             static_cast<int32_t>(response.size() / 2), response,
-                                            back) == crypto::kDesOpOk);
+                                            back) == qorv::result::kOk);
     CheckKeyStoreWiped();
     std::u16string expected = dataText->substr(0, 2 * static_cast<std::size_t>(dataLen));
     for (auto& c : expected)
