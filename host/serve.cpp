@@ -21,7 +21,7 @@ namespace qorv::host {
 namespace {
 
 // How much of the stack below the serving loop is zeroed after each request.
-constexpr std::size_t kStackScrubBytes = 128 * 1024;
+constexpr std::size_t kStackScrubBytes = 256 * 1024;
 
 // The calls of a request leave PIN digits on the dead stack where no wipe of
 // ours reaches: library temporaries, and the vector registers the dynamic
@@ -84,6 +84,9 @@ __attribute__((noinline)) int ServeUntilTheEnd(control::CQorvClientATMCtrl& cont
 
 int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui, int in,
                          int out) {
+    // A first scrub before any request: the wipe's own first call (binding
+    // it spills registers below the area) then happens with no secret around.
+    ScrubStack();
     const int rc = ServeUntilTheEnd(control, ui, in, out);
     // The input thread is gone now: a first call on the way (its binding
     // spills registers) may have left something below.

@@ -206,7 +206,7 @@ void* realloc(void* block, std::size_t size) {
 namespace qorv::host {
 namespace {
 
-constexpr std::size_t kStackSweepBytes = 256 * 1024;
+constexpr std::size_t kStackSweepBytes = 512 * 1024;
 
 // Zeroes the stack below the caller, so the sweep afterwards sees only what
 // the calls left there (and the pages are mapped).
