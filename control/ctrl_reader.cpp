@@ -1,4 +1,5 @@
 // Handlers of the reader-session methods and their getters.
+#include "base/secure_wipe.h"
 #include "control/qorv_client_atm_ctrl.h"
 #include "reader/reader_names.h"
 
@@ -9,13 +10,14 @@ CQorvClientATMCtrl::CQorvClientATMCtrl(reader::ReaderSession& session, dialogs::
 
 CQorvClientATMCtrl::~CQorvClientATMCtrl() {
     engine_.ReleaseSession();
+    SecureWipe(responseData_);  // deciphered data, perhaps
 }
 
 void CQorvClientATMCtrl::ResetCachedResults() {
     ef1001Count_ = 0;
     ef1002Count_ = 0;
     cardStatus_.clear();
-    responseData_.clear();
+    SecureWipe(responseData_);
     transaction_.snum.clear();
     transaction_.tac.clear();
     transaction_.dateTime.clear();

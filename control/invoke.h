@@ -2,6 +2,7 @@
 // DISPID, with arguments coerced as automation coerces them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,6 +13,9 @@
 namespace qorv::control {
 
 class CQorvClientATMCtrl;
+
+// An unknown method name is echoed in the error message up to this many bytes.
+inline constexpr std::size_t kMaxEchoedNameBytes = 40;
 
 struct InvokeResult {
     int32_t hresult = 0;  // 0, or an automation error (DISP_E_...)

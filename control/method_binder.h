@@ -37,7 +37,7 @@ template <>
 struct ParamBinding<int32_t> {
     static constexpr ScriptType kType = ScriptType::Long;
     using Stored = int32_t;
-    static Stored Take(ScriptValue& value) { return std::get<int32_t>(value); }
+    static void Take(ScriptValue& value, Stored& kept) { kept = std::get<int32_t>(value); }
     static void Wipe(Stored&) noexcept {}
 };
 
@@ -45,11 +45,11 @@ template <>
 struct ParamBinding<const ScriptText&> {
     static constexpr ScriptType kType = ScriptType::Text;
     using Stored = ScriptText;
-    // Moves the coerced text out; the moved-from value is wiped with the
-    // argument list.
-    static Stored Take(ScriptValue& value) {
-        if (IsNullText(value)) return std::nullopt;
-        return std::move(std::get<std::u16string>(value));
+    // Moves the coerced text straight into the kept value (a temporary in
+    // between would leave a short text's units on the stack); the moved-from
+    // value is wiped with the argument list.
+    static void Take(ScriptValue& value, Stored& kept) {
+        if (!IsNullText(value)) kept.emplace(std::move(std::get<std::u16string>(value)));
     }
     static void Wipe(Stored& text) noexcept {
         if (text) SecureWipe(*text);
@@ -113,9 +113,9 @@ template <auto Method, typename... Params, std::size_t... I>
 ScriptValue CallWith(CQorvClientATMCtrl& control, [[maybe_unused]] std::span<ScriptValue> values,
                      std::index_sequence<I...>) {
     using Result = typename Signature<decltype(Method)>::ResultType;
-    std::tuple<typename ParamBinding<Params>::Stored...> kept{
-        ParamBinding<Params>::Take(values[I])...};
+    std::tuple<typename ParamBinding<Params>::Stored...> kept{};
     KeptArguments guard(kept);
+    (ParamBinding<Params>::Take(values[I], std::get<I>(kept)), ...);
     return ResultBinding<Result>::ToValue((control.*Method)(std::get<I>(kept)...));
 }
 

@@ -26,7 +26,7 @@ struct InputPump::Shared {
 
 namespace {
 
-void ReadAll(std::FILE* in, const std::shared_ptr<InputPump::Shared>& shared) {
+void ReadAll(int in, const std::shared_ptr<InputPump::Shared>& shared) {
     FrameReader reader(in);
     for (;;) {
         IncomingFrame frame;
@@ -45,14 +45,14 @@ void ReadAll(std::FILE* in, const std::shared_ptr<InputPump::Shared>& shared) {
             return;
         }
         shared->frames.push_back(std::move(frame));
+        SecureWipe(frame.body);  // a short body is copied, not moved
         shared->arrived.notify_all();
     }
 }
 
 }  // namespace
 
-InputPump::InputPump(std::FILE* in, std::function<void()> onEnd)
-    : shared_(std::make_shared<Shared>()) {
+InputPump::InputPump(int in, std::function<void()> onEnd) : shared_(std::make_shared<Shared>()) {
     shared_->onEnd = std::move(onEnd);
     shared_->thread = std::thread(ReadAll, in, shared_);
 }
@@ -78,6 +78,7 @@ IncomingFrame InputPump::Next() {
     shared_->arrived.wait(lock, [&] { return !shared_->frames.empty() || shared_->ended; });
     if (shared_->frames.empty()) return {};
     IncomingFrame frame = std::move(shared_->frames.front());
+    SecureWipe(shared_->frames.front().body);
     shared_->frames.pop_front();
     return frame;
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,9 +20,9 @@ struct IncomingFrame {
 
 class InputPump {
   public:
-    // Starts reading `in`. `onEnd` runs once, on the reading thread, when the
-    // input ends; never after the pump is destroyed.
-    InputPump(std::FILE* in, std::function<void()> onEnd);
+    // Starts reading the descriptor `in`. `onEnd` runs once, on the reading
+    // thread, when the input ends; never after the pump is destroyed.
+    InputPump(int in, std::function<void()> onEnd);
     // Frames not taken are wiped. A thread still blocked in its read is left
     // to the end of the process; it touches nothing of the caller's again.
     ~InputPump();

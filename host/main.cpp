@@ -3,6 +3,8 @@
 // (browsers pass the caller's origin or the manifest path as arguments; those
 // are not options). With --call it runs calls from the command line;
 // --register and --unregister write and remove the browsers' host manifests.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,6 +43,8 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // PINs arrive by native messaging and on the command line alike.
+    qorv::host::KeepMemoryPrivate();
     // The objects of the process, assembled once: PC/SC bound to
     // libpcsclite.so.1, the reader session on it, the user interface and the
     // control the page's calls reach.
@@ -85,5 +89,5 @@ int main(int argc, char** argv) {
         return 2;
     }
     qorv::host::WarnIfDevelopmentBuild(stderr);
-    return qorv::host::ServeNativeMessaging(control, *ui, stdin, stdout);
+    return qorv::host::ServeNativeMessaging(control, *ui, STDIN_FILENO, STDOUT_FILENO);
 }

@@ -1,40 +1,86 @@
 #include "host/native_messaging.h"
 
+#include <unistd.h>
+
 #include <array>
-#include <cstring>
+#include <cerrno>
+
+#include "base/secure_wipe.h"
 
 namespace qorv::host {
+namespace {
+
+// Reads exactly `size` bytes; false at the end of input or on an error.
+bool ReadExactly(int fd, char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(fd, data + done, size - done);
+        if (got > 0) {
+            done += static_cast<std::size_t>(got);
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteExactly(int fd, const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t put = write(fd, data + done, size - done);
+        if (put > 0) {
+            done += static_cast<std::size_t>(put);
+        } else if (put < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 FrameStatus FrameReader::Next(std::string& message) {
+    SecureWipe(message);
     uint32_t length = 0;
-    if (std::fread(&length, 1, sizeof length, in_) != sizeof length) return FrameStatus::EndOfInput;
+    if (!ReadExactly(fd_, reinterpret_cast<char*>(&length), sizeof length)) {
+        return FrameStatus::EndOfInput;
+    }
     lastFrameSize_ = length;
     if (length > kMaxFrameBytes) {
         // Skip the body in small pieces: an oversized length must not make
-        // the host allocate it.
+        // the host allocate it. What passed through the sink is wiped.
         std::array<char, 16384> sink{};
         std::size_t remaining = length;
-        while (remaining > 0) {
+        bool complete = true;
+        while (remaining > 0 && complete) {
             const std::size_t chunk = remaining < sink.size() ? remaining : sink.size();
-            if (std::fread(sink.data(), 1, chunk, in_) != chunk) return FrameStatus::EndOfInput;
+            complete = ReadExactly(fd_, sink.data(), chunk);
             remaining -= chunk;
         }
-        return FrameStatus::TooLarge;
+        SecureWipe(sink);
+        return complete ? FrameStatus::TooLarge : FrameStatus::EndOfInput;
     }
-    message.resize(length);
-    if (length > 0 && std::fread(message.data(), 1, length, in_) != length) {
+    // One allocation of the frame's size; the read goes straight into it.
+    std::string body;
+    body.reserve(length);
+    body.resize(length);
+    if (!ReadExactly(fd_, body.data(), length)) {
+        SecureWipe(body);
         return FrameStatus::EndOfInput;
     }
+    message.swap(body);
+    SecureWipe(body);
     return FrameStatus::Ok;
 }
 
-bool WriteFrame(std::FILE* out, const std::string& message) {
+bool WriteFrame(int fd, const std::string& message) {
     const auto length = static_cast<uint32_t>(message.size());
-    if (std::fwrite(&length, 1, sizeof length, out) != sizeof length) return false;
-    if (!message.empty() && std::fwrite(message.data(), 1, message.size(), out) != message.size()) {
-        return false;
-    }
-    return std::fflush(out) == 0;
+    return WriteExactly(fd, reinterpret_cast<const char*>(&length), sizeof length) &&
+           WriteExactly(fd, message.data(), message.size());
 }
 
 }  // namespace qorv::host

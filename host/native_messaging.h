@@ -1,10 +1,11 @@
 // The browsers' native-messaging framing: a 32-bit length in native byte
-// order, then that many bytes of UTF-8 JSON, in both directions.
+// order, then that many bytes of UTF-8 JSON, in both directions. Frames are
+// read and written with read(2) and write(2) on the descriptors, so no stdio
+// buffer keeps a copy of a request (it may carry a PIN) or of a reply.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace qorv::host {
@@ -20,16 +21,18 @@ enum class FrameStatus {
 
 class FrameReader {
   public:
-    explicit FrameReader(std::FILE* in) : in_(in) {}
+    explicit FrameReader(int fd) : fd_(fd) {}
+    // `message` gets a buffer of exactly the frame's size, read into in
+    // place; a frame cut short is wiped.
     FrameStatus Next(std::string& message);
     std::size_t lastFrameSize() const { return lastFrameSize_; }
 
   private:
-    std::FILE* in_;
+    int fd_;
     std::size_t lastFrameSize_ = 0;
 };
 
-// Returns false when the output is gone.
-bool WriteFrame(std::FILE* out, const std::string& message);
+// Returns false when the output is gone. The caller wipes `message`.
+bool WriteFrame(int fd, const std::string& message);
 
 }  // namespace qorv::host

@@ -1,7 +1,10 @@
 #include "host/serve.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -15,8 +18,34 @@
 
 namespace qorv::host {
 
-int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui,
-                         std::FILE* in, std::FILE* out) {
+namespace {
+
+// How much of the stack below the serving loop is zeroed after each request.
+constexpr std::size_t kStackScrubBytes = 256 * 1024;
+
+// The calls of a request leave PIN digits on the dead stack where no wipe of
+// ours reaches: library temporaries, and the vector registers the dynamic
+// linker saves there on a function's first call. Zeroing the stack below the
+// loop after each request takes them away.
+__attribute__((noinline)) void ScrubStack() {
+    unsigned char area[kStackScrubBytes];
+    explicit_bzero(area, sizeof area);  // a wipe the compiler keeps, at memset's speed
+}
+
+}  // namespace
+
+void KeepMemoryPrivate() {
+    // Not dumpable: no core file, and no ptrace or /proc/<pid>/mem for
+    // processes of the same user without the capability to trace.
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+}
+
+namespace {
+
+__attribute__((noinline)) int ServeUntilTheEnd(control::CQorvClientATMCtrl& control,
+                                               dialogs::UserInterface& ui, int in, int out) {
     // A browser that went away shows as a failed write, not as a signal that
     // would end the host before the reader session is released.
     signal(SIGPIPE, SIG_IGN);
@@ -44,8 +73,25 @@ int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInte
                 SecureWipe(frame.body);  // it may have carried a PIN
                 break;
         }
-        if (!WriteFrame(out, reply)) return 0;  // the browser went away
+        const bool written = WriteFrame(out, reply);
+        SecureWipe(reply);  // it may carry deciphered data
+        ScrubStack();
+        if (!written) return 0;  // the browser went away
     }
+}
+
+}  // namespace
+
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui, int in,
+                         int out) {
+    // A first scrub before any request: the wipe's own first call (binding
+    // it spills registers below the area) then happens with no secret around.
+    ScrubStack();
+    const int rc = ServeUntilTheEnd(control, ui, in, out);
+    // The input thread is gone now: a first call on the way (its binding
+    // spills registers) may have left something below.
+    ScrubStack();
+    return rc;
 }
 
 }  // namespace qorv::host

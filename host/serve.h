@@ -4,8 +4,6 @@
 // end of input also ends a dialog that is open at that moment.
 #pragma once
 
-#include <cstdio>
-
 #include "control/qorv_client_atm_ctrl.h"
 #include "dialogs/user_interface.h"
 
@@ -14,7 +12,11 @@ namespace qorv::host {
 // Returns the exit code: 0 after the end of input.
 // Serves `control` until the input ends; `ui` learns when it does, so an open
 // dialog ends as cancelled.
-int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui,
-                         std::FILE* in, std::FILE* out);
+int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInterface& ui, int in,
+                         int out);
+
+// Keeps the process's memory out of core dumps and away from debuggers of the
+// same user: called first thing in the host, before any secret is read.
+void KeepMemoryPrivate();
 
 }  // namespace qorv::host

@@ -22,12 +22,12 @@ class Pipe {
     Pipe() {
         int fds[2];
         EXPECT_EQ(pipe(fds), 0);
-        read_ = fdopen(fds[0], "rb");
+        read_ = fds[0];
         write_ = fds[1];
     }
     ~Pipe() {
         CloseWriter();
-        std::fclose(read_);
+        close(read_);
     }
     void Write(const std::string& bytes) {
         EXPECT_EQ(write(write_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -36,10 +36,10 @@ class Pipe {
         if (write_ >= 0) close(write_);
         write_ = -1;
     }
-    std::FILE* reader() { return read_; }
+    int reader() const { return read_; }
 
   private:
-    std::FILE* read_ = nullptr;
+    int read_ = -1;
     int write_ = -1;
 };
 
