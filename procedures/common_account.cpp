@@ -1,10 +1,10 @@
 #include "procedures/common_account.h"
 
-#include <array>
-
+#include "base/results.h"
 #include "base/secure_wipe.h"
 #include "card/card_channel.h"
 #include "card/card_session.h"
+#include "card/pin_pad.h"
 #include "card/pin_block.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/document_text.h"
@@ -15,32 +15,9 @@
 namespace qorv::procedures {
 namespace {
 
-constexpr int32_t kPinPadRequired = 20486;
-constexpr int32_t kDialogCancelled = 20756;
-constexpr int32_t kSelectFailed = 20481;
-constexpr int32_t kArgumentMissing = 8195;
-constexpr std::size_t kMaxClassifiedName = 255;
-
-struct PadModel {
-    std::u16string_view prefix;
-    int32_t readerClass;
-};
-constexpr std::array<PadModel, 5> kPadModels{{{u"Todos eCode Connectable II", 1},
-                                              {u"ACS ACR83U", 2},
-                                              {u"Todos eCode Connectable", 3},
-                                              {u"ACS APG8201", 1},
-                                              {u"CASTLES EZpad", 2}}};
-
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (Lower(text[i]) != Lower(prefix[i])) return false;
-    return true;
-}
+// The result catalogue's codes this procedure returns.
+constexpr int32_t kPinPadRequired = result::kWrite6610;   // 20486: a PIN-pad reader is needed
+constexpr int32_t kDialogCancelled = result::kWrite69F0;  // 20756: a dialog was not confirmed
 
 // The PIN of the form's first Type 6 row, presented to the card of the session.
 class EnginePinCheck final : public dialogs::CardPinCheck {
@@ -79,13 +56,6 @@ int Outcome(Dialog& dialog, Run run) {
 
 }  // namespace
 
-int32_t PinPadReaderClass(std::u16string_view readerName) {
-    if (readerName.empty()) return kArgumentMissing;
-    for (const PadModel& model : kPadModels)
-        if (StartsWithNoCase(readerName, model.prefix)) return model.readerClass;
-    return 0;
-}
-
 int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
                         const ScriptText& readerName, const ScriptText& sessionKeyHash,
                         const ScriptText& cpukEncSessionKey, const ScriptText& commonInfo,
@@ -97,8 +67,7 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
     const bool pinInForm = dialogs::SomeFieldTypeStartsWith(document, u'6') ||
                            dialogs::SomeFieldTypeStartsWith(document, u'7');
     const int mode = pinInForm ? kModePinInForm : kModePinOnPad;
-    const int32_t readerClass =
-        PinPadReaderClass(std::u16string_view(*readerName).substr(0, kMaxClassifiedName));
+    const int32_t readerClass = card::ClassifyPinPadReader(readerName);
     if (mode == kModePinOnPad && readerClass == 0) return kPinPadRequired;
 
     const std::u16string hash = sessionKeyHash.value_or(u"");
@@ -134,10 +103,7 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
     if (confirmed != dialogs::kConfirmOk) return kDialogCancelled;
     if (mode == kModePinInForm) return 0;
 
-    if (engine.SelectCardApplication(slot) != 0) return kSelectFailed;
-    const card::CardCommand verify =
-        readerClass == 2 ? card::VerifyPinOnPadClass2() : card::VerifyPinOnPad();
-    return card::MapVerifyStatus(card::SendCommand(session, slot, verify));
+    return card::VerifyPinOnPadForClass(engine, slot, readerClass);
 }
 
 }  // namespace qorv::procedures

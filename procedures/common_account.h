@@ -15,12 +15,6 @@
 
 namespace qorv::procedures {
 
-// PIN-pad reader models, matched against the beginning of the reader name
-// (ASCII letters without case), first match wins: "Todos eCode Connectable
-// II" 1, "ACS ACR83U" 2, "Todos eCode Connectable" 3, "ACS APG8201" 1,
-// "CASTLES EZpad" 2. 0 for any other reader, 8195 for no name.
-int32_t PinPadReaderClass(std::u16string_view readerName);
-
 // Confirmation modes: the form verifies the PIN itself (a Type 6 or 7 field),
 // or the PIN is typed on the reader's pad after the confirmation.
 inline constexpr int kModePinInForm = 25;

@@ -7,7 +7,12 @@
 #include <QVBoxLayout>
 
 #include "dialogs/confirmation_dialog.h"
+#include "dialogs/message_sink.h"
+#include "dialogs/multi_field_dialog.h"
+#include "dialogs/transfer_account_dialog.h"
 #include "widgets/confirmation_view.h"
+#include "widgets/multi_field_view.h"
+#include "widgets/transfer_account_view.h"
 
 namespace qorv::widgets {
 namespace {
@@ -103,6 +108,34 @@ int QtUserInterface::RunConfirmation(dialogs::ConfirmationDialog& dialog) {
         return dialogs::kConfirmCancelled;
     }
     return outcome;
+}
+
+int QtUserInterface::RunTransferAccount(dialogs::TransferAccountDialog& dialog) {
+    if (dialog.outcome()) return *dialog.outcome();
+    dialogs::UserInterfaceMessageSink messages(*this);
+    int shown = dialogs::kOutcomeCancelled;
+    {
+        TransferAccountWindow window(dialog, messages);
+        shown = runner_->Run(window, dialogs::kOutcomeCancelled);
+    }
+    // Ended from outside (the page went away): the logic ends as cancelled
+    // too, and an OK that raced with the end does not count.
+    if (!dialog.outcome()) dialog.PressCancel();
+    const int outcome = dialog.outcome().value_or(dialogs::kOutcomeCancelled);
+    return shown == dialogs::kOutcomeCancelled ? dialogs::kOutcomeCancelled : outcome;
+}
+
+int QtUserInterface::RunMultiField(dialogs::MultiFieldDialog& dialog) {
+    dialogs::UserInterfaceMessageSink messages(*this);
+    int shown = dialogs::kOutcomeCancelled;
+    {
+        MultiFieldView view(dialog, messages);
+        if (const std::optional<int> ended = view.start()) return *ended;
+        shown = runner_->Run(view, dialogs::kOutcomeCancelled);
+    }
+    if (!dialog.outcome()) dialog.PressCancel();
+    const int outcome = dialog.outcome().value_or(dialogs::kOutcomeCancelled);
+    return shown == dialogs::kOutcomeCancelled ? dialogs::kOutcomeCancelled : outcome;
 }
 
 #ifdef QORV_TEST_HOOKS

@@ -23,6 +23,8 @@ class QtUserInterface final : public dialogs::UserInterface {
     void SetWaitCursor(bool waiting) override;
     void InputEnded() override;
     int RunConfirmation(dialogs::ConfirmationDialog& dialog) override;
+    int RunTransferAccount(dialogs::TransferAccountDialog& dialog) override;
+    int RunMultiField(dialogs::MultiFieldDialog& dialog) override;
 #ifdef QORV_TEST_HOOKS
     int RunTestForm(const std::vector<std::u16string>& items, std::u16string& text,
                     int& chosen) override;

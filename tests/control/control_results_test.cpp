@@ -220,8 +220,9 @@ TEST_F(ControlResultsTest, ResponseLengthIsZeroAfterEveryKindOfOperation) {
 }
 
 TEST_F(ControlResultsTest, DesEncipherWithAShortHashLeavesTheKeyStoreAlone) {
-    // A mark in the first key-store buffer: any load of the store clears it.
-    const auto buffer = crypto::test_hooks::KeyStoreBuffers()[0];
+    // A mark in the buffer of the client's private key (the record the
+    // session-key operations load): a load of the store clears it.
+    const auto buffer = crypto::test_hooks::KeyStoreBuffers()[1];
     auto* mark = const_cast<uint8_t*>(buffer.data());
     const std::u16string encKey(256, u'0');
     const std::u16string data = u"0011223344556677";

@@ -86,17 +86,6 @@ class CommonAccount : public ::testing::Test {
     std::u16string enciphered = u"EARLIER";
 };
 
-TEST(PinPadReaders, TheFirstMatchingPrefixGivesTheClass) {
-    EXPECT_EQ(PinPadReaderClass(u"Todos eCode Connectable II 00"), 1);
-    EXPECT_EQ(PinPadReaderClass(u"Todos eCode Connectable 00"), 3);
-    EXPECT_EQ(PinPadReaderClass(u"acs acr83u 01 00"), 2);
-    EXPECT_EQ(PinPadReaderClass(u"ACS APG8201 PINhandy"), 1);
-    EXPECT_EQ(PinPadReaderClass(u"CASTLES EZpad"), 2);
-    EXPECT_EQ(PinPadReaderClass(u"CASTLES EZpa"), 0);
-    EXPECT_EQ(PinPadReaderClass(u"Virtual PCD 00 00"), 0);
-    EXPECT_EQ(PinPadReaderClass(u""), 8195);
-}
-
 TEST_F(CommonAccount, AFormWithAPinFieldOnAPlainReaderVerifiesInTheFormAndEndsWithZero) {
     pcsc.Expect(kSelectApplication, "9000");
     pcsc.Expect("0020001008123456FFFFFFFFFF", "9000");
