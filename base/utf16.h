@@ -12,4 +12,9 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // Unpaired surrogates become U+FFFD (UTF-8 cannot carry them).
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// Appends one code point (at most U+10FFFF, not a surrogate) in UTF-16 or
+// UTF-8; callers that must not reallocate reserve first.
+void AppendUtf16(std::u16string& out, char32_t cp);
+void AppendUtf8(std::string& out, char32_t cp);
+
 }  // namespace qorv
