@@ -208,9 +208,7 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
     TempFile stderr_;
 };
 
-// Off while the confirmation polls through the removed card's old handle,
-// which never sees the card put back (OK stays disabled).
-TEST_F(GuidedTransferThroughTheHost, DISABLED_CommonAccountChosenAndConfirmedIsAcceptedByTheBank) {
+TEST_F(GuidedTransferThroughTheHost, CommonAccountChosenAndConfirmedIsAcceptedByTheBank) {
     if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
     // The transfer dialog: the common accounts, the first one (the landlord
     // at bank 004, with an e-mail address), OK. Then the confirmation: OK
