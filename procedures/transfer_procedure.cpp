@@ -6,6 +6,7 @@
 #include "base/secure_wipe.h"
 #include "card/card_session.h"
 #include "card/pin_block.h"
+#include "dialogs/card_confirmation.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/document_text.h"
 #include "dialogs/transfer_in_processing.h"
@@ -130,10 +131,7 @@ int32_t TransferProcedure::Run(const TransferProcArguments& args, bool pinStep,
             decipher, encipher);
         reader::ReaderSession& session = engine_.session();
         const int32_t slot = card.slot();
-        dialogs::ConnectResultProbe probe([&session, slot] {
-            reader::Atr atr;
-            return session.ProbeCard(slot, reader::kShareTypeExclusive, atr);
-        });
+        dialogs::ReaderCardProbe probe(session, slot);
         dialogs::ConfirmationDialog confirm({*args.pShowMsg, args.pMoney, args.pAccount,
                                              record.text, dialogs::kModeTransferProcedure},
                                             probe, messages, &transferIn);
