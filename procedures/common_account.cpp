@@ -6,6 +6,7 @@
 #include "card/card_session.h"
 #include "card/pin_pad.h"
 #include "card/pin_block.h"
+#include "dialogs/card_confirmation.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/document_text.h"
 #include "dialogs/message_sink.h"
@@ -90,10 +91,9 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
 
     reader::ReaderSession& session = engine.session();
     const int32_t slot = card.slot();
-    dialogs::ConnectResultProbe probe([&session, slot] {
-        reader::Atr atr;
-        return session.ProbeCard(slot, static_cast<int>(reader::pcsc::kShareShared), atr);
-    });
+    // Polled by the reader's name: the handle of a card taken out answers
+    // "removed" for ever, so the card put back would never be seen.
+    dialogs::ReaderCardProbe probe(session, slot);
     ConfirmationMessages confirmationMessages(ui);
     dialogs::ConfirmationRequest request{summary, std::nullopt, std::nullopt, kept.enciphered,
                                          mode};
