@@ -4,8 +4,9 @@
 #include "base/secure_wipe.h"
 #include "card/card_channel.h"
 #include "card/card_session.h"
-#include "card/pin_pad.h"
 #include "card/pin_block.h"
+#include "card/pin_pad.h"
+#include "dialogs/card_confirmation.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/document_text.h"
 #include "dialogs/message_sink.h"
@@ -88,12 +89,10 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
         entry.ReadResults(summary, kept.clear, kept.enciphered);
     }
 
-    reader::ReaderSession& session = engine.session();
+    // The confirmed methods' probe: a connect by the reader's name, which
+    // fails while the card is out and connects it again once it is back.
     const int32_t slot = card.slot();
-    dialogs::ConnectResultProbe probe([&session, slot] {
-        reader::Atr atr;
-        return session.ProbeCard(slot, static_cast<int>(reader::pcsc::kShareShared), atr);
-    });
+    dialogs::ReaderCardProbe probe(engine.session(), slot);
     ConfirmationMessages confirmationMessages(ui);
     dialogs::ConfirmationRequest request{summary, std::nullopt, std::nullopt, kept.enciphered,
                                          mode};
