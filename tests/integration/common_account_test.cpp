@@ -44,8 +44,7 @@ std::string ReadAll(const std::string& path) {
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
 }
 
@@ -101,8 +100,8 @@ class CommonAccountThroughTheHost : public ::testing::Test {
     void SetUp() override {
         if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
         std::string error;
-        bank_ = banksim::LoadBankService(banksim::DefaultKeyFolder(),
-                                         banksim::DefaultCardProfile(), &error);
+        bank_ = banksim::LoadBankService(banksim::DefaultKeyFolder(), banksim::DefaultCardProfile(),
+                                         &error);
         ASSERT_TRUE(bank_) << error;
         const auto keys = banksim::BankKeys::LoadFolder(banksim::DefaultKeyFolder(), &error);
         ASSERT_TRUE(keys) << error;
@@ -161,8 +160,7 @@ class CommonAccountThroughTheHost : public ::testing::Test {
     // the customer takes the card out and puts it back. Returns the result.
     json CallConfirmed(const std::string& document) {
         EXPECT_TRUE(host_->SendFrame(
-            json{{"id", 100}, {"method", "CommAccountProc"}, {"params", Params(document)}}
-                .dump()));
+            json{{"id", 100}, {"method", "CommAccountProc"}, {"params", Params(document)}}.dump()));
         EXPECT_TRUE(WaitForWindows(stderr_.path(), 2, 30s)) << ReadAll(stderr_.path());
         std::this_thread::sleep_for(300ms);  // a few polls with the card in
         EXPECT_TRUE(card_->Remove());
@@ -260,12 +258,28 @@ TEST_F(CommonAccountThroughTheHost, WrongPinTypedInTheFormAnswers20486) {
         "wait 300\n"
         "press 1\n");
     ASSERT_TRUE(host_->SendFrame(
-        json{{"id", 100}, {"method", "CommAccountProc"}, {"params", Params(kFormWithPin)}}
-            .dump()));
+        json{{"id", 100}, {"method", "CommAccountProc"}, {"params", Params(kFormWithPin)}}.dump()));
     EXPECT_EQ(ReadAnswer(), kPinPadRequired) << ReadAll(stderr_.path());
     // The entry dialog only: no confirmation was asked for.
     EXPECT_EQ(Count(ReadAll(stderr_.path()), kShownLine), 1u) << ReadAll(stderr_.path());
     EXPECT_EQ(Call("GetEncCommAcc"), "");
+}
+
+TEST_F(CommonAccountThroughTheHost,
+       FormWithoutAPinOnAPinPadReaderVerifiesOnThePadAfterTheConfirmation) {
+    StartCard("ACS APG8201");
+    ASSERT_TRUE(card_->PadTypes("123456"));
+    // The bank pre-filled every row: OK at once, then the confirmation.
+    StartHost("wait-enabled 1\npress 1\nwait 1500\nwait-enabled 1\npress 1\n");
+    ASSERT_EQ(CallConfirmed(BankDocument("pinpad")), 0) << ReadAll(stderr_.path());
+    const json clear = Call("GetClearCommAcc");
+    EXPECT_EQ(clear, "812||0058100098765432||房東 Chen||");
+    const banksim::ServiceReply reply =
+        bank_->Handle("/session/common-account", json{{"sessionId", session_},
+                                                      {"form", "pinpad"},
+                                                      {"encCommAcc", Call("GetEncCommAcc")},
+                                                      {"clearCommAcc", clear}});
+    EXPECT_EQ(reply.body["ok"], true) << reply.body.dump();
 }
 
 #endif  // QORV_TEST_HOOKS
