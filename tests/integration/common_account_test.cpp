@@ -282,6 +282,29 @@ TEST_F(CommonAccountThroughTheHost,
     EXPECT_EQ(reply.body["ok"], true) << reply.body.dump();
 }
 
+TEST_F(CommonAccountThroughTheHost, CancelledConfirmationAnswers20756WithTheEnteredValuesKept) {
+    StartCard("Virtual PCD");
+    StartHost(
+        "key 1\nkey 2\nkey 3\nkey 4\nkey 5\nkey 6\n"
+        "choose 1092 0\n"
+        "type 1003 12345678\n"
+        "wait 300\n"
+        "press 1\n"
+        "wait 1500\n"
+        "wait-enabled 2\n"
+        "press 2\n");
+    ASSERT_TRUE(host_->SendFrame(
+        json{{"id", 100}, {"method", "CommAccountProc"}, {"params", Params(kFormWithPin)}}.dump()));
+    EXPECT_EQ(ReadAnswer(), 20756) << ReadAll(stderr_.path());
+    EXPECT_EQ(Count(ReadAll(stderr_.path()), kShownLine), 2u) << ReadAll(stderr_.path());
+    // The values were kept when the form ended with OK, before the confirmation.
+    EXPECT_EQ(Call("GetClearCommAcc"), "004||12345678||||");
+    const banksim::ServiceReply reply = bank_->Handle(
+        "/session/common-account",
+        json{{"sessionId", session_}, {"form", "pin"}, {"encCommAcc", Call("GetEncCommAcc")}});
+    EXPECT_EQ(reply.body["ok"], true) << reply.body.dump();
+}
+
 #endif  // QORV_TEST_HOOKS
 
 }  // namespace
