@@ -4,15 +4,14 @@
 #include <new>
 #include <string>
 
-#include "crypto/key_store.h"
 #include "base/results.h"
 #include "base/secure_wipe.h"
+#include "crypto/key_store.h"
 #include "crypto/session.h"
 #include "dialogs/document_text.h"
 
 namespace qorv::dialogs {
 namespace {
-
 
 constexpr uint8_t kFieldChainingMode = 1;
 

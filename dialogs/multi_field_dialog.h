@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "dialogs/config_document.h"
-#include "dialogs/field_encipher.h"
 #include "dialogs/countdown.h"
+#include "dialogs/field_encipher.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/secure_keypad.h"
 

@@ -2,15 +2,14 @@
 
 #include <algorithm>
 
+#include "base/secure_wipe.h"
 #include "crypto/des.h"
 #include "crypto/random.h"
-#include "base/secure_wipe.h"
 #include "crypto/text_bytes.h"
 #include "dialogs/config_document.h"
 
 namespace qorv::dialogs {
 namespace {
-
 
 constexpr std::size_t kOrderBytes = 40;  // 36 keys, padded to whole DES blocks
 constexpr std::size_t kBlockBytes = 8;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "crypto/hex.h"
-#include "crypto/key_store.h"
 #include "base/results.h"
 #include "base/secure_wipe.h"
+#include "crypto/hex.h"
+#include "crypto/key_store.h"
 #include "crypto/session.h"
 #include "dialogs/input_filters.h"
 #include "dialogs/message_sink.h"

@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "dialogs/config_document.h"
-#include "dialogs/field_encipher.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/countdown.h"
+#include "dialogs/field_encipher.h"
 #include "dialogs/secure_keypad.h"
 #include "dialogs/transfer_values.h"
 

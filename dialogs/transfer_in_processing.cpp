@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "crypto/random.h"
 #include "base/secure_wipe.h"
+#include "crypto/random.h"
 #include "crypto/text_bytes.h"
 #include "crypto/value_protection.h"
 

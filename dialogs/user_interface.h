@@ -11,9 +11,9 @@
 
 namespace qorv::dialogs {
 
-class ConfirmationDialog;    // dialogs/confirmation_dialog.h
-class TransferAccountDialog; // dialogs/transfer_account_dialog.h
-class MultiFieldDialog;      // dialogs/multi_field_dialog.h
+class ConfirmationDialog;     // dialogs/confirmation_dialog.h
+class TransferAccountDialog;  // dialogs/transfer_account_dialog.h
+class MultiFieldDialog;       // dialogs/multi_field_dialog.h
 
 // Outcomes of a modal dialog.
 inline constexpr int kDialogOk = 1;

@@ -2,8 +2,8 @@
 
 #include <QGridLayout>
 
-#include "crypto/random.h"
 #include "base/secure_wipe.h"
+#include "crypto/random.h"
 #include "widgets/shaded_key_button.h"
 
 namespace qorv::widgets {

@@ -33,8 +33,8 @@ class MultiFieldView : public QDialog {
                    QWidget* parent = nullptr);
     ~MultiFieldView() override;
 
-    // Opens the model (unless it is open already) and lays the dialog out. The outcome when the dialog
-    // ended right there (nothing to show), else nothing: show it.
+    // Opens the model (unless it is open already) and lays the dialog out. The outcome when the
+    // dialog ended right there (nothing to show), else nothing: show it.
     std::optional<int> start();
     // start() then the modal run; the dialog's outcome (1, 2 or 105).
     int run();

@@ -5,8 +5,8 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "crypto/random.h"
 #include "base/secure_wipe.h"
+#include "crypto/random.h"
 #include "widgets/secure_text.h"
 
 namespace qorv::widgets {

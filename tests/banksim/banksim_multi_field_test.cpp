@@ -4,8 +4,8 @@
 // back the values the dialog enciphered after OK.
 #include <gtest/gtest.h>
 
-#include "dialogs/multi_field_dialog.h"
 #include "base/utf16.h"
+#include "dialogs/multi_field_dialog.h"
 #include "tools/banksim/bank_setup.h"
 #include "tools/banksim/openssl_primitives.h"
 

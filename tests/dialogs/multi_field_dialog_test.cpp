@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "crypto/value_protection.h"
 #include "dialogs/multi_field_dialog.h"
 #include "fake_decipher.h"
-#include "base/utf16.h"
 
 namespace qorv::dialogs {
 namespace {

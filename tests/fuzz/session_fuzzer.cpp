@@ -140,8 +140,7 @@ void Agreement(FuzzInput& in) {
         FUZZ_CHECK(state.SessionKeyHashText() == state.sessionKeyHash);
     } else if (state.sessionFlag != 0) {
         // Refused before anything was decoded: nothing changed.
-        FUZZ_CHECK(rc == qorv::result::kArgumentMissing ||
-                   rc == qorv::result::kRn1LengthMismatch ||
+        FUZZ_CHECK(rc == qorv::result::kArgumentMissing || rc == qorv::result::kRn1LengthMismatch ||
                    rc == qorv::result::kSignatureLengthMismatch);
         FUZZ_CHECK(state.sessionKeyHash == u"before" && state.encryptedRn2 == u"before");
     } else {

@@ -14,8 +14,8 @@
 #include <memory>
 #include <sstream>
 
-#include "dialogs/multi_field_dialog.h"
 #include "base/utf16.h"
+#include "dialogs/multi_field_dialog.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/multi_field_view.h"
 #include "widgets/secure_static.h"
