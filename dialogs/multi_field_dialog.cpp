@@ -14,7 +14,6 @@ namespace qorv::dialogs {
 
 namespace {
 
-constexpr uint8_t kFieldChainingMode = 1;
 constexpr int32_t kStatusSuccess = 0x9000;
 constexpr std::size_t kMaxReviewText = kMaxPrefill;
 

@@ -286,7 +286,6 @@ class MultiFieldDialog {
     std::array<EntryField, kMaxEntryRows> entries_;
     std::array<std::u16string, kMaxEntryRows> edits_;
     std::array<std::u16string, kMaxEntryRows> reviewTexts_;  // review mode: drop-down rows
-    std::array<int, kMaxEntryRows> flags_{};
     Countdown countdown_{kDefaultCountdownSeconds};
     std::optional<std::size_t> active_;
     MultiFieldViewModel view_;

@@ -18,7 +18,6 @@ namespace {
 using qorv::SecureWipe;
 namespace id = transfer_control;
 
-constexpr uint8_t kFieldChainingMode = 1;
 constexpr int kKeypadDisplayType = 1;  // display mode 0
 constexpr std::u16string_view kItemEnd = u";;";
 
