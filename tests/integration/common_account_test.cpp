@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "integration/host_window_files.h"
 #include "support/host_process.h"
 #include "tools/banksim/bank_keys.h"
 #include "tools/banksim/bank_setup.h"
@@ -35,36 +36,11 @@ constexpr int kPinPadRequired = 20486;
 constexpr char kSessionKey[] = "00112233445566778899AABBCCDDEEFF";
 constexpr char kShownLine[] = "shown \"";
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
 }
-
-class TempFile {
-  public:
-    explicit TempFile(const std::string& content = {}) {
-        char name[] = "/tmp/qorv-commacc-XXXXXX";
-        const int fd = mkstemp(name);
-        path_ = name;
-        if (fd >= 0) {
-            if (!content.empty() && write(fd, content.data(), content.size()) < 0) path_.clear();
-            close(fd);
-        }
-    }
-    ~TempFile() { unlink(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 // Waits until the host reported `windows` windows shown.
 bool WaitForWindows(const std::string& path, std::size_t windows,

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "integration/host_window_files.h"
 #include "support/host_process.h"
 #include "tools/banksim/bank_setup.h"
 #include "tools/hostclient/host_client.h"
@@ -30,31 +31,6 @@ using namespace std::chrono_literals;
 constexpr char kCardAccount[] = "0058100012345678";
 constexpr char kTransferIn[] = "81200581000123456789";
 constexpr char kShown[] = "shown \"Qorv銀行_網路Tellra\"";
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class TempFile {
-  public:
-    explicit TempFile(const std::string& content = {}) {
-        char name[] = "/tmp/qorv-confirmed-XXXXXX";
-        const int fd = mkstemp(name);
-        path_ = name;
-        if (fd >= 0) {
-            if (!content.empty() && write(fd, content.data(), content.size()) < 0) path_.clear();
-            close(fd);
-        }
-    }
-    ~TempFile() { unlink(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 bool WaitForText(const std::string& path, const std::string& text,
                  std::chrono::milliseconds timeout) {

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "integration/host_window_files.h"
 #include "support/host_process.h"
 #include "tools/banksim/bank_setup.h"
 #include "tools/hostclient/host_client.h"
@@ -35,37 +36,12 @@ constexpr char kMoney[] = "00000000050000";
 constexpr char kShownLine[] = "qorvclientatm-host: shown \"";
 constexpr int kCancelled = 20756;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::size_t CountOf(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
     return count;
 }
-
-class TempFile {
-  public:
-    explicit TempFile(const std::string& content = {}) {
-        char name[] = "/tmp/qorv-guided-XXXXXX";
-        const int fd = mkstemp(name);
-        path_ = name;
-        if (fd >= 0) {
-            if (!content.empty() && write(fd, content.data(), content.size()) < 0) path_.clear();
-            close(fd);
-        }
-    }
-    ~TempFile() { unlink(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 // Waits until the host has reported `windows` windows shown.
 bool WaitForWindows(const std::string& path, std::size_t windows,

@@ -19,7 +19,8 @@ TEST_F(TestBedTest, NoReaderConfigured) {
     EXPECT_EQ(Host().Call("ConnectReader"), 0);
     EXPECT_EQ(Host().Call("ListReaders"), -1);
     EXPECT_EQ(Host().Call("GetReaderNumber"), -1);
-    EXPECT_EQ(Host().Call("ConnectCard", {"Virtual PCD 00 00"}), Signed(0x80100009));  // unknown reader
+    EXPECT_EQ(Host().Call("ConnectCard", {"Virtual PCD 00 00"}),
+              Signed(0x80100009));  // unknown reader
 }
 
 TEST_F(TestBedTest, OneReaderWithAT1Card) {

@@ -1,0 +1,43 @@
+// Files the tests of the host's windows share with the host: the scripted
+// person's script and the host's standard error, where it reports each window
+// it shows.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace qorv::testing {
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A file of its own under /tmp, removed with the object.
+class TempFile {
+  public:
+    explicit TempFile(const std::string& content = {}) {
+        char name[] = "/tmp/qorv-host-window-XXXXXX";
+        const int fd = mkstemp(name);
+        path_ = name;
+        if (fd >= 0) {
+            if (!content.empty() && write(fd, content.data(), content.size()) < 0) path_.clear();
+            close(fd);
+        }
+    }
+    ~TempFile() { unlink(path_.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+}  // namespace qorv::testing
