@@ -11,13 +11,10 @@ constexpr struct {
     const char* word;
     Action action;
 } kWords[] = {
-    {"press", Action::Press},
-    {"key", Action::Key},
-    {"type", Action::Type},
-    {"choose", Action::Choose},
-    {"choose-text", Action::ChooseText},
-    {"wait", Action::Wait},
-    {"wait-enabled", Action::WaitEnabled},
+    {"press", Action::Press},   {"click", Action::Click},
+    {"key", Action::Key},       {"type", Action::Type},
+    {"choose", Action::Choose}, {"choose-text", Action::ChooseText},
+    {"wait", Action::Wait},     {"wait-enabled", Action::WaitEnabled},
     {"close", Action::Close},
 };
 
@@ -76,6 +73,7 @@ bool ParsePersonScript(std::string_view script, std::vector<PersonStep>& steps,
 
         switch (step.action) {
             case Action::Press:
+            case Action::Click:
             case Action::WaitEnabled:
             case Action::Key:
                 step.target = NextWord(rest);
