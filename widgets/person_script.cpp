@@ -11,11 +11,15 @@ constexpr struct {
     const char* word;
     Action action;
 } kWords[] = {
-    {"press", Action::Press},   {"click", Action::Click},
-    {"key", Action::Key},       {"type", Action::Type},
-    {"choose", Action::Choose}, {"choose-text", Action::ChooseText},
-    {"wait", Action::Wait},     {"wait-enabled", Action::WaitEnabled},
+    {"press", Action::Press},
+    {"key", Action::Key},
+    {"type", Action::Type},
+    {"choose", Action::Choose},
+    {"choose-text", Action::ChooseText},
+    {"wait", Action::Wait},
+    {"wait-enabled", Action::WaitEnabled},
     {"close", Action::Close},
+    {"click", Action::Click},
 };
 
 // The next blank-separated word of `rest`, which keeps what follows it
