@@ -123,7 +123,8 @@ void TakeOutAndPutBack(const DemoCard& card) {
 
 // The customer at the reader: once the page has asked (the cue), the card
 // comes out and goes back when the host shows its confirmation dialog, which
-// may follow another window the person fills in first.
+// may follow another window the person fills in first. The cue and the
+// window report travel different ways, so either may be read first.
 class Customer {
   public:
     Customer(const DemoCard& card, HostLog& log) : card_(card), log_(log) {}
@@ -145,23 +146,31 @@ class Customer {
             reportsSeen_ = true;
             std::printf("           (the host shows the window %s)\n",
                         said.substr(sizeof kShownPrefix - 2).c_str());
-            if (asked_ && said == std::string(kShownPrefix) + kConfirmationCaption + "\"") {
-                asked_ = false;
-                TakeOutAndPutBack(card_);
+            if (said == std::string(kShownPrefix) + kConfirmationCaption + "\"") {
+                confirmationShown_ = true;
             }
         }
-        if (asked_ && !reportsSeen_ &&
-            std::chrono::steady_clock::now() - cuedAt_ > kNoReportFallback) {
-            asked_ = false;
+        if (!asked_) return;
+        if (confirmationShown_) {
+            Act();
+        } else if (!reportsSeen_ &&
+                   std::chrono::steady_clock::now() - cuedAt_ > kNoReportFallback) {
             std::printf("           (the host reports no windows: the customer acts now)\n");
-            TakeOutAndPutBack(card_);
+            Act();
         }
     }
 
   private:
+    void Act() {
+        asked_ = false;
+        confirmationShown_ = false;
+        TakeOutAndPutBack(card_);
+    }
+
     const DemoCard& card_;
     HostLog& log_;
     bool asked_ = false;
+    bool confirmationShown_ = false;
     bool reportsSeen_ = false;
     std::chrono::steady_clock::time_point cuedAt_{};
 };
