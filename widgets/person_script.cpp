@@ -19,6 +19,7 @@ constexpr struct {
     {"wait", Action::Wait},
     {"wait-enabled", Action::WaitEnabled},
     {"close", Action::Close},
+    {"click", Action::Click},
 };
 
 // The next blank-separated word of `rest`, which keeps what follows it
@@ -76,6 +77,7 @@ bool ParsePersonScript(std::string_view script, std::vector<PersonStep>& steps,
 
         switch (step.action) {
             case Action::Press:
+            case Action::Click:
             case Action::WaitEnabled:
             case Action::Key:
                 step.target = NextWord(rest);

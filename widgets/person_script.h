@@ -2,6 +2,8 @@
 // on the real widgets the way a person acts. Widgets are named by their
 // objectName, which is the control identifier ("1" OK, "2" Cancel, "1042").
 //   press <id>              click the button <id> once it is shown and enabled
+//   click <id>              a mouse click in the middle of the widget <id> (a
+//                           secure field, which has no button to press)
 //   key <character>         press the keypad key that carries <character>
 //   type <id> <text>        type <text> (the rest of the line) into the edit <id>
 //   choose <id> <index>     choose item <index> (from 0) of the list <id>
@@ -20,7 +22,7 @@
 namespace qorv::widgets {
 
 struct PersonStep {
-    enum class Action { Press, Key, Type, Choose, ChooseText, Wait, WaitEnabled, Close };
+    enum class Action { Press, Click, Key, Type, Choose, ChooseText, Wait, WaitEnabled, Close };
     Action action = Action::Wait;
     std::string target;  // objectName, or the key's character
     std::string text;    // typed or chosen text

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <cstdio>
 
 namespace qorv::widgets {
@@ -24,6 +25,19 @@ bool Usable(const QWidget* widget) {
 // A click as the queued event a person's click is.
 void QueueClick(QAbstractButton* button) {
     QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+}
+
+// A left click in the middle of `widget`, as the posted press and release a
+// person's click is.
+void PostClick(QWidget* widget) {
+    const QPointF local = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(local);
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+        QCoreApplication::postEvent(
+            widget, new QMouseEvent(type, local, global, Qt::LeftButton, held, Qt::NoModifier));
+    }
 }
 
 Qt::Key KeyOf(QChar c) {
@@ -114,6 +128,12 @@ ScriptedPerson::Outcome ScriptedPerson::Act(const PersonStep& step) {
             auto* button = qobject_cast<QAbstractButton*>(FindShownWidget(Q(step.target)));
             if (!Usable(button)) return Outcome::NotYet;
             QueueClick(button);
+            return Outcome::Done;
+        }
+        case Action::Click: {
+            QWidget* widget = FindShownWidget(Q(step.target));
+            if (!Usable(widget)) return Outcome::NotYet;
+            PostClick(widget);
             return Outcome::Done;
         }
         case Action::Key: {

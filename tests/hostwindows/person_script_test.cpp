@@ -20,10 +20,11 @@ TEST(PersonScript, ReadsEveryActionSkippingCommentsAndBlankLines) {
                           "choose-text 1002 台灣 銀行\n"
                           "wait 250\n"
                           "wait-enabled 1\r\n"
-                          "close",
+                          "close\n"
+                          "click 1019",
                           steps, error))
         << error;
-    ASSERT_EQ(steps.size(), 8u);
+    ASSERT_EQ(steps.size(), 9u);
     EXPECT_EQ(steps[0].action, Action::Press);
     EXPECT_EQ(steps[0].target, "1");
     EXPECT_EQ(steps[0].line, 3);
@@ -36,6 +37,8 @@ TEST(PersonScript, ReadsEveryActionSkippingCommentsAndBlankLines) {
     EXPECT_EQ(steps[5].number, 250);
     EXPECT_EQ(steps[6].target, "1");  // the CR of a CRLF line is no part of the name
     EXPECT_EQ(steps[7].action, Action::Close);
+    EXPECT_EQ(steps[8].action, Action::Click);
+    EXPECT_EQ(DescribeStep(steps[8]), "click 1019");
     EXPECT_EQ(DescribeStep(steps[3]), "choose 1002 3");
 }
 
@@ -44,7 +47,9 @@ TEST(PersonScript, RefusesLinesThatAreNoAction) {
         const char* script;
         const char* error;
     } cases[] = {
-        {"press 1\nclick 1", "line 2: unknown action \"click\""},
+        {"press 1\ntap 1", "line 2: unknown action \"tap\""},
+        {"click", "line 1: click needs a widget or key"},
+        {"click 1019 1", "line 1: too many words"},
         {"press", "line 1: press needs a widget or key"},
         {"press 1 2", "line 1: too many words"},
         {"key", "line 1: key needs a widget or key"},

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -50,6 +51,28 @@ class TestKeypad final : public QWidget {
 
   private:
     QString order_;
+};
+
+// A field that takes no focus and has no button, as a secure field: it notes
+// the mouse buttons it sees and whether they landed inside it.
+class TestField final : public QWidget {
+  public:
+    explicit TestField(QWidget* parent) : QWidget(parent) {
+        setObjectName("1019");
+        setMinimumSize(120, 24);
+    }
+    QString seen;
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override { note('p', event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { note('r', event); }
+
+  private:
+    void note(char what, QMouseEvent* event) {
+        seen += what;
+        if (event->button() != Qt::LeftButton) seen += '?';
+        if (!rect().contains(event->position().toPoint())) seen += '!';
+    }
 };
 
 std::vector<PersonStep> Script(const char* text) {
@@ -152,10 +175,15 @@ TEST(ScriptedPerson, ActsOnTheRealWidgetsLikeAPerson) {
     ok->setEnabled(false);  // as until the card went out and back in
     QTimer::singleShot(150, ok, [ok] { ok->setEnabled(true); });
     QObject::connect(ok, &QPushButton::clicked, &dialog, [&] { dialog.done(1); });
-    for (QWidget* w : std::initializer_list<QWidget*>{keypad, edit, list, ok}) layout->addWidget(w);
+    auto* field = new TestField(&dialog);
+    field->setEnabled(false);  // a click waits until the field takes input
+    QTimer::singleShot(100, field, [field] { field->setEnabled(true); });
+    for (QWidget* w : std::initializer_list<QWidget*>{keypad, edit, list, field, ok})
+        layout->addWidget(w);
 
     ScriptedPerson person(
-        Script("key 7\nkey 3\nkey 7\n"
+        Script("click 1019\n"
+               "key 7\nkey 3\nkey 7\n"
                "type 1001 Ab 12\n"
                "choose-text 1002 台灣銀行\n"
                "wait 20\n"
@@ -169,6 +197,7 @@ TEST(ScriptedPerson, ActsOnTheRealWidgetsLikeAPerson) {
     EXPECT_EQ(edit->text(), "Ab 12");
     EXPECT_EQ(list->currentIndex(), 2);
     EXPECT_EQ(activated, 2);
+    EXPECT_EQ(field->seen, "pr");  // one left press and release, inside the field
 }
 
 TEST(ScriptedPerson, GivesUpSayingWhereWhenTheKeypadHasNoSuchKey) {

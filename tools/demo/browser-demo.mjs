@@ -3,28 +3,44 @@
 // qorv-demo runs it once pcscd, the simulated card and the bank simulator
 // (which serves the page) are up:
 //
-//   node browser-demo.mjs --url URL --work DIR --host PATH [--headed] [--confirmed] [--timeout SECONDS]
+//   node browser-demo.mjs --url URL --work DIR --host PATH [--headed]
+//        [--confirmed|--guided-transfer|--common-account] [--host-log FILE] [--timeout SECONDS]
 //
 // --work is an empty folder for the profile and the built extension. Headless,
 // it ends with the first outcome; --headed leaves the window open (the person
-// can run the transfer again) until it is closed.
-// --confirmed runs the confirmed transfer. When the page asks the customer to
-// take the card out and put it back, a line "qorv-demo-customer take-out-and-put-back"
-// tells qorv-demo, which does it with the simulated card.
-// Exit status: 0 the bank accepted the transfer, 1 it did not or the page
-// failed, 2 usage, 77 Chromium or playwright-core is missing.
+// can run the page again) until it is closed.
+// --confirmed runs the confirmed transfer, --guided-transfer the guided
+// transfer, --common-account adds a common account. When the page asks the
+// customer to take the card out and put it back, a line
+// "qorv-demo-customer take-out-and-put-back" tells qorv-demo, which does it
+// with the simulated card once the host shows its confirmation dialog.
+// --host-log appends the host's standard error (its window reports) to FILE.
+// Exit status: 0 the bank accepted, 1 it did not or the page failed, 2 usage,
+// 77 Chromium or playwright-core is missing.
+import { chmodSync, readFileSync, writeFileSync } from "node:fs";
+import { join } from "node:path";
+
 import { findChromium, launchBrowser, loadPlaywright, prepareProfile } from "../../extension/test/browser.mjs";
 
 const MISSING = 77;
 const REPORT_PREFIX = "qorv-demo ";
 const CUSTOMER_PREFIX = "qorv-demo-customer ";
+// The page's paths besides the plain transfer: each is an option here and a
+// query word of the page.
+const PATHS = ["confirmed", "guided-transfer", "common-account"];
+const USAGE = "usage: browser-demo.mjs --url URL --work DIR --host PATH [--headed] " +
+    "[--confirmed|--guided-transfer|--common-account] [--host-log FILE] [--timeout SECONDS]";
 
 function parseArguments(argv) {
     const options = { headed: false, timeoutSeconds: 120 };
     for (let i = 0; i < argv.length; i++) {
         const value = argv[i + 1];
         if (argv[i] === "--headed") options.headed = true;
-        else if (argv[i] === "--confirmed") options.confirmed = true;
+        else if (argv[i].startsWith("--") && PATHS.includes(argv[i].slice(2))) {
+            if (options.path && options.path !== argv[i].slice(2)) return null;
+            options.path = argv[i].slice(2);
+        }
+        else if (argv[i] === "--host-log" && value) { options.hostLog = value; i++; }
         else if (argv[i] === "--url" && value) { options.url = value; i++; }
         else if (argv[i] === "--work" && value) { options.work = value; i++; }
         else if (argv[i] === "--host" && value) { options.host = value; i++; }
@@ -56,6 +72,18 @@ function followPage(page, onOutcome) {
     page.on("pageerror", (error) => console.log(`    page error: ${error.message}`));
 }
 
+// Chromium starts the host the manifest names: a shell script in its place
+// starts it with its standard error appended to `logFile`.
+function logHostErrors(profile, work, logFile) {
+    const manifest = JSON.parse(readFileSync(profile.hostManifest, "utf8"));
+    const quote = (text) => `'${text.replaceAll("'", "'\\''")}'`;
+    const wrapper = join(work, "host-with-log.sh");
+    writeFileSync(wrapper, `#!/bin/sh\nexec ${quote(manifest.path)} "$@" 2>>${quote(logFile)}\n`);
+    chmodSync(wrapper, 0o755);
+    manifest.path = wrapper;
+    writeFileSync(profile.hostManifest, JSON.stringify(manifest, null, 2));
+}
+
 function printOutcome({ status, text }) {
     console.log(`\noutcome: ${status}\n${text}`);
 }
@@ -70,7 +98,7 @@ function within(promise, timeoutMs) {
 async function main() {
     const options = parseArguments(process.argv.slice(2));
     if (!options) {
-        console.error("usage: browser-demo.mjs --url URL --work DIR --host PATH [--headed] [--confirmed] [--timeout SECONDS]");
+        console.error(USAGE);
         return 2;
     }
     const executable = findChromium();
@@ -100,6 +128,7 @@ async function main() {
     }
 
     const profile = prepareProfile(options.work, options.host);
+    if (options.hostLog) logHostErrors(profile, options.work, options.hostLog);
     context = await launchBrowser(chromium, executable, profile, {
         headless: !options.headed,
         viewport: options.headed ? null : { width: 1100, height: 900 },
@@ -120,12 +149,12 @@ async function main() {
         firstOutcome();
         if (options.headed) {
             printOutcome(entry);
-            console.log("\nthe window stays open: run the transfer again there, or close it to end the demo\n");
+            console.log("\nthe window stays open: run the page again there, or close it to end the demo\n");
         }
     });
     const url = new URL(options.url);
     url.searchParams.set("autorun", "");
-    if (options.confirmed) url.searchParams.set("confirmed", "");
+    if (options.path) url.searchParams.set(options.path, "");
     console.log(`bank page ${options.url} in ${options.headed ? "Chromium" : "headless Chromium"}\n`);
     await page.goto(url.href);
 

@@ -11,14 +11,40 @@ namespace qorv::demo {
 
 enum class DemoMode { Headless, Headed, Console };
 
+// Which of the page's paths the automatic run takes.
+enum class DemoPath {
+    Transfer,           // AccountTransfer, the PIN from the page
+    ConfirmedTransfer,  // AccountTransferEx: the confirmation dialog first
+    GuidedTransfer,     // TransferProc: the transfer account dialog, then the confirmation
+    CommonAccount,      // CommAccountProc: the multi-field form, then the confirmation
+};
+
+// The path's option of qorv-demo and of browser-demo.mjs without its "--",
+// which is also the page's query word ("" for the plain transfer).
+inline const char* PathWord(DemoPath path) {
+    switch (path) {
+        case DemoPath::Transfer:
+            return "";
+        case DemoPath::ConfirmedTransfer:
+            return "confirmed";
+        case DemoPath::GuidedTransfer:
+            return "guided-transfer";
+        case DemoPath::CommonAccount:
+            return "common-account";
+    }
+    return "";
+}
+
 struct DemoOptions {
     DemoMode mode = DemoMode::Headless;
     testbed::CardProtocol protocol = testbed::CardProtocol::T1;
     std::string profile = testbed::DefaultProfilePath();
     std::string reader = "Virtual PCD";
-    // The page runs the confirmed transfer (AccountTransferEx); headless, a
-    // scripted person presses OK in the host's confirmation dialog.
-    bool confirmed = false;
+    // Every path but the plain transfer shows the host's windows; headless, a
+    // scripted person acts in them.
+    DemoPath path = DemoPath::Transfer;
+    // Headless: the scripted person's script file instead of the path's own.
+    std::string person;
 };
 
 // qorv-demo exits with this when it cannot run here (not root, no browser):

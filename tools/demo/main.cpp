@@ -8,6 +8,13 @@
 //   qorv-demo --console    the host driven directly, every call printed
 //   qorv-demo --confirmed  the confirmed transfer: the host's confirmation
 //                          dialog, the card taken out and put back, OK
+//   qorv-demo --guided-transfer  the guided transfer: the customer chooses the
+//                          transfer-in account in the host's transfer dialog,
+//                          then confirms as above; the bank deciphers the choice
+//   qorv-demo --common-account   adding a common account: the host's form
+//                          (with the card PIN), confirmed as above, read by the bank
+//   --person SCRIPT        headless, the scripted person's script for the
+//                          host's windows instead of the path's own
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,14 +28,39 @@ namespace {
 
 using qorv::demo::DemoMode;
 using qorv::demo::DemoOptions;
+using qorv::demo::DemoPath;
+
+constexpr char kUsage[] =
+    "usage: qorv-demo [--headed|--console] [--confirmed|--guided-transfer|--common-account] "
+    "[--t0|--t1] [--profile FILE.json] [--reader NAME] [--person SCRIPT]\n";
+
+// The page's path named by `arg`, if it names one.
+bool PathOption(const std::string& arg, DemoPath& path) {
+    for (const DemoPath candidate :
+         {DemoPath::ConfirmedTransfer, DemoPath::GuidedTransfer, DemoPath::CommonAccount}) {
+        if (arg == std::string("--") + qorv::demo::PathWord(candidate)) {
+            path = candidate;
+            return true;
+        }
+    }
+    return false;
+}
 
 bool ParseOptions(int argc, char** argv, DemoOptions& options) {
+    bool pathGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        DemoPath path = DemoPath::Transfer;
         if (arg == "--headed") {
             options.mode = DemoMode::Headed;
-        } else if (arg == "--confirmed") {
-            options.confirmed = true;
+        } else if (PathOption(arg, path)) {
+            if (pathGiven && path != options.path) {
+                std::fprintf(stderr, "qorv-demo runs one path: %s and --%s\n", arg.c_str(),
+                             qorv::demo::PathWord(options.path));
+                return false;
+            }
+            options.path = path;
+            pathGiven = true;
         } else if (arg == "--console") {
             options.mode = DemoMode::Console;
         } else if (arg == "--t0") {
@@ -37,14 +69,28 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             options.protocol = qorv::testbed::CardProtocol::T1;
         } else if (arg == "--profile" && i + 1 < argc) {
             options.profile = argv[++i];
+        } else if (arg == "--person" && i + 1 < argc) {
+            options.person = argv[++i];
         } else if (arg == "--reader" && i + 1 < argc) {
             options.reader = argv[++i];
         } else {
-            std::fprintf(stderr,
-                         "usage: qorv-demo [--headed|--console] [--confirmed] [--t0|--t1] "
-                         "[--profile FILE.json] [--reader NAME]\n");
+            std::fputs(kUsage, stderr);
             return false;
         }
+    }
+    if (options.mode == DemoMode::Console && pathGiven) {
+        std::fprintf(stderr,
+                     "--console runs the plain transfer; --%s needs the page (headless or "
+                     "--headed)\n",
+                     qorv::demo::PathWord(options.path));
+        return false;
+    }
+    if (!options.person.empty() &&
+        (options.mode != DemoMode::Headless || options.path == DemoPath::Transfer)) {
+        std::fprintf(stderr,
+                     "--person acts in the host's windows of a headless run of --confirmed, "
+                     "--guided-transfer or --common-account\n");
+        return false;
     }
     return true;
 }
