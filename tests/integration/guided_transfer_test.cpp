@@ -314,12 +314,14 @@ TEST_F(GuidedTransferThroughTheHost, AgreedAccountFromAnEncipheredListIsAccepted
 TEST_F(GuidedTransferThroughTheHost,
        OtherAccountOnTheKeypadAddedToTheCommonAccountsIsAcceptedByTheBank) {
     StartCard(kPlainReader);
-    // Another account: the bank from the list (006), a 9-digit account on
-    // the graphical keypad, "加入常用帳號" checked, an e-mail address.
+    // Another account: a 9-digit account on the graphical keypad while the
+    // dialog is still on the agreed accounts (the first key selects another
+    // account, which enables "加入常用帳號"), the box checked, the bank from
+    // the list (006), an e-mail address.
     StartHost(
-        "choose 1092 1\n"
         "key 1\nkey 2\nkey 3\nkey 4\nkey 5\nkey 6\nkey 7\nkey 8\nkey 9\n"
         "press 1081\n"
+        "choose 1092 1\n"
         "type 1002 me@example.com\n"
         "wait 300\npress 1\nwait 500\nwait-enabled 1\npress 1\n");
     const AgreedSession session = Agree();
@@ -393,6 +395,35 @@ TEST_F(GuidedTransferThroughTheHost, CancelInTheConfirmationAnswers20756AndWrite
     EXPECT_EQ(Call("GetEncImportAccount"), "");
 }
 
+TEST_F(GuidedTransferThroughTheHost, SummaryWithoutTheAccountAnswers20757BeforeTheConfirmation) {
+    StartCard(kPlainReader);
+    StartHost("press 1\n");
+    const AgreedSession session = Agree();
+    json params = TransferParams(session, TransferDocument(session));
+    std::string summary = TransferSummary();
+    summary.replace(summary.find(kCardAccount), 16, "0058100099999999");
+    params[7] = summary;
+    EXPECT_EQ(CallTransferProc(params, 1, false), 20757) << HostErrors();
+    EXPECT_TRUE(card_->WrittenRecords().empty());
+    // The confirmation ended before it was shown.
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 1u) << HostErrors();
+}
+
+TEST_F(GuidedTransferThroughTheHost, WrongPinAfterTheConfirmationWritesNothingButKeepsTheValues) {
+    StartCard(kPlainReader);
+    // A common account without an e-mail address (mother's post office account).
+    StartHost("press 1038\nchoose 1091 1\npress 1\nwait 500\nwait-enabled 1\npress 1\n");
+    const AgreedSession session = Agree();
+    json params = TransferParams(session, TransferDocument(session));
+    params[6] = "654321";
+    EXPECT_EQ(CallTransferProc(params, 2, true), 1) << "the card's wrong-PIN answer";
+    EXPECT_TRUE(card_->WrittenRecords().empty()) << "something reached the card";
+    // The confirmed transfer values are kept before the PIN is tried: the
+    // result code tells the page not to use them.
+    EXPECT_EQ(Call("GetClearImportAccount"), "700||00012345678901||1||2524||");
+    EXPECT_NE(Call("GetEncImportAccount"), "");
+}
+
 TEST_F(GuidedTransferThroughTheHost, DocumentWithTwoFieldElementsAnswers20998AndClosesTheSession) {
     StartCard(kPlainReader);
     // No window for the short document; the transfer dialog of the next
@@ -425,7 +456,7 @@ TEST_F(GuidedTransferThroughTheHost, ListsEncipheredUnderAnotherSessionKeyAreRef
     // nothing to choose from and the person cancels.
     StartHost("press 1\npress 1\npress 1\nwait-enabled 2\npress 2\n");
     // Fixed keys, so fixed texts: deciphered under a wrong key a list still
-    // passes the padding check about once in 256, and under these two keys
+    // passes the padding check about once in 32, and under these two keys
     // none of the three does.
     const AgreedSession session = SessionUnderKey("00112233445566778899AABBCCDDEEFF");
     const AgreedSession other = SessionUnderKey("F0E1D2C3B4A5968778695A4B3C2D1E0F");
