@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDialog>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -53,6 +54,11 @@ int ModalRunner::Run(QDialog& dialog, int cancelled) {
         if (std::getenv("QORV_REPORT_WINDOWS") != nullptr) {
             std::fprintf(stderr, "qorvclientatm-host: shown \"%s\"\n",
                          dialog.windowTitle().toUtf8().constData());
+            // A message box's text too: the tests read which message came up.
+            if (const auto* box = qobject_cast<const QMessageBox*>(&dialog)) {
+                std::fprintf(stderr, "qorvclientatm-host: message \"%s\"\n",
+                             box->text().toUtf8().constData());
+            }
         }
 #endif
         if (shownHook_) shownHook_(dialog);

@@ -14,7 +14,10 @@
 
 #include "integration/host_window_files.h"
 #include "support/host_process.h"
+#include "tools/banksim/bank_keys.h"
 #include "tools/banksim/bank_setup.h"
+#include "tools/banksim/key_agreement.h"
+#include "tools/banksim/openssl_primitives.h"
 #include "tools/hostclient/host_client.h"
 #include "tools/testbed/card_presence.h"
 #include "tools/testbed/pcsc_testbed.h"
@@ -34,7 +37,11 @@ constexpr char kFdid[] = "12345678";
 constexpr char kFdChkCode[] = "ABCDEFGH";
 constexpr char kMoney[] = "00000000050000";
 constexpr char kShownLine[] = "qorvclientatm-host: shown \"";
+constexpr char kPlainReader[] = "Virtual PCD";
 constexpr int kCancelled = 20756;
+constexpr int kTransferConfigIncomplete = 20998;
+// The operating bank's own code, which decides some processing codes.
+constexpr char kHomeBank[] = QORV_HOME_BANK_CODE;
 
 std::size_t CountOf(const std::string& text, const std::string& part) {
     std::size_t count = 0;
@@ -55,10 +62,12 @@ bool WaitForWindows(const std::string& path, std::size_t windows,
 }
 
 // The transfer-in account is not in the summary: the dialog shows the one
-// the customer chose.
-std::string TransferSummary() {
-    return std::string("<MSG><Tag1>轉帳：確認交易資料</Tag1><Tag6>轉出帳號</Tag6><Tag7>") +
-           kCardAccount +
+// the customer chose. `firstRow` is the value of the first row (Tag5), which
+// the processing code is chosen by.
+std::string TransferSummary(const std::string& firstRow = {}) {
+    std::string summary = "<MSG><Tag1>轉帳：確認交易資料</Tag1>";
+    if (!firstRow.empty()) summary += "<Tag4>轉入銀行</Tag4><Tag5>" + firstRow + "</Tag5>";
+    return summary + "<Tag6>轉出帳號</Tag6><Tag7>" + kCardAccount +
            "</Tag7><Tag10>轉入帳號</Tag10><Tag12>金額</Tag12><Tag13>NT$ 500</Tag13></MSG>";
 }
 
@@ -71,11 +80,17 @@ struct AgreedSession {
 class GuidedTransferThroughTheHost : public ::testing::Test {
   protected:
     void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
         std::string error;
         bank_ = banksim::LoadBankService(banksim::DefaultKeyFolder(), banksim::DefaultCardProfile(),
                                          &error);
         ASSERT_TRUE(bank_) << error;
-        bed_ = testbed::PcscTestBed::Start({{"Virtual PCD"}}, &error);
+    }
+
+    // The test bed with one reader named `friendlyName` and the card in it.
+    void StartCard(const std::string& friendlyName) {
+        std::string error;
+        bed_ = testbed::PcscTestBed::Start({{friendlyName}}, &error);
         ASSERT_TRUE(bed_) << error;
         card_ = testbed::SimulatedCard::Start(bed_->vpcdPort(0), testbed::CardProtocol::T1,
                                               testbed::DefaultProfilePath(), true, &error);
@@ -95,6 +110,7 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
             std::vector<std::string>{}, stderr_.path());
     }
     std::string reader() const { return bed_->readerName(0); }
+    std::string HostErrors() const { return ReadAll(stderr_.path()); }
 
     json Call(const std::string& method, const json& params = json::array()) {
         const auto reply = host_->Call(method, params);
@@ -130,18 +146,53 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
         return session;
     }
 
-    json TransferParams(const AgreedSession& session, const std::string& document) {
-        return json::array({"2521", kFdid, kFdChkCode, kMoney, kCardAccount, reader(), "123456",
-                            TransferSummary(), session.sessionKeyHash, session.cpukEncSessionKey,
-                            document, "0"});
+    // A session the bank holds under a fixed key (hexadecimal, 16 bytes),
+    // with the values the page would have from it.
+    AgreedSession SessionUnderKey(const std::string& keyHex) {
+        std::string error;
+        const auto keys = banksim::BankKeys::LoadFolder(banksim::DefaultKeyFolder(), &error);
+        EXPECT_TRUE(keys) << error;
+        if (!keys) return {};
+        const auto offer = banksim::OfferSessionKey(*keys, *banksim::FromHex(keyHex));
+        EXPECT_TRUE(offer.ok()) << offer.error;
+        const auto id = bank_->RestoreSession(
+            json{{"stage", "established"}, {"rn1", "01"}, {"sessionKey", keyHex}});
+        EXPECT_TRUE(id);
+        if (!offer.ok() || !id) return {};
+        return {*id, offer.value->sessionKeyHash, offer.value->encryptedSessionKey};
     }
 
-    // Sends TransferProc; `windows` windows come up; once the last is up the
+    // The bank's transfer document for `session`, its lists enciphered under
+    // that session's key when `encipher`.
+    std::string TransferDocument(const AgreedSession& session, bool encipher = false) {
+        const json document =
+            Bank("/session/transfer-document", {{"sessionId", session.id}, {"encipher", encipher}});
+        EXPECT_EQ(document["ok"], true) << document.dump();
+        return document.value("document", "");
+    }
+
+    json TransferParams(const AgreedSession& session, const std::string& document,
+                        const std::string& serviceType = "0",
+                        const std::string& summary = TransferSummary()) {
+        return json::array({"2521", kFdid, kFdChkCode, kMoney, kCardAccount, reader(), "123456",
+                            summary, session.sessionKeyHash, session.cpukEncSessionKey, document,
+                            serviceType});
+    }
+    // TransferProcSnd takes no PIN.
+    json TransferSndParams(const AgreedSession& session, const std::string& document,
+                           const std::string& serviceType) {
+        json params = TransferParams(session, document, serviceType);
+        params.erase(6);
+        return params;
+    }
+
+    // Sends `method`; `windows` windows come up; once the last is up the
     // customer takes the card out and puts it back when `takeOut`.
-    json CallTransferProc(const json& params, std::size_t windows, bool takeOut) {
-        EXPECT_TRUE(host_->SendFrame(
-            json{{"id", 100}, {"method", "TransferProc"}, {"params", params}}.dump()));
-        EXPECT_TRUE(WaitForWindows(stderr_.path(), windows, 20s)) << ReadAll(stderr_.path());
+    json CallTransfer(const std::string& method, const json& params, std::size_t windows,
+                      bool takeOut) {
+        EXPECT_TRUE(
+            host_->SendFrame(json{{"id", 100}, {"method", method}, {"params", params}}.dump()));
+        EXPECT_TRUE(WaitForWindows(stderr_.path(), windows, 20s)) << HostErrors();
         if (takeOut) {
             std::this_thread::sleep_for(300ms);  // a few polls with the card in
             EXPECT_TRUE(card_->Remove());
@@ -151,11 +202,14 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
             EXPECT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Present));
         }
         std::string reply;
-        EXPECT_TRUE(host_->ReadFrame(reply, 30000)) << ReadAll(stderr_.path());
+        EXPECT_TRUE(host_->ReadFrame(reply, 30000)) << HostErrors();
         if (reply.empty()) return json();
         const json answer = json::parse(reply);
         EXPECT_EQ(answer["id"], 100);
         return answer["result"];
+    }
+    json CallTransferProc(const json& params, std::size_t windows, bool takeOut) {
+        return CallTransfer("TransferProc", params, windows, takeOut);
     }
 
     bool CardGotATransactionRecord() const {
@@ -165,10 +219,27 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
         return false;
     }
 
+    // What the page sends the bank after the call: the enciphered transfer
+    // values, the card's answer and the fields of the record.
+    json GuidedTransferReport(const AgreedSession& session, const std::string& serviceType) {
+        json report = {{"sessionId", session.id}, {"serviceType", serviceType},
+                       {"pFdid", kFdid},          {"pFdChkCode", kFdChkCode},
+                       {"pMoney", kMoney},        {"pAccount", kCardAccount}};
+        report["encImportAccount"] = Call("GetEncImportAccount");
+        report["clearImportAccount"] = Call("GetClearImportAccount");
+        report["snum"] = Call("GetRespSNUM");
+        report["tac"] = Call("GetRespTAC");
+        report["dateTime"] = Call("GetRespDateTime");
+        report["issuer"] = Call("GetTransactionIssuer");
+        report["remark"] = Call("GetTransactionRemark");
+        report["account"] = Call("GetTransactionAccount");
+        return report;
+    }
+
     void TearDown() override {
         if (host_) {
             EXPECT_EQ(host_->CloseAndWait(), 0);
-            const std::string text = ReadAll(stderr_.path());
+            const std::string text = HostErrors();
             EXPECT_EQ(text.find("gives up"), std::string::npos) << text;
         }
         host_.reset();
@@ -185,7 +256,7 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
 };
 
 TEST_F(GuidedTransferThroughTheHost, CommonAccountChosenAndConfirmedIsAcceptedByTheBank) {
-    if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
+    StartCard(kPlainReader);
     // The transfer dialog: the common accounts, the first one (the landlord
     // at bank 004, with an e-mail address), OK. Then the confirmation: OK
     // once it is enabled, which is after the take-out and put-back.
@@ -193,23 +264,11 @@ TEST_F(GuidedTransferThroughTheHost, CommonAccountChosenAndConfirmedIsAcceptedBy
         "press 1038\nchoose 1091 0\npress 1\nwait 500\n"
         "wait-enabled 1\npress 1\n");
     const AgreedSession session = Agree();
-    const json document = Bank("/session/transfer-document", {{"sessionId", session.id}});
-    ASSERT_EQ(document["ok"], true) << document.dump();
-
-    ASSERT_EQ(CallTransferProc(TransferParams(session, document["document"]), 2, true), 0)
-        << ReadAll(stderr_.path());
+    ASSERT_EQ(CallTransferProc(TransferParams(session, TransferDocument(session)), 2, true), 0)
+        << HostErrors();
     EXPECT_TRUE(CardGotATransactionRecord());
 
-    json report = {{"sessionId", session.id},  {"serviceType", "0"}, {"pFdid", kFdid},
-                   {"pFdChkCode", kFdChkCode}, {"pMoney", kMoney},   {"pAccount", kCardAccount}};
-    report["encImportAccount"] = Call("GetEncImportAccount");
-    report["clearImportAccount"] = Call("GetClearImportAccount");
-    report["snum"] = Call("GetRespSNUM");
-    report["tac"] = Call("GetRespTAC");
-    report["dateTime"] = Call("GetRespDateTime");
-    report["issuer"] = Call("GetTransactionIssuer");
-    report["remark"] = Call("GetTransactionRemark");
-    report["account"] = Call("GetTransactionAccount");
+    const json report = GuidedTransferReport(session, "0");
     const json accepted = Bank("/transaction/guided-transfer", report);
     EXPECT_EQ(accepted["ok"], true) << accepted.dump() << " " << report.dump();
     EXPECT_EQ(accepted["bankCode"], "004") << accepted.dump();
@@ -224,18 +283,192 @@ TEST_F(GuidedTransferThroughTheHost, CommonAccountChosenAndConfirmedIsAcceptedBy
     EXPECT_EQ(replayed["ok"], false) << replayed.dump();
 }
 
+TEST_F(GuidedTransferThroughTheHost, AgreedAccountFromAnEncipheredListIsAcceptedByTheBank) {
+    StartCard(kPlainReader);
+    // The dialog opens on the agreed accounts; the second one (a mortgage
+    // account at bank 004) is read again from the enciphered list on OK.
+    StartHost("choose 1093 1\npress 1\nwait 500\nwait-enabled 1\npress 1\n");
+    const AgreedSession session = Agree();
+    const std::string document = TransferDocument(session, true);
+    ASSERT_EQ(document.find("0001234567890123"), std::string::npos) << "the lists are in clear";
+    // The transfer-in bank shows in the first row: a transfer within that
+    // bank, 2523, and so the transfer record.
+    ASSERT_EQ(CallTransferProc(
+                  TransferParams(session, document, "0", TransferSummary("004 臺灣銀行")), 2, true),
+              0)
+        << HostErrors();
+
+    const json accepted = Bank("/transaction/guided-transfer", GuidedTransferReport(session, "0"));
+    EXPECT_EQ(accepted["ok"], true) << accepted.dump();
+    EXPECT_EQ(accepted["category"], "0");
+    EXPECT_EQ(accepted["bankCode"], "004");
+    EXPECT_EQ(accepted["transferInAccount"], "0001234567890123");
+    EXPECT_EQ(accepted["processingCode"], "2523");
+    EXPECT_EQ(accepted["record"], "transfer");
+    EXPECT_EQ(accepted["email"], "");
+    EXPECT_EQ(Call("GetClearImportAccount"), "004||0001234567890123||0||2523||");
+    // Only the two dialogs: no message box on the way.
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 2u) << HostErrors();
+}
+
+TEST_F(GuidedTransferThroughTheHost,
+       OtherAccountOnTheKeypadAddedToTheCommonAccountsIsAcceptedByTheBank) {
+    StartCard(kPlainReader);
+    // Another account: a 9-digit account on the graphical keypad while the
+    // dialog is still on the agreed accounts (the first key selects another
+    // account, which enables "加入常用帳號"), the box checked, the bank from
+    // the list (006), an e-mail address.
+    StartHost(
+        "key 1\nkey 2\nkey 3\nkey 4\nkey 5\nkey 6\nkey 7\nkey 8\nkey 9\n"
+        "press 1081\n"
+        "choose 1092 1\n"
+        "type 1002 me@example.com\n"
+        "wait 300\npress 1\nwait 500\nwait-enabled 1\npress 1\n");
+    const AgreedSession session = Agree();
+    ASSERT_EQ(CallTransferProc(TransferParams(session, TransferDocument(session)), 2, true), 0)
+        << HostErrors();
+
+    const json accepted = Bank("/transaction/guided-transfer", GuidedTransferReport(session, "0"));
+    EXPECT_EQ(accepted["ok"], true) << accepted.dump();
+    EXPECT_EQ(accepted["category"], "3");
+    EXPECT_EQ(accepted["bankCode"], "006");
+    EXPECT_EQ(accepted["transferInAccount"], "0000000123456789");
+    EXPECT_EQ(accepted["email"], "me@example.com");
+    // Neither bank shows in the summary: the home bank's own accounts and
+    // the others' differ.
+    EXPECT_EQ(accepted["processingCode"], std::string(kHomeBank) == "006" ? "2522" : "2524");
+    EXPECT_EQ(accepted["record"], "transfer");
+}
+
+TEST_F(GuidedTransferThroughTheHost, TransferProcSndOnAPinPadReaderIsAcceptedByTheBank) {
+    StartCard("ACS APG8201");
+    ASSERT_TRUE(card_->PadTypes("123456"));
+    // Another account typed on the normal keyboard at bank 812.
+    StartHost(
+        "press 1039\npress 1041\nchoose 1092 3\n"
+        "type 1001 0058100011112222\n"
+        "wait 300\npress 1\nwait 500\nwait-enabled 1\npress 1\n");
+    const AgreedSession session = Agree();
+    ASSERT_EQ(CallTransfer("TransferProcSnd",
+                           TransferSndParams(session, TransferDocument(session), "2"), 2, true),
+              0)
+        << HostErrors();
+    // One write, which the pad let through with the PIN typed on it.
+    const auto written = card_->WrittenRecords();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].ins, 0xE2);
+
+    // ServiceType 2 with a code other than 2523: the 64-byte record.
+    const json accepted = Bank("/transaction/guided-transfer", GuidedTransferReport(session, "2"));
+    EXPECT_EQ(accepted["ok"], true) << accepted.dump();
+    EXPECT_EQ(accepted["category"], "2");
+    EXPECT_EQ(accepted["bankCode"], "812");
+    EXPECT_EQ(accepted["transferInAccount"], "0058100011112222");
+    EXPECT_EQ(accepted["processingCode"], std::string(kHomeBank) == "812" ? "2562" : "2564");
+    EXPECT_EQ(accepted["record"], "64-byte");
+}
+
 TEST_F(GuidedTransferThroughTheHost, CancelInTheTransferDialogAnswers20756AndWritesNothing) {
-    if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
+    StartCard(kPlainReader);
     StartHost("wait-enabled 2\npress 2\n");
     const AgreedSession session = Agree();
-    const json document = Bank("/session/transfer-document", {{"sessionId", session.id}});
-    ASSERT_EQ(document["ok"], true) << document.dump();
-
-    EXPECT_EQ(CallTransferProc(TransferParams(session, document["document"]), 1, false),
+    EXPECT_EQ(CallTransferProc(TransferParams(session, TransferDocument(session)), 1, false),
               kCancelled);
     EXPECT_FALSE(CardGotATransactionRecord()) << "a transaction record reached the card";
     // Only the transfer dialog came up: no confirmation after a cancel.
-    EXPECT_EQ(CountOf(ReadAll(stderr_.path()), kShownLine), 1u) << ReadAll(stderr_.path());
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 1u) << HostErrors();
+}
+
+TEST_F(GuidedTransferThroughTheHost, CancelInTheConfirmationAnswers20756AndWritesNothing) {
+    StartCard(kPlainReader);
+    // The agreed account the dialog opens on, OK; then Cancel in the
+    // confirmation without the card ever taken out.
+    StartHost("press 1\nwait 500\nwait-enabled 2\npress 2\n");
+    const AgreedSession session = Agree();
+    EXPECT_EQ(CallTransferProc(TransferParams(session, TransferDocument(session)), 2, false),
+              kCancelled)
+        << HostErrors();
+    EXPECT_TRUE(card_->WrittenRecords().empty()) << "something reached the card";
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 2u) << HostErrors();
+    // The kept transfer values change only once the confirmation is done.
+    EXPECT_EQ(Call("GetClearImportAccount"), "");
+    EXPECT_EQ(Call("GetEncImportAccount"), "");
+}
+
+TEST_F(GuidedTransferThroughTheHost, SummaryWithoutTheAccountAnswers20757BeforeTheConfirmation) {
+    StartCard(kPlainReader);
+    StartHost("press 1\n");
+    const AgreedSession session = Agree();
+    json params = TransferParams(session, TransferDocument(session));
+    std::string summary = TransferSummary();
+    summary.replace(summary.find(kCardAccount), 16, "0058100099999999");
+    params[7] = summary;
+    EXPECT_EQ(CallTransferProc(params, 1, false), 20757) << HostErrors();
+    EXPECT_TRUE(card_->WrittenRecords().empty());
+    // The confirmation ended before it was shown.
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 1u) << HostErrors();
+}
+
+TEST_F(GuidedTransferThroughTheHost, WrongPinAfterTheConfirmationWritesNothingButKeepsTheValues) {
+    StartCard(kPlainReader);
+    // A common account without an e-mail address (mother's post office account).
+    StartHost("press 1038\nchoose 1091 1\npress 1\nwait 500\nwait-enabled 1\npress 1\n");
+    const AgreedSession session = Agree();
+    json params = TransferParams(session, TransferDocument(session));
+    params[6] = "654321";
+    EXPECT_EQ(CallTransferProc(params, 2, true), 1) << "the card's wrong-PIN answer";
+    EXPECT_TRUE(card_->WrittenRecords().empty()) << "something reached the card";
+    // The confirmed transfer values are kept before the PIN is tried: the
+    // result code tells the page not to use them.
+    EXPECT_EQ(Call("GetClearImportAccount"), "700||00012345678901||1||2524||");
+    EXPECT_NE(Call("GetEncImportAccount"), "");
+}
+
+TEST_F(GuidedTransferThroughTheHost, DocumentWithTwoFieldElementsAnswers20998AndClosesTheSession) {
+    StartCard(kPlainReader);
+    // No window for the short document; the transfer dialog of the next
+    // call is cancelled.
+    StartHost("wait-enabled 2\npress 2\n");
+    const AgreedSession session = Agree();
+    const std::string document = TransferDocument(session);
+    std::string shortDocument = document.substr(0, document.rfind("<AtmNode"));
+    ASSERT_EQ(CountOf(shortDocument, "<AtmNode"), 2u);
+    // A third element in another case is not counted.
+    shortDocument +=
+        "<atmnode Name=\"其他帳號\" Type=\"0\" Ciph=\"0\">004 臺灣銀行%%004;;</atmnode>";
+
+    EXPECT_EQ(Call("TransferProc", TransferParams(session, shortDocument)),
+              kTransferConfigIncomplete)
+        << HostErrors();
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 0u) << HostErrors();
+    // The call connected the card and closed the session again.
+    EXPECT_EQ(Call("CheckCardInsert"), -1);
+    EXPECT_TRUE(card_->WrittenRecords().empty());
+
+    // A later call connects again and shows its dialog.
+    EXPECT_EQ(CallTransferProc(TransferParams(session, document), 1, false), kCancelled)
+        << HostErrors();
+}
+
+TEST_F(GuidedTransferThroughTheHost, ListsEncipheredUnderAnotherSessionKeyAreRefusedWithAMessage) {
+    StartCard(kPlainReader);
+    // Each of the three lists fails with a message box; the dialog then has
+    // nothing to choose from and the person cancels.
+    StartHost("press 1\npress 1\npress 1\nwait-enabled 2\npress 2\n");
+    // Fixed keys, so fixed texts: deciphered under a wrong key a list still
+    // passes the padding check about once in 32, and under these two keys
+    // none of the three does.
+    const AgreedSession session = SessionUnderKey("00112233445566778899AABBCCDDEEFF");
+    const AgreedSession other = SessionUnderKey("F0E1D2C3B4A5968778695A4B3C2D1E0F");
+    const std::string document = TransferDocument(other, true);
+
+    EXPECT_EQ(CallTransferProc(TransferParams(session, document), 4, false), kCancelled)
+        << HostErrors();
+    const std::string errors = HostErrors();
+    EXPECT_EQ(CountOf(errors, "message \"獲取XML下拉選單資料失敗\""), 3u) << errors;
+    EXPECT_EQ(CountOf(errors, "shown \"Qorv銀行 網路ATM - 轉帳\""), 1u) << errors;
+    EXPECT_TRUE(card_->WrittenRecords().empty());
+    EXPECT_EQ(Call("GetClearImportAccount"), "");
 }
 
 #endif  // QORV_TEST_HOOKS
