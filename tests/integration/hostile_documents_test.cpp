@@ -1,0 +1,304 @@
+// Hostile configuration documents and session values from the page, through
+// the real host to CommAccountProc, TransferProc and TransferProcSnd: lists
+// at the size limit and one character over it, pre-filled values at the
+// slot limit, enciphered values of odd length or not hexadecimal, unclosed
+// and deeply nested elements, huge attribute values, lone surrogates, and
+// missing or wrongly sized session values. Each call must come back in
+// bounded time with a clear result code and the messages the person sees,
+// the host must answer the next request, and nothing may reach the card.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "integration/host_window_files.h"
+#include "support/host_process.h"
+#include "tools/banksim/bank_keys.h"
+#include "tools/banksim/bank_setup.h"
+#include "tools/banksim/key_agreement.h"
+#include "tools/banksim/openssl_primitives.h"
+#include "tools/banksim/session_cipher.h"
+#include "tools/banksim/utf16_text.h"
+#include "tools/hostclient/host_client.h"
+#include "tools/testbed/card_presence.h"
+#include "tools/testbed/pcsc_testbed.h"
+#include "tools/testbed/simulated_card.h"
+#include "tools/testbed/testbed_paths.h"
+
+namespace qorv::testing {
+namespace {
+
+#ifdef QORV_TEST_HOOKS
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBadLength = 8194;
+constexpr int kArgumentMissing = 8195;
+constexpr int kPinPadRequired = 20486;
+constexpr int kCancelled = 20756;
+constexpr int kTooFewElements = 20998;
+constexpr char kSessionKey[] = "00112233445566778899AABBCCDDEEFF";
+constexpr char kShownLine[] = "qorvclientatm-host: shown \"";
+constexpr char kMessageCaption[] = "Qorv銀行";
+constexpr char kListDataFailed[] = "獲取XML下拉選單資料失敗";
+constexpr char kNoListData[] = "無XML下拉選單資料";
+constexpr char kCheckDocument[] = "請確認正確XML資料";
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+// A call that opens no window answers within this; one that the person
+// goes through within the second.
+constexpr auto kQuickAnswer = 3s;
+constexpr auto kPersonAnswer = 10s;
+
+// Characters (UTF-16 code units) of a UTF-8 text of the Basic Multilingual Plane.
+std::size_t Units(const std::string& utf8) {
+    std::size_t units = 0;
+    for (const char c : utf8)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++units;
+    return units;
+}
+
+// List data of exactly `units` characters whose last item carries `lastCode`:
+// bank branches "NNNN 分行%%ccc;;", the last item filled up with "x" in its
+// display text so that the data ends exactly at the limit.
+std::string ListOf(std::size_t units, const std::string& lastCode) {
+    std::string list;
+    int branch = 0;
+    const auto item = [](int n, const std::string& display, const std::string& code) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%04d", n % 10000);
+        return std::string(number) + " " + display + "%%" + code + ";;";
+    };
+    while (Units(list) + 2 * Units(item(0, "分行", "100")) < units) {
+        list += item(branch, "分行", std::to_string(100 + branch % 900));
+        ++branch;
+    }
+    const std::size_t rest = units - Units(list) - Units(item(0, "", lastCode));
+    list += item(branch, std::string(rest, 'x'), lastCode);
+    return list;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// The windows the host reported, in order: the caption, and for a message
+// box ` text "..."` after it.
+std::vector<std::string> ShownWindows(const std::string& report) {
+    std::vector<std::string> shown;
+    for (auto at = report.find(kShownLine); at != std::string::npos;
+         at = report.find(kShownLine, at + 1)) {
+        const std::size_t begin = at + std::string(kShownLine).size() - 1;
+        shown.push_back(report.substr(begin, report.find('\n', begin) - begin));
+    }
+    return shown;
+}
+
+std::string Message(const std::string& text) {
+    return std::string("\"") + kMessageCaption + "\" text \"" + text + "\"";
+}
+
+std::string Window(const std::string& caption) {
+    return "\"" + caption + "\"";
+}
+
+class HostileDocumentsThroughTheHost : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
+        std::string error;
+        const auto keys = banksim::BankKeys::LoadFolder(banksim::DefaultKeyFolder(), &error);
+        ASSERT_TRUE(keys) << error;
+        const auto offer = banksim::OfferSessionKey(*keys, *banksim::FromHex(kSessionKey));
+        ASSERT_TRUE(offer.ok()) << offer.error;
+        keyHash_ = offer.value->sessionKeyHash;
+        encryptedKey_ = offer.value->encryptedSessionKey;
+    }
+
+    // A reader named `friendlyName` with the card in it (its pad types the
+    // right PIN should anything ask for it), and the host with a display and
+    // the person acting by `script`.
+    void Start(const std::string& friendlyName, const std::string& script) {
+        std::string error;
+        bed_ = testbed::PcscTestBed::Start({{friendlyName}}, &error);
+        ASSERT_TRUE(bed_) << error;
+        card_ = testbed::SimulatedCard::Start(bed_->vpcdPort(0), testbed::CardProtocol::T1,
+                                              testbed::DefaultProfilePath(), true, &error);
+        ASSERT_TRUE(card_) << error;
+        ASSERT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Present));
+        script_ = std::make_unique<TempFile>(script);
+        host_ = std::make_unique<hostclient::HostClient>(
+            HostPath(),
+            std::vector<std::string>{"QT_QPA_PLATFORM=offscreen",
+                                     "QORV_SCRIPTED_PERSON=" + script_->path(),
+                                     "QORV_REPORT_WINDOWS=1", "DISPLAY=", "WAYLAND_DISPLAY=",
+                                     "LSAN_OPTIONS=suppressions=" QORV_HOST_LSAN_SUPPRESSIONS},
+            std::vector<std::string>{}, stderr_.path());
+    }
+    std::string reader() const { return bed_->readerName(0); }
+
+    // Sends a request frame written out by hand (lone surrogate escapes
+    // cannot go through a JSON library) and reads the result, which must
+    // come within `limit`.
+    json CallRaw(const std::string& method, const std::string& paramsText,
+                 std::chrono::milliseconds limit) {
+        const std::string frame =
+            "{\"id\":100,\"method\":\"" + method + "\",\"params\":" + paramsText + "}";
+        const auto start = Clock::now();
+        EXPECT_TRUE(host_->SendFrame(frame));
+        std::string reply;
+        EXPECT_TRUE(host_->ReadFrame(reply, 30000)) << method << ": " << Report();
+        const auto took = Clock::now() - start;
+        EXPECT_LT(took, limit)
+            << method << " took "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+        if (reply.empty()) return json();
+        const json answer = json::parse(reply, nullptr, false);
+        EXPECT_FALSE(answer.is_discarded()) << "not JSON: " << reply;
+        EXPECT_EQ(answer.value("id", 0), 100) << reply;
+        return answer.contains("result") ? answer["result"] : answer;
+    }
+    json Call(const std::string& method, const json& params, std::chrono::milliseconds limit) {
+        return CallRaw(method, params.dump(), limit);
+    }
+    // A getter, which also shows that the host still serves requests.
+    json Get(const std::string& getter) {
+        const auto reply = host_->Call(getter, json::array());
+        EXPECT_TRUE(reply) << getter << " not answered: " << Report();
+        return reply ? (*reply)["result"] : json();
+    }
+
+    json CommParams(const json& document) const {
+        return json::array({reader(), keyHash_, encryptedKey_, document});
+    }
+
+    std::string Report() const { return ReadAll(stderr_.path()); }
+    std::vector<std::string> Shown() const { return ShownWindows(Report()); }
+
+    void TearDown() override {
+        if (card_) {
+            EXPECT_TRUE(card_->WrittenRecords().empty()) << "the card was written to";
+        }
+        if (host_) {
+            EXPECT_EQ(host_->CloseAndWait(), 0);
+            const std::string text = Report();
+            EXPECT_EQ(text.find("gives up"), std::string::npos) << text;
+        }
+        host_.reset();
+        card_.reset();
+        bed_.reset();
+    }
+
+    std::string keyHash_;
+    std::string encryptedKey_;
+    std::unique_ptr<testbed::PcscTestBed> bed_;
+    std::unique_ptr<testbed::SimulatedCard> card_;
+    std::unique_ptr<hostclient::HostClient> host_;
+    std::unique_ptr<TempFile> script_;
+    TempFile stderr_;
+};
+
+// The common-account form around `rows`, without a PIN field: on a PIN-pad
+// reader it opens the dialog, and the PIN would be typed on the pad.
+std::string Form(const std::string& rows, const std::string& caption = "Hostile") {
+    return "<FunType>0</FunType><Caption>" + caption +
+           "</Caption><Title>常用轉入帳號</Title><TimeOut>60</TimeOut><KeyOrder>1</KeyOrder>" +
+           rows;
+}
+
+std::string ListRow(const std::string& name, const std::string& list, int defaultIndex,
+                    char ciph = '0') {
+    return "<AtmNode Name=\"" + name + "\" Type=\"0\" KeyType=\"0\" Ciph=\"" + ciph +
+           "\" min=\"0\" Default=\"" + std::to_string(defaultIndex) + "\">" + list + "</AtmNode>";
+}
+
+std::string InputRow(const std::string& name, char type, char keyType, int maxLength,
+                     const std::string& value, char ciph = '0') {
+    return "<AtmNode Name=\"" + name + "\" Type=\"" + type + "\" KeyType=\"" + keyType +
+           "\" Ciph=\"" + ciph + "\" min=\"0\" Default=\"" + std::to_string(maxLength) + "\">" +
+           value + "</AtmNode>";
+}
+
+// The person confirms the form, then cancels the confirmation: the values
+// the form gave are kept for the page all the same.
+constexpr char kOkThenCancel[] = "wait-enabled 1\npress 1\nwait 300\nwait-enabled 2\npress 2\n";
+
+TEST_F(HostileDocumentsThroughTheHost, TenListsAtTheLimitAreReadWholeAndOneCharacterMoreIsRefused) {
+    // Every row preselects its last item, the one that ends the 4,999 characters.
+    std::string rows;
+    std::string expected;
+    for (int i = 0; i < 10; ++i) {
+        const std::string code = std::to_string(901 + i);
+        const std::string list = ListOf(4999, code);
+        ASSERT_EQ(Units(list), 4999u);
+        rows +=
+            ListRow("清單" + std::to_string(i + 1), list, static_cast<int>(Count(list, ";;")) - 1);
+        expected += code + "||";
+    }
+    // The same form with the fourth list one character longer.
+    std::string tooLong;
+    for (int i = 0; i < 10; ++i) {
+        const std::string list = ListOf(i == 3 ? 5000 : 4999, std::to_string(901 + i));
+        tooLong += ListRow("清單", list, static_cast<int>(Count(list, ";;")) - 1);
+    }
+    Start("ACS APG8201", std::string(kOkThenCancel) + "press 1\n" + kOkThenCancel);
+
+    EXPECT_EQ(Call("CommAccountProc", CommParams(Form(rows)), kPersonAnswer), kCancelled);
+    EXPECT_EQ(Get("GetClearCommAcc"), expected);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{Window("Hostile"), Window("Qorv銀行_網路Tellra")}))
+        << Report();
+
+    EXPECT_EQ(Call("CommAccountProc", CommParams(Form(tooLong)), kPersonAnswer), kCancelled);
+    const std::vector<std::string> shown = Shown();
+    ASSERT_EQ(shown.size(), 5u) << Report();
+    EXPECT_EQ(shown[2], Message(kListDataFailed));
+    // The refused list gives no value; the others are read as before.
+    std::string withoutFourth = expected;
+    withoutFourth.replace(15, 3, "");
+    EXPECT_EQ(Get("GetClearCommAcc"), withoutFourth);
+}
+
+TEST_F(HostileDocumentsThroughTheHost, PrefilledValuesBeyondTheRowsRoomAreRefusedNotCut) {
+    const std::string digits48 = "123456789012345678901234567890123456789012345678";
+    const std::string text127(127, 'a');
+    // Dismiss the message, then cancel the form.
+    constexpr char kMessageThenCancel[] = "press 1\nwait-enabled 2\npress 2\n";
+    Start("ACS APG8201", std::string(kOkThenCancel) + kMessageThenCancel + kMessageThenCancel);
+
+    // 48 digits fill the slots of a keypad row; an edit row takes 127 characters.
+    EXPECT_EQ(Call("CommAccountProc",
+                   CommParams(Form(InputRow("帳號", '3', '0', 48, digits48) +
+                                   InputRow("備註", '5', '2', 127, text127))),
+                   kPersonAnswer),
+              kCancelled);
+    EXPECT_EQ(Get("GetClearCommAcc"), digits48 + "||" + text127 + "||");
+    // One digit more than the slots hold.
+    EXPECT_EQ(Call("CommAccountProc",
+                   CommParams(Form(InputRow("帳號", '3', '0', 48, digits48 + "9"))), kPersonAnswer),
+              kCancelled);
+    // One character more than the row's greatest length.
+    EXPECT_EQ(Call("CommAccountProc",
+                   CommParams(Form(InputRow("帳號", '3', '0', 16, digits48.substr(0, 16)) +
+                                   InputRow("備註", '5', '2', 20, text127.substr(0, 21)))),
+                   kPersonAnswer),
+              kCancelled);
+    EXPECT_EQ(Shown(),
+              (std::vector<std::string>{Window("Hostile"), Window("Qorv銀行_網路Tellra"),
+                                        Message("第1項之預設值錯誤,忽略"), Window("Hostile"),
+                                        Message("第2項之預設值錯誤,忽略"), Window("Hostile")}))
+        << Report();
+    // The cancelled forms left the page's values as the first one gave them.
+    EXPECT_EQ(Get("GetClearCommAcc"), digits48 + "||" + text127 + "||");
+}
+
+#endif  // QORV_TEST_HOOKS
+
+}  // namespace
+}  // namespace qorv::testing
