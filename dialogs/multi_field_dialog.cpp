@@ -568,6 +568,9 @@ bool MultiFieldDialog::CollectValues(std::u16string& joined, std::vector<std::u1
                 if (doc_.IsReviewMode()) {
                     plain[i] = reviewTexts_[i];
                     codes[i] = reviewTexts_[i];
+                } else if (!row.listEnabled || view_.rows[i].selectedIndex < 0) {
+                    // No list (the customer was told when it was read) or no
+                    // choice: nothing to read again, and no second message.
                 } else if (auto item = ReadSelectedItem(
                                row.listData, row.IsEnciphered(), view_.rows[i].selectedIndex,
                                ListKind::kEntryRow, services_.decipher, services_.messages)) {

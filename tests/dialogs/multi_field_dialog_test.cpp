@@ -161,6 +161,24 @@ TEST(MultiFieldRows, AnEncipheredListIsReadAgainOnOkAndAChoiceChangesTheCode) {
     EXPECT_EQ(f.Read().joined, u"822||");
 }
 
+TEST(MultiFieldRows, AnEncipheredListThatFailedWhenReadIsNotReadAgainOnOk) {
+    // Odd length, not hexadecimal, empty: one message each when the document
+    // is read, none again on OK, and an empty value for each.
+    Fixture f(Doc(Node(u"Type=\"0\" Ciph=\"1\"", std::u16string(33, u'A')) +
+                  Node(u"Type=\"0\" Ciph=\"1\"", std::u16string(32, u'Z')) +
+                  Node(u"Type=\"0\" Ciph=\"1\"") +
+                  Node(u"Type=\"0\" Ciph=\"1\" Default=\"1\"", Encipher(kBanks))));
+    EXPECT_EQ(f.messages.messages, (std::vector<std::u16string>{
+                                       kMsgListDataFailed, kMsgListDataFailed, kMsgNoListData}));
+    EXPECT_FALSE(f.dialog.view().rows[0].dropDownEnabled);
+    EXPECT_TRUE(f.dialog.view().okEnabled);
+    const int before = f.decipher.calls;
+    f.dialog.PressOk();
+    EXPECT_EQ(f.decipher.calls, before + 1) << "only the list that has data";
+    EXPECT_EQ(f.messages.messages.size(), 3u);
+    EXPECT_EQ(f.Read().joined, u"||||||812||");
+}
+
 TEST(MultiFieldRows, AListWithNothingSelectedAsksForAChoiceBeforeOk) {
     Fixture f(Doc(Node(u"Type=\"1\" Default=\"7\"", kBanks)));
     EXPECT_EQ(f.dialog.view().rows[0].selectedIndex, -1);

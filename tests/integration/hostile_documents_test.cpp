@@ -226,6 +226,16 @@ std::string InputRow(const std::string& name, char type, char keyType, int maxLe
            value + "</AtmNode>";
 }
 
+// `text` enciphered for a dialog field under the session key, as the bank does.
+std::string Encipher(const std::string& text) {
+    const auto units = banksim::Utf16LeFromUtf8(text);
+    const auto key = banksim::FromHex(kSessionKey);
+    if (!units || !key) return {};
+    const auto cipher = banksim::RunSessionCipher(*key, banksim::CipherUse::kDialogField,
+                                                  banksim::CipherDirection::kEncipher, *units);
+    return cipher ? banksim::ToHex(cipher->view()) : std::string();
+}
+
 // The person confirms the form, then cancels the confirmation: the values
 // the form gave are kept for the page all the same.
 constexpr char kOkThenCancel[] = "wait-enabled 1\npress 1\nwait 300\nwait-enabled 2\npress 2\n";
@@ -296,6 +306,51 @@ TEST_F(HostileDocumentsThroughTheHost, PrefilledValuesBeyondTheRowsRoomAreRefuse
         << Report();
     // The cancelled forms left the page's values as the first one gave them.
     EXPECT_EQ(Get("GetClearCommAcc"), digits48 + "||" + text127 + "||");
+}
+
+TEST_F(HostileDocumentsThroughTheHost, EncipheredValuesThatCannotBeDecipheredLeaveTheirRowsEmpty) {
+    const std::string banks = Encipher("004 臺灣銀行%%004;;812 Qorv銀行%%812;;");
+    const std::string account = Encipher("0058100012345678");
+    ASSERT_FALSE(banks.empty());
+    const std::string rows = ListRow("奇數長度", std::string(33, 'A'), 0, '1') +
+                             ListRow("非十六進位", std::string(32, 'Z'), 0, '1') +
+                             ListRow("空白", "", 0, '1') + ListRow("銀行", banks, 1, '1') +
+                             InputRow("奇數長度", '5', '2', 20, std::string(17, '0'), '1') +
+                             InputRow("帳號", '3', '2', 16, account, '1') +
+                             InputRow("非數字", '3', '2', 16, Encipher("12ab"), '1');
+    // Five messages to dismiss, then the form. Later the form without session
+    // values: a message, the form, and on its OK another message.
+    Start("ACS APG8201", "press 1\npress 1\npress 1\npress 1\npress 1\n" +
+                             std::string(kOkThenCancel) +
+                             "press 1\nwait-enabled 1\npress 1\nwait 300\npress 1\nwait 300\n"
+                             "wait-enabled 2\npress 2\n");
+    EXPECT_EQ(Call("CommAccountProc", CommParams(Form(rows)), kPersonAnswer), kCancelled);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{Message(kListDataFailed), Message(kListDataFailed),
+                                                 Message(kNoListData), Message(kListDataFailed),
+                                                 Message("第7項之預設值錯誤,忽略"),
+                                                 Window("Hostile"), Window("Qorv銀行_網路Tellra")}))
+        << Report();
+    // Only the list and the value that deciphered give something.
+    EXPECT_EQ(Get("GetClearCommAcc"), "||||||812||||0058100012345678||||");
+    const std::string enciphered = Get("GetEncCommAcc");
+    EXPECT_FALSE(enciphered.empty());
+
+    // Without session values the enciphered list does not decipher and the
+    // entries cannot be enciphered: both are said, and the page gets the
+    // clear values with no enciphered ones.
+    EXPECT_EQ(Call("CommAccountProc",
+                   json::array({reader(), nullptr, nullptr,
+                                Form(ListRow("銀行", banks, 1, '1') +
+                                     InputRow("帳號", '3', '2', 16, "0058100012345678"))}),
+                   kPersonAnswer),
+              kCancelled);
+    const std::vector<std::string> shown = Shown();
+    ASSERT_EQ(shown.size(), 11u) << Report();
+    EXPECT_EQ(shown[7], Message(kListDataFailed));
+    EXPECT_EQ(shown[8], Window("Hostile"));
+    EXPECT_EQ(shown[9], Message("加密資料錯誤"));
+    EXPECT_EQ(Get("GetClearCommAcc"), "||0058100012345678||");
+    EXPECT_EQ(Get("GetEncCommAcc"), "");
 }
 
 #endif  // QORV_TEST_HOOKS
