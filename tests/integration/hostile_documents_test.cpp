@@ -353,6 +353,83 @@ TEST_F(HostileDocumentsThroughTheHost, EncipheredValuesThatCannotBeDecipheredLea
     EXPECT_EQ(Get("GetEncCommAcc"), "");
 }
 
+TEST_F(HostileDocumentsThroughTheHost, UnclosedNestedAndHugeElementsOpenTheFormInBoundedTime) {
+    constexpr char kCancel[] = "wait-enabled 2\npress 2\n";
+    Start("ACS APG8201", std::string(kOkThenCancel) + kCancel + kCancel + "press 1\npress 1\n");
+
+    // Nothing closed: the caption and countdown keep the template's, the
+    // elements run to the end of the document and have no content.
+    const std::string unclosed =
+        "<Caption>未關閉<TimeOut>5<AtmNode Name=\"銀行\" Type=\"0\" Default=\"0\">004 "
+        "臺灣銀行%%004;;"
+        "<AtmNode Name=\"帳號\" Type=\"3\" KeyType=\"2\" Default=\"16\">0058";
+    EXPECT_EQ(Call("CommAccountProc", CommParams(unclosed), kPersonAnswer), kCancelled);
+    EXPECT_EQ(Get("GetClearCommAcc"), "||||");
+
+    // Ten thousand elements opened inside each other before any closes.
+    std::string nested;
+    for (int i = 0; i < 10000; ++i) nested += "<AtmNode Type=\"5\">";
+    nested += "deep";
+    for (int i = 0; i < 10000; ++i) nested += "</AtmNode>";
+    EXPECT_EQ(Call("CommAccountProc", CommParams(Form(nested)), kPersonAnswer), kCancelled);
+
+    // A caption, a name and lengths far beyond what is kept.
+    const std::string caption(300000, 'C');
+    const std::string huge = "<Caption>" + caption + "</Caption><AtmNode Name=\"" +
+                             std::string(300000, 'N') +
+                             "\" Type=\"3\" KeyType=\"0\" min=\"99999999999999\" "
+                             "Default=\"99999999999999\">123</AtmNode>";
+    EXPECT_EQ(Call("CommAccountProc", CommParams(huge), kPersonAnswer), kCancelled);
+
+    // No document, and an empty one: the person is told, nothing opens.
+    EXPECT_EQ(Call("CommAccountProc", CommParams(nullptr), kPersonAnswer), kCancelled);
+    EXPECT_EQ(Call("CommAccountProc", CommParams(""), kPersonAnswer), kCancelled);
+
+    EXPECT_EQ(Shown(), (std::vector<std::string>{Window("Qorv銀行_網路Tellra"),
+                                                 Window("Qorv銀行_網路Tellra"), Window("Hostile"),
+                                                 Window(caption.substr(0, 127)),
+                                                 Message(kCheckDocument), Message(kCheckDocument)}))
+        << Report();
+}
+
+TEST_F(HostileDocumentsThroughTheHost, LoneSurrogatesReachTheFormAsReplacementCharacters) {
+    // Escapes written into the frame itself: a high and a low surrogate alone.
+    const auto withLoneSurrogates = [](std::string text) {
+        for (const auto& [mark, escape] : {std::pair<std::string, std::string>{"@HI@", "\\ud800"},
+                                           std::pair<std::string, std::string>{"@LO@", "\\udc00"}})
+            for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark))
+                text.replace(at, mark.size(), escape);
+        return text;
+    };
+    const std::string document = Form(
+        ListRow("名@HI@", "甲@LO@銀行%%8@HI@1;;乙銀行%%822;;", 0) +
+            InputRow("暱稱", '5', '2', 20, "Lin@LO@") + InputRow("帳號", '3', '2', 16, "12@HI@") +
+            // The first three code units of this code end inside a surrogate pair.
+            ListRow("表情", "😀%%12😀;;", 0),
+        "Lone@HI@Caption@LO@");
+    Start("ACS APG8201", "press 1\n" + std::string(kOkThenCancel));
+    EXPECT_EQ(
+        CallRaw("CommAccountProc", withLoneSurrogates(CommParams(document).dump()), kPersonAnswer),
+        kCancelled);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{
+                           Message("第3項之預設值錯誤,忽略"),
+                           Window(std::string("Lone") + kReplacement + "Caption" + kReplacement),
+                           Window("Qorv銀行_網路Tellra")}))
+        << Report();
+    // The page gets well-formed text: what no UTF-8 can carry comes as U+FFFD.
+    EXPECT_EQ(Get("GetClearCommAcc"), std::string("8") + kReplacement + "1||Lin" + kReplacement +
+                                          "||||12" + kReplacement + "||");
+    EXPECT_FALSE(Get("GetEncCommAcc").get<std::string>().empty());
+    // A reader name with a lone surrogate names no reader.
+    const json unknownReader =
+        CallRaw("CommAccountProc",
+                withLoneSurrogates(
+                    json::array({"ACS APG8201@HI@", keyHash_, encryptedKey_, document}).dump()),
+                kQuickAnswer);
+    EXPECT_TRUE(unknownReader.is_number_integer() && unknownReader != 0) << unknownReader;
+    EXPECT_EQ(Shown().size(), 3u) << Report();
+}
+
 #endif  // QORV_TEST_HOOKS
 
 }  // namespace
