@@ -430,6 +430,68 @@ TEST_F(HostileDocumentsThroughTheHost, LoneSurrogatesReachTheFormAsReplacementCh
     EXPECT_EQ(Shown().size(), 3u) << Report();
 }
 
+// The guided transfer's parameters around the session values and document;
+// TransferProcSnd takes no PIN.
+json TransferParams(const std::string& reader, const json& keyHash, const json& encryptedKey,
+                    const json& document, bool withPin = true) {
+    json params =
+        json::array({"2521", "12345678", "ABCDEFGH", "00000000050000", "0058100012345678", reader});
+    if (withPin) params.push_back("123456");
+    for (const json& value :
+         {json("<MSG><Tag1>轉帳</Tag1></MSG>"), keyHash, encryptedKey, document, json("0")})
+        params.push_back(value);
+    return params;
+}
+
+TEST_F(HostileDocumentsThroughTheHost, TransferSessionValuesAndDocumentsAreCheckedBeforeAnyWindow) {
+    // Any window would be closed at once (and the results would differ).
+    Start("Virtual PCD", "close\n");
+    const std::string twoElements = "<AtmNode Name=\"約定\">王%%812||1;;</AtmNode><AtmNode/>";
+    const std::string upperCase = "<ATMNODE/><ATMNODE/><ATMNODE/>";
+    const std::string hash = keyHash_;
+    const std::string key = encryptedKey_;
+    ASSERT_EQ(hash.size(), 40u);
+    ASSERT_EQ(key.size(), 256u);
+    struct Case {
+        json hash, key, document;
+        int expected;
+    };
+    const Case cases[] = {
+        // The session values, before any reader is touched.
+        {nullptr, key, twoElements, kBadLength},
+        {"", key, twoElements, kBadLength},
+        {hash.substr(0, 39), key, twoElements, kBadLength},
+        {hash + "0", key, twoElements, kBadLength},
+        {hash, nullptr, twoElements, kBadLength},
+        {hash, "", twoElements, kBadLength},
+        {hash, key.substr(0, 253), twoElements, kBadLength},
+        {hash, key.substr(0, 255), twoElements, kBadLength},
+        {hash, key + "0", twoElements, kBadLength},
+        // 254 and 256 pass; then the document, after the reader was connected.
+        {hash, key.substr(0, 254), twoElements, kTooFewElements},
+        {hash, key, twoElements, kTooFewElements},
+        {hash, key, nullptr, kTooFewElements},
+        {hash, key, "", kTooFewElements},
+        {hash, key, upperCase, kTooFewElements},
+    };
+    for (const bool withPin : {true, false}) {
+        const std::string method = withPin ? "TransferProc" : "TransferProcSnd";
+        for (const Case& c : cases) {
+            EXPECT_EQ(Call(method, TransferParams(reader(), c.hash, c.key, c.document, withPin),
+                           kQuickAnswer),
+                      c.expected)
+                << method << " " << c.hash << " " << c.key.dump().size() << " " << c.document;
+        }
+    }
+    // Each call closed the reader it connected: no session is left to the page.
+    EXPECT_EQ(Get("CheckCardInsert"), -1);
+    // A missing PIN is refused before the session values are looked at.
+    json noPin = TransferParams(reader(), nullptr, nullptr, twoElements);
+    noPin[6] = nullptr;
+    EXPECT_EQ(Call("TransferProc", noPin, kQuickAnswer), kArgumentMissing);
+    EXPECT_TRUE(Shown().empty()) << Report();
+}
+
 #endif  // QORV_TEST_HOOKS
 
 }  // namespace
