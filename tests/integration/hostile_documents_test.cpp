@@ -162,7 +162,7 @@ class HostileDocumentsThroughTheHost : public ::testing::Test {
         if (reply.empty()) return json();
         const json answer = json::parse(reply, nullptr, false);
         EXPECT_FALSE(answer.is_discarded()) << "not JSON: " << reply;
-        EXPECT_EQ(answer.value("id", 0), 100) << reply;
+        EXPECT_EQ(answer["id"], 100) << reply;
         return answer.contains("result") ? answer["result"] : answer;
     }
     json Call(const std::string& method, const json& params, std::chrono::milliseconds limit) {
@@ -234,6 +234,16 @@ std::string Encipher(const std::string& text) {
     const auto cipher = banksim::RunSessionCipher(*key, banksim::CipherUse::kDialogField,
                                                   banksim::CipherDirection::kEncipher, *units);
     return cipher ? banksim::ToHex(cipher->view()) : std::string();
+}
+
+// A request's JSON text with each "@HI@" and "@LO@" turned into the escape
+// of a lone high or low surrogate, which no JSON library writes.
+std::string WithLoneSurrogates(std::string text) {
+    for (const auto& [mark, escape] : {std::pair<std::string, std::string>{"@HI@", "\\ud800"},
+                                       std::pair<std::string, std::string>{"@LO@", "\\udc00"}})
+        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark))
+            text.replace(at, mark.size(), escape);
+    return text;
 }
 
 // The person confirms the form, then cancels the confirmation: the values
@@ -393,14 +403,6 @@ TEST_F(HostileDocumentsThroughTheHost, UnclosedNestedAndHugeElementsOpenTheFormI
 }
 
 TEST_F(HostileDocumentsThroughTheHost, LoneSurrogatesReachTheFormAsReplacementCharacters) {
-    // Escapes written into the frame itself: a high and a low surrogate alone.
-    const auto withLoneSurrogates = [](std::string text) {
-        for (const auto& [mark, escape] : {std::pair<std::string, std::string>{"@HI@", "\\ud800"},
-                                           std::pair<std::string, std::string>{"@LO@", "\\udc00"}})
-            for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark))
-                text.replace(at, mark.size(), escape);
-        return text;
-    };
     const std::string document = Form(
         ListRow("名@HI@", "甲@LO@銀行%%8@HI@1;;乙銀行%%822;;", 0) +
             InputRow("暱稱", '5', '2', 20, "Lin@LO@") + InputRow("帳號", '3', '2', 16, "12@HI@") +
@@ -409,7 +411,7 @@ TEST_F(HostileDocumentsThroughTheHost, LoneSurrogatesReachTheFormAsReplacementCh
         "Lone@HI@Caption@LO@");
     Start("ACS APG8201", "press 1\n" + std::string(kOkThenCancel));
     EXPECT_EQ(
-        CallRaw("CommAccountProc", withLoneSurrogates(CommParams(document).dump()), kPersonAnswer),
+        CallRaw("CommAccountProc", WithLoneSurrogates(CommParams(document).dump()), kPersonAnswer),
         kCancelled);
     EXPECT_EQ(Shown(), (std::vector<std::string>{
                            Message("第3項之預設值錯誤,忽略"),
@@ -423,7 +425,7 @@ TEST_F(HostileDocumentsThroughTheHost, LoneSurrogatesReachTheFormAsReplacementCh
     // A reader name with a lone surrogate names no reader.
     const json unknownReader =
         CallRaw("CommAccountProc",
-                withLoneSurrogates(
+                WithLoneSurrogates(
                     json::array({"ACS APG8201@HI@", keyHash_, encryptedKey_, document}).dump()),
                 kQuickAnswer);
     EXPECT_TRUE(unknownReader.is_number_integer() && unknownReader != 0) << unknownReader;
@@ -490,6 +492,48 @@ TEST_F(HostileDocumentsThroughTheHost, TransferSessionValuesAndDocumentsAreCheck
     noPin[6] = nullptr;
     EXPECT_EQ(Call("TransferProc", noPin, kQuickAnswer), kArgumentMissing);
     EXPECT_TRUE(Shown().empty()) << Report();
+}
+
+TEST_F(HostileDocumentsThroughTheHost, HostileTransferDocumentsOpenTheDialogInBoundedTime) {
+    constexpr char kCancel[] = "wait-enabled 2\npress 2\n";
+    Start("Virtual PCD",
+          std::string(kCancel) + "press 1\npress 1\npress 1\n" + kCancel + kCancel + kCancel);
+    // Three lists of a hundred thousand characters each.
+    std::string items;
+    while (Units(items) < 100000) items += "王小明-帳戶%%812||0058100012345678$$a@b.c;;";
+    const std::string lists = "<AtmNode Name=\"約定\">" + items +
+                              "</AtmNode><AtmNode Name=\"常用\">" + items +
+                              "</AtmNode><AtmNode Name=\"其他\">" + items + "</AtmNode>";
+    EXPECT_EQ(Call("TransferProc", TransferParams(reader(), keyHash_, encryptedKey_, lists),
+                   kPersonAnswer),
+              kCancelled);
+
+    // Enciphered lists of odd length, not hexadecimal, and empty.
+    const std::string enciphered = "<AtmNode Ciph=\"1\">" + std::string(33, 'A') +
+                                   "</AtmNode><AtmNode Ciph=\"1\">" + std::string(32, 'Z') +
+                                   "</AtmNode><AtmNode Ciph=\"1\"></AtmNode>";
+    EXPECT_EQ(Call("TransferProc", TransferParams(reader(), keyHash_, encryptedKey_, enciphered),
+                   kPersonAnswer),
+              kCancelled);
+
+    // Elements opened and never closed, under a caption with lone surrogates.
+    const std::string unclosed =
+        "<Caption>Lone@HI@Caption@LO@</Caption><AtmNode<AtmNode Name=\"x\"<AtmNode Default=\"";
+    const auto raw = [&](bool withPin) {
+        return WithLoneSurrogates(
+            TransferParams(reader(), keyHash_, encryptedKey_, unclosed, withPin).dump());
+    };
+    EXPECT_EQ(CallRaw("TransferProc", raw(true), kPersonAnswer), kCancelled);
+    EXPECT_EQ(CallRaw("TransferProcSnd", raw(false), kPersonAnswer), kCancelled);
+
+    const std::string lone = std::string("Lone") + kReplacement + "Caption" + kReplacement;
+    EXPECT_EQ(Shown(),
+              (std::vector<std::string>{Window("Qorv銀行_網路Tellra"), Message(kListDataFailed),
+                                        Message(kListDataFailed), Message(kNoListData),
+                                        Window("Qorv銀行_網路Tellra"), Window(lone), Window(lone)}))
+        << Report();
+    EXPECT_EQ(Get("GetClearImportAccount"), "");
+    EXPECT_EQ(Get("CheckCardInsert"), -1);
 }
 
 #endif  // QORV_TEST_HOOKS
