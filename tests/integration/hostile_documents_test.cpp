@@ -363,10 +363,10 @@ TEST_F(HostileDocumentsThroughTheHost, EncipheredValuesThatCannotBeDecipheredLea
     EXPECT_EQ(Get("GetEncCommAcc"), "");
 }
 
-TEST_F(HostileDocumentsThroughTheHost, UnclosedNestedAndHugeElementsOpenTheFormInBoundedTime) {
+TEST_F(HostileDocumentsThroughTheHost, UnclosedNestedHugeAndEmptyDocumentsEndInBoundedTime) {
     constexpr char kCancel[] = "wait-enabled 2\npress 2\n";
-    ASSERT_NO_FATAL_FAILURE(Start(
-        "ACS APG8201", std::string(kOkThenCancel) + kCancel + kCancel + "press 1\npress 1\n"));
+    ASSERT_NO_FATAL_FAILURE(Start("ACS APG8201", std::string(kOkThenCancel) + kCancel + kCancel +
+                                                     "press 1\npress 1\npress 1\n"));
 
     // Nothing closed: the caption and countdown keep the template's, the
     // elements run to the end of the document and have no content.
@@ -395,11 +395,20 @@ TEST_F(HostileDocumentsThroughTheHost, UnclosedNestedAndHugeElementsOpenTheFormI
     // No document, and an empty one: the person is told, nothing opens.
     EXPECT_EQ(Call("CommAccountProc", CommParams(nullptr), kPersonAnswer), kCancelled);
     EXPECT_EQ(Call("CommAccountProc", CommParams(""), kPersonAnswer), kCancelled);
+    // A countdown already run out: the form (OK never enabled) ends at its
+    // first second.
+    EXPECT_EQ(
+        Call("CommAccountProc",
+             CommParams("<Caption>Hostile</Caption><TimeOut>-1</TimeOut><AtmNode Name=\"帳號\" "
+                        "Type=\"3\" KeyType=\"0\" min=\"1\" Default=\"8\"/>"),
+             kPersonAnswer),
+        kCancelled);
 
-    EXPECT_EQ(Shown(), (std::vector<std::string>{Window("Qorv銀行_網路Tellra"),
-                                                 Window("Qorv銀行_網路Tellra"), Window("Hostile"),
-                                                 Window(caption.substr(0, 127)),
-                                                 Message(kCheckDocument), Message(kCheckDocument)}))
+    EXPECT_EQ(Shown(),
+              (std::vector<std::string>{
+                  Window("Qorv銀行_網路Tellra"), Window("Qorv銀行_網路Tellra"), Window("Hostile"),
+                  Window(caption.substr(0, 127)), Message(kCheckDocument), Message(kCheckDocument),
+                  Window("Hostile"), Message("交易時間逾時，請重新執行交易 !")}))
         << Report();
 }
 
