@@ -52,13 +52,13 @@ int ModalRunner::Run(QDialog& dialog, int cancelled) {
         dialog.activateWindow();
 #ifdef QORV_TEST_HOOKS
         if (std::getenv("QORV_REPORT_WINDOWS") != nullptr) {
-            // A message box also says what it tells the person (the system's
-            // own fixed texts, never an entry).
-            const auto* box = qobject_cast<const QMessageBox*>(&dialog);
-            const QString text =
-                box != nullptr ? QStringLiteral(" text \"%1\"").arg(box->text()) : QString();
-            std::fprintf(stderr, "qorvclientatm-host: shown \"%s\"%s\n",
-                         dialog.windowTitle().toUtf8().constData(), text.toUtf8().constData());
+            std::fprintf(stderr, "qorvclientatm-host: shown \"%s\"\n",
+                         dialog.windowTitle().toUtf8().constData());
+            // A message box's text too: the tests read which message came up.
+            if (const auto* box = qobject_cast<const QMessageBox*>(&dialog)) {
+                std::fprintf(stderr, "qorvclientatm-host: message \"%s\"\n",
+                             box->text().toUtf8().constData());
+            }
         }
 #endif
         if (shownHook_) shownHook_(dialog);

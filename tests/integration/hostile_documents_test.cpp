@@ -11,7 +11,9 @@
 
 #include <chrono>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "integration/host_window_files.h"
@@ -87,14 +89,18 @@ std::size_t Count(const std::string& text, const std::string& part) {
     return count;
 }
 
-// The windows the host reported, in order: the caption, and for a message
-// box ` text "..."` after it.
+// The windows the host reported, in order: the caption in quotes, and for a
+// message box ` text "..."` after it (the line the host writes next).
 std::vector<std::string> ShownWindows(const std::string& report) {
+    constexpr std::string_view kMessageLine = "qorvclientatm-host: message ";
     std::vector<std::string> shown;
-    for (auto at = report.find(kShownLine); at != std::string::npos;
-         at = report.find(kShownLine, at + 1)) {
-        const std::size_t begin = at + std::string(kShownLine).size() - 1;
-        shown.push_back(report.substr(begin, report.find('\n', begin) - begin));
+    std::istringstream lines(report);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with(kShownLine)) {
+            shown.push_back(line.substr(std::string_view(kShownLine).size() - 1));
+        } else if (line.starts_with(kMessageLine) && !shown.empty()) {
+            shown.back() += " text " + line.substr(kMessageLine.size());
+        }
     }
     return shown;
 }
