@@ -328,6 +328,11 @@ bool MultiFieldDialog::ApplyPrefill(std::size_t i, std::u16string& plain) {
         maxLength = kEntrySlots;
     else if (source == RowSource::kList)
         maxLength = kMaxReviewText;
+    // Nor more than the row's own greatest length: an edit shows no more than
+    // that (the customer would confirm a value other than the one seen), and
+    // a keypad row would hold more than the customer may enter.
+    if (source != RowSource::kList && row.defaultValue > 0)
+        maxLength = std::min(maxLength, static_cast<std::size_t>(row.defaultValue));
     const int rowNumber = static_cast<int>(i) + 1;
     const PrefillResult result =
         ResolvePrefill(row, rowNumber, maxLength, services_.decipher, services_.messages, plain);
@@ -563,6 +568,9 @@ bool MultiFieldDialog::CollectValues(std::u16string& joined, std::vector<std::u1
                 if (doc_.IsReviewMode()) {
                     plain[i] = reviewTexts_[i];
                     codes[i] = reviewTexts_[i];
+                } else if (!row.listEnabled || view_.rows[i].selectedIndex < 0) {
+                    // No list (the customer was told when it was read) or no
+                    // choice: nothing to read again, and no second message.
                 } else if (auto item = ReadSelectedItem(
                                row.listData, row.IsEnciphered(), view_.rows[i].selectedIndex,
                                ListKind::kEntryRow, services_.decipher, services_.messages)) {

@@ -161,6 +161,24 @@ TEST(MultiFieldRows, AnEncipheredListIsReadAgainOnOkAndAChoiceChangesTheCode) {
     EXPECT_EQ(f.Read().joined, u"822||");
 }
 
+TEST(MultiFieldRows, AnEncipheredListThatFailedWhenReadIsNotReadAgainOnOk) {
+    // Odd length, not hexadecimal, empty: one message each when the document
+    // is read, none again on OK, and an empty value for each.
+    Fixture f(Doc(Node(u"Type=\"0\" Ciph=\"1\"", std::u16string(33, u'A')) +
+                  Node(u"Type=\"0\" Ciph=\"1\"", std::u16string(32, u'Z')) +
+                  Node(u"Type=\"0\" Ciph=\"1\"") +
+                  Node(u"Type=\"0\" Ciph=\"1\" Default=\"1\"", Encipher(kBanks))));
+    EXPECT_EQ(f.messages.messages, (std::vector<std::u16string>{
+                                       kMsgListDataFailed, kMsgListDataFailed, kMsgNoListData}));
+    EXPECT_FALSE(f.dialog.view().rows[0].dropDownEnabled);
+    EXPECT_TRUE(f.dialog.view().okEnabled);
+    const int before = f.decipher.calls;
+    f.dialog.PressOk();
+    EXPECT_EQ(f.decipher.calls, before + 1) << "only the list that has data";
+    EXPECT_EQ(f.messages.messages.size(), 3u);
+    EXPECT_EQ(f.Read().joined, u"||||||812||");
+}
+
 TEST(MultiFieldRows, AListWithNothingSelectedAsksForAChoiceBeforeOk) {
     Fixture f(Doc(Node(u"Type=\"1\" Default=\"7\"", kBanks)));
     EXPECT_EQ(f.dialog.view().rows[0].selectedIndex, -1);
@@ -554,6 +572,36 @@ TEST(MultiFieldPrefill, AKeypadRowTakes48CharactersAndRefusesMore) {
     Fixture over(Doc(Node(u"Type=\"3\" KeyType=\"0\" Default=\"48\"", std::u16string(49, u'9'))));
     EXPECT_EQ(over.messages.messages, std::vector<std::u16string>{u"第1項之預設值錯誤,忽略"});
     EXPECT_EQ(over.dialog.entryCount(0), 0u);
+}
+
+TEST(MultiFieldPrefill, AValueLongerThanItsRowsGreatestLengthIsRefusedNotCut) {
+    // At the row's length the value is taken; one more character is refused
+    // (an edit would show it cut while OK sent it whole), and no later row
+    // takes its value either.
+    const std::u16string keypad = u"Type=\"3\" KeyType=\"0\" Default=\"16\"";
+    const std::u16string edit = u"Type=\"5\" KeyType=\"2\" Default=\"20\"";
+    Fixture fits(
+        Doc(Node(keypad, std::u16string(16, u'1')) + Node(edit, std::u16string(20, u'a'))));
+    EXPECT_TRUE(fits.messages.messages.empty());
+    EXPECT_EQ(fits.dialog.entryCount(0), 16u);
+    EXPECT_EQ(fits.dialog.editText(1), std::u16string(20, u'a'));
+
+    Fixture longKeypad(
+        Doc(Node(keypad, std::u16string(17, u'1')) + Node(edit, std::u16string(20, u'a'))));
+    EXPECT_EQ(longKeypad.messages.messages, std::vector<std::u16string>{u"第1項之預設值錯誤,忽略"});
+    EXPECT_EQ(longKeypad.dialog.entryCount(0), 0u);
+    EXPECT_EQ(longKeypad.dialog.editText(1), u"");
+
+    Fixture longEdit(Doc(Node(keypad, u"1") + Node(edit, std::u16string(21, u'a'))));
+    EXPECT_EQ(longEdit.messages.messages, std::vector<std::u16string>{u"第2項之預設值錯誤,忽略"});
+    EXPECT_EQ(longEdit.dialog.entryCount(0), 1u);
+    EXPECT_EQ(longEdit.dialog.editText(1), u"");
+    EXPECT_EQ(longEdit.dialog.view().rows[1].editMaxLength, 20);
+
+    // Without a greatest length the row's room bounds the value.
+    Fixture open(Doc(Node(u"Type=\"5\" KeyType=\"2\"", std::u16string(127, u'a'))));
+    EXPECT_TRUE(open.messages.messages.empty());
+    EXPECT_EQ(open.dialog.editText(0).size(), 127u);
 }
 
 TEST(MultiFieldEnding, CancelWipesEverythingAndYieldsNoResults) {

@@ -248,6 +248,9 @@ TEST_F(CommonAccountThroughTheHost,
     // The bank pre-filled every row: OK at once, then the confirmation.
     StartHost("wait-enabled 1\npress 1\nwait 1500\nwait-enabled 1\npress 1\n");
     ASSERT_EQ(CallConfirmed(BankDocument("pinpad")), 0) << ReadAll(stderr_.path());
+    EXPECT_NE(card_->Status().find("\"padCommand\":\"0020001008FFFFFFFFFFFFFFFF\""),
+              std::string::npos)
+        << card_->Status();
     const json clear = Call("GetClearCommAcc");
     EXPECT_EQ(clear, "812||0058100098765432||房東 Chen||");
     const banksim::ServiceReply reply =
@@ -256,6 +259,26 @@ TEST_F(CommonAccountThroughTheHost,
                                                       {"encCommAcc", Call("GetEncCommAcc")},
                                                       {"clearCommAcc", clear}});
     EXPECT_EQ(reply.body["ok"], true) << reply.body.dump();
+}
+
+TEST_F(CommonAccountThroughTheHost, FormWithoutAPinOnAnAcr83uVerifiesOnThePadWithTheShortForm) {
+    StartCard("ACS ACR83U");
+    ASSERT_TRUE(card_->PadTypes("123456"));
+    StartHost("wait-enabled 1\npress 1\nwait 1500\nwait-enabled 1\npress 1\n");
+    ASSERT_EQ(CallConfirmed(BankDocument("pinpad")), 0) << ReadAll(stderr_.path());
+    // The reader of this model takes the verify without a placeholder PIN block.
+    EXPECT_NE(card_->Status().find("\"padCommand\":\"80200010\""), std::string::npos)
+        << card_->Status();
+    EXPECT_TRUE(card_->WrittenRecords().empty());
+    const json clear = Call("GetClearCommAcc");
+    EXPECT_EQ(clear, "812||0058100098765432||房東 Chen||");
+    const banksim::ServiceReply reply =
+        bank_->Handle("/session/common-account", json{{"sessionId", session_},
+                                                      {"form", "pinpad"},
+                                                      {"encCommAcc", Call("GetEncCommAcc")},
+                                                      {"clearCommAcc", clear}});
+    EXPECT_EQ(reply.body["ok"], true) << reply.body.dump();
+    EXPECT_EQ(reply.body["values"][1]["value"], "0058100098765432") << reply.body.dump();
 }
 
 TEST_F(CommonAccountThroughTheHost, CancelledConfirmationAnswers20756WithTheEnteredValuesKept) {

@@ -52,10 +52,13 @@ TEST(PinPad, VerifyPlaceholdersCarryTheTypedPin) {
     pad.Send(kSelectAid);
     EXPECT_EQ(pad.Send(kVerifyOnPad), "9000");
     EXPECT_TRUE(pad.card.pinVerified());
+    EXPECT_EQ(pad.reader.lastPlaceholder(), "0020001008FFFFFFFFFFFFFFFF");
     pad.card.ResetSession();
     pad.Send(kSelectAid);
     EXPECT_EQ(pad.Send(kVerifyOnPadClass2), "9000");
     EXPECT_TRUE(pad.card.pinVerified());
+    // Tests tell the two forms apart by what the reader says it took.
+    EXPECT_EQ(pad.reader.lastPlaceholder(), "80200010");
 
     // A wrong PIN typed on the pad is the card's refusal, tries counted.
     ASSERT_EQ(pad.reader.HandleControl("111111"), "ok pad typed");

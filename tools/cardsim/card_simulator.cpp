@@ -123,7 +123,8 @@ std::string CardSimulator::Status() const {
                                 {"pinVerified", card_.pinVerified()},
                                 {"pinTriesLeft", profile.pinTries},
                                 {"pinLocked", profile.pinLocked},
-                                {"pinPad", pad_.Describe()}};
+                                {"pinPad", pad_.Describe()},
+                                {"padCommand", pad_.lastPlaceholder()}};
     return "ok " + status.dump();
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "tools/cardsim/hex.h"
+
 namespace qorv::cardsim {
 
 namespace {
@@ -54,12 +56,15 @@ std::vector<uint8_t> PinPadReader::Process(FiscCard& card, std::span<const uint8
     const bool verifyHeader =
         command->ins == kInsVerify && command->p1 == 0x00 && command->p2 == kPinReference;
     if (verifyHeader && command->cla == 0x80 && command->data.empty()) {
+        lastPlaceholder_ = ToHex(bytes);
         return VerifyTyped(card);
     }
     if (verifyHeader && command->cla == 0x00 && FilledWith(command->data, kVerifyOnPadFill)) {
+        lastPlaceholder_ = ToHex(bytes);
         return VerifyTyped(card);
     }
     if (verifyHeader && command->cla == 0x00 && FilledWith(command->data, kChangeOnPadFill)) {
+        lastPlaceholder_ = ToHex(bytes);
         return ChangeTyped(card);
     }
     if (command->cla == 0x00 && command->ins == kInsWriteTransaction && !card.pinVerified()) {

@@ -50,6 +50,10 @@ class PinPadReader {
     std::string HandleControl(const std::string& arguments);
     // The pad's state for the status line.
     std::string Describe() const;
+    // The last placeholder command (verify or change on the pad) the reader
+    // took, as hex ("80200010" for the short verify form); empty when none.
+    // Tells which form a host sent, as both verify forms take the same PIN.
+    const std::string& lastPlaceholder() const { return lastPlaceholder_; }
 
   private:
     std::vector<uint8_t> VerifyTyped(FiscCard& card);
@@ -57,6 +61,7 @@ class PinPadReader {
     std::vector<uint8_t> WriteAfterVerify(FiscCard& card, std::span<const uint8_t> command);
 
     PinPadSettings settings_;
+    std::string lastPlaceholder_;
 };
 
 }  // namespace qorv::cardsim
