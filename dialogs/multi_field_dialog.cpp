@@ -14,6 +14,17 @@ namespace qorv::dialogs {
 
 namespace {
 
+// Puts a freshly built display text in place of the shown one. Swapping
+// rather than moving: a short text lives inside the string object, and a
+// move would leave its characters behind in `fresh`; both are wiped here.
+void ReplaceDisplay(FieldDisplay& shown, FieldDisplay& fresh) {
+    SecureWipe(shown.text);
+    shown.text.swap(fresh.text);
+    shown.mode = fresh.mode;
+    shown.length = fresh.length;
+    SecureWipe(fresh.text);
+}
+
 constexpr int32_t kStatusSuccess = 0x9000;
 constexpr std::size_t kMaxReviewText = kMaxPrefill;
 
@@ -372,8 +383,7 @@ bool MultiFieldDialog::ApplyPrefill(std::size_t i, std::u16string& plain) {
 void MultiFieldDialog::ShowEntry(std::size_t row) {
     FieldDisplay display;
     if (keypad_.Display(entries_[row], display) == 0) {
-        SecureWipe(view_.rows[row].field.text);
-        view_.rows[row].field = std::move(display);
+        ReplaceDisplay(view_.rows[row].field, display);
     }
     SecureWipe(display.text);
 }
@@ -381,8 +391,7 @@ void MultiFieldDialog::ShowEntry(std::size_t row) {
 void MultiFieldDialog::ShowText(std::size_t row, std::u16string_view text) {
     FieldDisplay display;
     if (FieldDisplayText(text, kModeScrambledText, keypad_.displayOffset(), display) == 0) {
-        SecureWipe(view_.rows[row].field.text);
-        view_.rows[row].field = std::move(display);
+        ReplaceDisplay(view_.rows[row].field, display);
     }
     SecureWipe(display.text);
 }
@@ -518,8 +527,7 @@ KeyOutcome MultiFieldDialog::PressKey(int controlId) {
             view_.rows[row].field = FieldDisplay{};
             view_.rows[row].field.mode = kModeCells;
         } else {
-            SecureWipe(view_.rows[row].field.text);
-            view_.rows[row].field = std::move(display);
+            ReplaceDisplay(view_.rows[row].field, display);
         }
         EvaluateOk();
     }

@@ -96,7 +96,8 @@ std::u16string Doc(std::u16string_view nodes,
     return std::u16string(head) + std::u16string(nodes);
 }
 
-const std::u16string kBanks = u"004 臺灣銀行%%0040000;;812 Qorv銀行%%8120001;;822 中國信託%%822;;";
+constexpr std::u16string_view kBanks =
+    u"004 臺灣銀行%%0040000;;812 Qorv銀行%%8120001;;822 中國信託%%822;;";
 
 TEST(MultiFieldRowLayout, ThreeElementsGiveThreeRowsAndADialogSevenRowHeightsShorter) {
     Fixture f(Doc(Node(u"Name=\"A\" Type=\"0\"", kBanks) +

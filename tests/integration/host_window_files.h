@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace qorv::testing {
 
@@ -39,5 +40,15 @@ class TempFile {
   private:
     std::string path_;
 };
+
+// The environment of a host that shows its windows offscreen to the scripted
+// person of scriptPath and reports each window on its standard error.
+inline std::vector<std::string> ScriptedHostEnvironment(const std::string& scriptPath) {
+    std::vector<std::string> environment{"QT_QPA_PLATFORM=offscreen", "QORV_REPORT_WINDOWS=1",
+                                         "DISPLAY=", "WAYLAND_DISPLAY="};
+    environment.push_back("QORV_SCRIPTED_PERSON=" + scriptPath);
+    environment.push_back(std::string("LSAN_OPTIONS=suppressions=") + QORV_HOST_LSAN_SUPPRESSIONS);
+    return environment;
+}
 
 }  // namespace qorv::testing

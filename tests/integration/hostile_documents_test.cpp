@@ -138,12 +138,8 @@ class HostileDocumentsThroughTheHost : public ::testing::Test {
         ASSERT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Present));
         script_ = std::make_unique<TempFile>(script);
         host_ = std::make_unique<hostclient::HostClient>(
-            HostPath(),
-            std::vector<std::string>{"QT_QPA_PLATFORM=offscreen",
-                                     "QORV_SCRIPTED_PERSON=" + script_->path(),
-                                     "QORV_REPORT_WINDOWS=1", "DISPLAY=", "WAYLAND_DISPLAY=",
-                                     "LSAN_OPTIONS=suppressions=" QORV_HOST_LSAN_SUPPRESSIONS},
-            std::vector<std::string>{}, stderr_.path());
+            HostPath(), ScriptedHostEnvironment(script_->path()), std::vector<std::string>{},
+            stderr_.path());
     }
     std::string reader() const { return bed_->readerName(0); }
 

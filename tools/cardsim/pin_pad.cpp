@@ -106,7 +106,7 @@ std::vector<uint8_t> PinPadReader::WriteAfterVerify(FiscCard& card,
 
 std::string PinPadReader::HandleControl(const std::string& arguments) {
     const auto words = Words(arguments);
-    const std::string usage = "error usage: pad PIN [NEWPIN] | pad cancel | pad timeout | pad off";
+    std::string usage = "error usage: pad PIN [NEWPIN] | pad cancel | pad timeout | pad off";
     if (words.empty() || words.size() > 2) {
         return usage;
     }

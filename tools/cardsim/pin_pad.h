@@ -37,10 +37,10 @@ inline constexpr uint16_t kPadCancelled = 0x6401;
 class PinPadReader {
   public:
     PinPadReader() = default;
-    explicit PinPadReader(PinPadSettings settings) : settings_(std::move(settings)) {}
+    explicit PinPadReader(PinPadSettings settings) : settings_(settings) {}
 
     const PinPadSettings& settings() const { return settings_; }
-    void Configure(PinPadSettings settings) { settings_ = std::move(settings); }
+    void Configure(PinPadSettings settings) { settings_ = settings; }
 
     // Passes one command APDU through the reader to the card.
     std::vector<uint8_t> Process(FiscCard& card, std::span<const uint8_t> command);
