@@ -22,6 +22,9 @@ class DesBlockCipher {
 
     // One block, as a big-endian 64-bit value.
     uint64_t Process(uint64_t block) const noexcept;
+    // Two independent blocks in one pass (ECB, CBC decryption): faster than
+    // two calls of Process, same results.
+    void ProcessTwo(uint64_t& first, uint64_t& second) const noexcept;
 
   private:
     uint32_t schedules_[3][kDesScheduleWords];

@@ -119,17 +119,33 @@ int32_t DesModeDecrypt(const uint8_t* keys, int32_t* length, const uint8_t* inpu
     }
 
     const DesBlockCipher cipher(keys, cipherType, true);
+    // Decryption takes its blocks two at a time: no block depends on the
+    // result of another. Both are read before either is written, so the
+    // output may be the input.
+    size_t off = 0;
     if (mode == kModeEcb) {
-        for (size_t off = 0; off < total; off += 8)
-            StoreBlock(cipher.Process(LoadBlock(input + off)), output + off);
+        for (; off + 16 <= total; off += 16) {
+            uint64_t first = LoadBlock(input + off);
+            uint64_t second = LoadBlock(input + off + 8);
+            cipher.ProcessTwo(first, second);
+            StoreBlock(first, output + off);
+            StoreBlock(second, output + off + 8);
+        }
+        if (off < total) StoreBlock(cipher.Process(LoadBlock(input + off)), output + off);
         return kDesOk;
     }
     uint64_t chain = startRegister;
-    for (size_t off = 0; off < total; off += 8) {
-        const uint64_t block = LoadBlock(input + off);
-        StoreBlock(cipher.Process(block) ^ chain, output + off);
-        chain = block;
+    for (; off + 16 <= total; off += 16) {
+        const uint64_t block0 = LoadBlock(input + off);
+        const uint64_t block1 = LoadBlock(input + off + 8);
+        uint64_t plain0 = block0;
+        uint64_t plain1 = block1;
+        cipher.ProcessTwo(plain0, plain1);
+        StoreBlock(plain0 ^ chain, output + off);
+        StoreBlock(plain1 ^ block0, output + off + 8);
+        chain = block1;
     }
+    if (off < total) StoreBlock(cipher.Process(LoadBlock(input + off)) ^ chain, output + off);
     if (mode == kModeCbcPadded) {
         const uint8_t padCount = output[total - 1];
         if (padCount > kDesBlockSize) return kDesPaddingError;
