@@ -183,6 +183,41 @@ TEST_F(RsaLimitsTest, DecryptRejectsMalformedBlocks) {
     EXPECT_EQ(RsaPrivateDecrypt(privateDer_, Bytes(145, 1), out, length), kRsaExponentiationFailed);
 }
 
+// Blocks are read leniently, as the bank's have always been: padding shorter
+// than the 8 bytes our own encryption writes, and an extra leading zero byte.
+TEST_F(RsaLimitsTest, DecryptTakesShortPaddingAndLeadingZeros) {
+    Bytes out(128);
+    std::size_t length = 0;
+    Bytes shortPadding(128, 0x33);
+    shortPadding[0] = 0x00;
+    shortPadding[1] = 0x02;
+    shortPadding[3] = 0x00;  // one padding byte
+    ASSERT_EQ(RsaPrivateDecrypt(privateDer_, test_util::OpenSslRawPublic(key_, shortPadding), out,
+                                length),
+              kRsaOk);
+    EXPECT_EQ(length, 124u);
+    Bytes extraZero(128, 0x44);
+    extraZero[0] = 0x00;
+    extraZero[1] = 0x00;
+    extraZero[2] = 0x02;
+    extraZero[20] = 0x00;
+    ASSERT_EQ(
+        RsaPrivateDecrypt(privateDer_, test_util::OpenSslRawPublic(key_, extraZero), out, length),
+        kRsaOk);
+    EXPECT_EQ(length, 107u);
+    // 02 and the separator straight after it leave fewer than 3 bytes before the message.
+    Bytes tooShort(128, 0x55);
+    tooShort[0] = 0x02;
+    tooShort[1] = 0x00;
+    // Not below every modulus: only checked when it is.
+    const Bytes modulus = test_util::Component(key_, OSSL_PKEY_PARAM_RSA_N);
+    if (tooShort < modulus) {
+        EXPECT_EQ(RsaPrivateDecrypt(privateDer_, test_util::OpenSslRawPublic(key_, tooShort), out,
+                                    length),
+                  kRsaBadBlock);
+    }
+}
+
 TEST_F(RsaLimitsTest, SignArgumentChecks) {
     Bytes out(128);
     std::size_t length = 0;
