@@ -4,25 +4,12 @@
 // card while the confirmation waits, and the bank simulator reading back the
 // values the host enciphered under the session key.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
-#include <thread>
 
-#include "integration/host_window_files.h"
-#include "support/host_process.h"
-#include "tools/banksim/bank_keys.h"
+#include "integration/scripted_host_fixture.h"
 #include "tools/banksim/bank_setup.h"
-#include "tools/banksim/key_agreement.h"
-#include "tools/banksim/openssl_primitives.h"
-#include "tools/hostclient/host_client.h"
-#include "tools/testbed/card_presence.h"
-#include "tools/testbed/pcsc_testbed.h"
-#include "tools/testbed/simulated_card.h"
-#include "tools/testbed/testbed_paths.h"
 
 namespace qorv::testing {
 namespace {
@@ -34,29 +21,9 @@ using namespace std::chrono_literals;
 
 constexpr int kPinPadRequired = 20486;
 constexpr char kSessionKey[] = "00112233445566778899AABBCCDDEEFF";
-constexpr char kShownLine[] = "shown \"";
-
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
-// Waits until the host reported `windows` windows shown.
-bool WaitForWindows(const std::string& path, std::size_t windows,
-                    std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Count(ReadAll(path), kShownLine) >= windows) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
-}
-
 // The bank's common-account form with the card-PIN row first, so that it is
-// the row the keypad serves when the dialog opens (a person would click it;
-// the scripted one has no mouse). The row carries no value, so the joined
-// output is the one the bank reads by its own form: bank code, account,
+// the row the keypad serves when the dialog opens (a person would click it). The row carries no
+// value, so the joined output is the one the bank reads by its own form: bank code, account,
 // nickname. Nothing is pre-filled: the person enters every value.
 constexpr char kFormWithPin[] =
     "<FunType>0</FunType>"
@@ -71,49 +38,23 @@ constexpr char kFormWithPin[] =
     "<AtmNode Name=\"轉入帳號\" Type=\"3\" KeyType=\"2\" Ciph=\"0\" min=\"1\" Default=\"16\"/>"
     "<AtmNode Name=\"帳號暱稱\" Type=\"5\" KeyType=\"2\" Ciph=\"0\" min=\"0\" Default=\"20\"/>";
 
-class CommonAccountThroughTheHost : public ::testing::Test {
+class CommonAccountThroughTheHost : public ScriptedHostTest {
   protected:
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
+        ScriptedHostTest::SetUp();
+        if (IsSkipped()) return;
         std::string error;
         bank_ = banksim::LoadBankService(banksim::DefaultKeyFolder(), banksim::DefaultCardProfile(),
                                          &error);
         ASSERT_TRUE(bank_) << error;
-        const auto keys = banksim::BankKeys::LoadFolder(banksim::DefaultKeyFolder(), &error);
-        ASSERT_TRUE(keys) << error;
-        const auto offer = banksim::OfferSessionKey(*keys, *banksim::FromHex(kSessionKey));
-        ASSERT_TRUE(offer.ok()) << offer.error;
-        keyHash_ = offer.value->sessionKeyHash;
-        encryptedKey_ = offer.value->encryptedSessionKey;
+        const auto offer = OfferSessionKeyOf(kSessionKey);
+        ASSERT_TRUE(offer);
+        keyHash_ = offer->sessionKeyHash;
+        encryptedKey_ = offer->encryptedSessionKey;
         const auto session = bank_->RestoreSession(
             json{{"stage", "established"}, {"rn1", "01"}, {"sessionKey", kSessionKey}});
         ASSERT_TRUE(session);
         session_ = *session;
-    }
-
-    // The test bed with one reader named `friendlyName` and the card in it.
-    void StartCard(const std::string& friendlyName) {
-        std::string error;
-        bed_ = testbed::PcscTestBed::Start({{friendlyName}}, &error);
-        ASSERT_TRUE(bed_) << error;
-        card_ = testbed::SimulatedCard::Start(bed_->vpcdPort(0), testbed::CardProtocol::T1,
-                                              testbed::DefaultProfilePath(), true, &error);
-        ASSERT_TRUE(card_) << error;
-        ASSERT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Present));
-    }
-    // The host with a display (offscreen) and the person acting by `script`.
-    void StartHost(const std::string& script) {
-        script_ = std::make_unique<TempFile>(script);
-        host_ = std::make_unique<hostclient::HostClient>(
-            HostPath(), ScriptedHostEnvironment(script_->path()), std::vector<std::string>{},
-            stderr_.path());
-    }
-    std::string reader() const { return bed_->readerName(0); }
-
-    json Call(const std::string& method, const json& params = json::array()) {
-        const auto reply = host_->Call(method, params);
-        EXPECT_TRUE(reply) << method << " not answered";
-        return reply ? (*reply)["result"] : json();
     }
 
     // The bank's own document for `form` ("pin" or "pinpad").
@@ -131,47 +72,16 @@ class CommonAccountThroughTheHost : public ::testing::Test {
     // Sends CommAccountProc; once the confirmation (the second window) is up,
     // the customer takes the card out and puts it back. Returns the result.
     json CallConfirmed(const std::string& document) {
-        EXPECT_TRUE(host_->SendFrame(
-            json{{"id", 100}, {"method", "CommAccountProc"}, {"params", Params(document)}}.dump()));
-        EXPECT_TRUE(WaitForWindows(stderr_.path(), 2, 30s)) << ReadAll(stderr_.path());
-        std::this_thread::sleep_for(300ms);  // a few polls with the card in
-        EXPECT_TRUE(card_->Remove());
-        EXPECT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Absent));
-        std::this_thread::sleep_for(600ms);  // polls that find no card
-        EXPECT_TRUE(card_->Insert());
-        EXPECT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Present));
+        SendCall("CommAccountProc", Params(document));
+        EXPECT_TRUE(WaitForWindows(stderr_.path(), 2, 30s)) << HostErrors();
+        TakeCardOutAndPutBack();
         return ReadAnswer();
-    }
-
-    json ReadAnswer() {
-        std::string reply;
-        EXPECT_TRUE(host_->ReadFrame(reply, 30000)) << ReadAll(stderr_.path());
-        if (reply.empty()) return json();
-        const json answer = json::parse(reply);
-        EXPECT_EQ(answer["id"], 100);
-        return answer["result"];
-    }
-
-    void TearDown() override {
-        if (host_) {
-            EXPECT_EQ(host_->CloseAndWait(), 0);
-            const std::string text = ReadAll(stderr_.path());
-            EXPECT_EQ(text.find("gives up"), std::string::npos) << text;
-        }
-        host_.reset();
-        card_.reset();
-        bed_.reset();
     }
 
     std::unique_ptr<banksim::BankService> bank_;
     std::string session_;
     std::string keyHash_;
     std::string encryptedKey_;
-    std::unique_ptr<testbed::PcscTestBed> bed_;
-    std::unique_ptr<testbed::SimulatedCard> card_;
-    std::unique_ptr<hostclient::HostClient> host_;
-    std::unique_ptr<TempFile> script_;
-    TempFile stderr_;
 };
 
 TEST_F(CommonAccountThroughTheHost, FormWithoutAPinOnAPlainReaderIsRefusedBeforeAnyDialog) {
@@ -181,7 +91,7 @@ TEST_F(CommonAccountThroughTheHost, FormWithoutAPinOnAPlainReaderIsRefusedBefore
     const std::string document = BankDocument("pinpad");
     ASSERT_NE(document.find("AtmNode"), std::string::npos);
     EXPECT_EQ(Call("CommAccountProc", Params(document)), kPinPadRequired);
-    EXPECT_EQ(Count(ReadAll(stderr_.path()), kShownLine), 0u) << ReadAll(stderr_.path());
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 0u) << HostErrors();
     EXPECT_EQ(Call("GetEncCommAcc"), "");
 }
 
@@ -200,7 +110,7 @@ TEST_F(CommonAccountThroughTheHost, FormWithAPinFilledInAndConfirmedIsReadByTheB
         "wait 1500\n"
         "wait-enabled 1\n"
         "press 1\n");
-    ASSERT_EQ(CallConfirmed(kFormWithPin), 0) << ReadAll(stderr_.path());
+    ASSERT_EQ(CallConfirmed(kFormWithPin), 0) << HostErrors();
 
     const json clear = Call("GetClearCommAcc");
     EXPECT_EQ(clear, "822||0058100011112222||Landlord Lin||");
@@ -229,11 +139,10 @@ TEST_F(CommonAccountThroughTheHost, WrongPinTypedInTheFormAnswers20486) {
         "type 1003 0058100011112222\n"
         "wait 300\n"
         "press 1\n");
-    ASSERT_TRUE(host_->SendFrame(
-        json{{"id", 100}, {"method", "CommAccountProc"}, {"params", Params(kFormWithPin)}}.dump()));
-    EXPECT_EQ(ReadAnswer(), kPinPadRequired) << ReadAll(stderr_.path());
+    SendCall("CommAccountProc", Params(kFormWithPin));
+    EXPECT_EQ(ReadAnswer(), kPinPadRequired) << HostErrors();
     // The entry dialog only: no confirmation was asked for.
-    EXPECT_EQ(Count(ReadAll(stderr_.path()), kShownLine), 1u) << ReadAll(stderr_.path());
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 1u) << HostErrors();
     EXPECT_EQ(Call("GetEncCommAcc"), "");
 }
 
@@ -243,7 +152,7 @@ TEST_F(CommonAccountThroughTheHost,
     ASSERT_TRUE(card_->PadTypes("123456"));
     // The bank pre-filled every row: OK at once, then the confirmation.
     StartHost("wait-enabled 1\npress 1\nwait 1500\nwait-enabled 1\npress 1\n");
-    ASSERT_EQ(CallConfirmed(BankDocument("pinpad")), 0) << ReadAll(stderr_.path());
+    ASSERT_EQ(CallConfirmed(BankDocument("pinpad")), 0) << HostErrors();
     EXPECT_NE(card_->Status().find("\"padCommand\":\"0020001008FFFFFFFFFFFFFFFF\""),
               std::string::npos)
         << card_->Status();
@@ -261,7 +170,7 @@ TEST_F(CommonAccountThroughTheHost, FormWithoutAPinOnAnAcr83uVerifiesOnThePadWit
     StartCard("ACS ACR83U");
     ASSERT_TRUE(card_->PadTypes("123456"));
     StartHost("wait-enabled 1\npress 1\nwait 1500\nwait-enabled 1\npress 1\n");
-    ASSERT_EQ(CallConfirmed(BankDocument("pinpad")), 0) << ReadAll(stderr_.path());
+    ASSERT_EQ(CallConfirmed(BankDocument("pinpad")), 0) << HostErrors();
     // The reader of this model takes the verify without a placeholder PIN block.
     EXPECT_NE(card_->Status().find("\"padCommand\":\"80200010\""), std::string::npos)
         << card_->Status();
@@ -288,10 +197,9 @@ TEST_F(CommonAccountThroughTheHost, CancelledConfirmationAnswers20756WithTheEnte
         "wait 1500\n"
         "wait-enabled 2\n"
         "press 2\n");
-    ASSERT_TRUE(host_->SendFrame(
-        json{{"id", 100}, {"method", "CommAccountProc"}, {"params", Params(kFormWithPin)}}.dump()));
-    EXPECT_EQ(ReadAnswer(), 20756) << ReadAll(stderr_.path());
-    EXPECT_EQ(Count(ReadAll(stderr_.path()), kShownLine), 2u) << ReadAll(stderr_.path());
+    SendCall("CommAccountProc", Params(kFormWithPin));
+    EXPECT_EQ(ReadAnswer(), 20756) << HostErrors();
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 2u) << HostErrors();
     // The values were kept when the form ended with OK, before the confirmation.
     EXPECT_EQ(Call("GetClearCommAcc"), "004||12345678||||");
     const banksim::ServiceReply reply = bank_->Handle(

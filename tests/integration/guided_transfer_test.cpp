@@ -4,25 +4,12 @@
 // real take-out and put-back of the simulated card while the confirmation
 // waits, and the bank checking the transfer values and the card's TAC.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
-#include <thread>
 
-#include "integration/host_window_files.h"
-#include "support/host_process.h"
-#include "tools/banksim/bank_keys.h"
+#include "integration/scripted_host_fixture.h"
 #include "tools/banksim/bank_setup.h"
-#include "tools/banksim/key_agreement.h"
-#include "tools/banksim/openssl_primitives.h"
-#include "tools/hostclient/host_client.h"
-#include "tools/testbed/card_presence.h"
-#include "tools/testbed/pcsc_testbed.h"
-#include "tools/testbed/simulated_card.h"
-#include "tools/testbed/testbed_paths.h"
 
 namespace qorv::testing {
 namespace {
@@ -36,30 +23,11 @@ constexpr char kCardAccount[] = "0058100012345678";
 constexpr char kFdid[] = "12345678";
 constexpr char kFdChkCode[] = "ABCDEFGH";
 constexpr char kMoney[] = "00000000050000";
-constexpr char kShownLine[] = "qorvclientatm-host: shown \"";
 constexpr char kPlainReader[] = "Virtual PCD";
 constexpr int kCancelled = 20756;
 constexpr int kTransferConfigIncomplete = 20998;
 // The operating bank's own code, which decides some processing codes.
 constexpr char kHomeBank[] = QORV_HOME_BANK_CODE;
-
-std::size_t CountOf(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
-// Waits until the host has reported `windows` windows shown.
-bool WaitForWindows(const std::string& path, std::size_t windows,
-                    std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (CountOf(ReadAll(path), kShownLine) >= windows) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
-}
 
 // The transfer-in account is not in the summary: the dialog shows the one
 // the customer chose. `firstRow` is the value of the first row (Tag5), which
@@ -77,41 +45,15 @@ struct AgreedSession {
     std::string cpukEncSessionKey;
 };
 
-class GuidedTransferThroughTheHost : public ::testing::Test {
+class GuidedTransferThroughTheHost : public ScriptedHostTest {
   protected:
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
+        ScriptedHostTest::SetUp();
+        if (IsSkipped()) return;
         std::string error;
         bank_ = banksim::LoadBankService(banksim::DefaultKeyFolder(), banksim::DefaultCardProfile(),
                                          &error);
         ASSERT_TRUE(bank_) << error;
-    }
-
-    // The test bed with one reader named `friendlyName` and the card in it.
-    void StartCard(const std::string& friendlyName) {
-        std::string error;
-        bed_ = testbed::PcscTestBed::Start({{friendlyName}}, &error);
-        ASSERT_TRUE(bed_) << error;
-        card_ = testbed::SimulatedCard::Start(bed_->vpcdPort(0), testbed::CardProtocol::T1,
-                                              testbed::DefaultProfilePath(), true, &error);
-        ASSERT_TRUE(card_) << error;
-        ASSERT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Present));
-    }
-
-    // The host with a display (offscreen) and the person acting by `script`.
-    void StartHost(const std::string& script) {
-        script_ = std::make_unique<TempFile>(script);
-        host_ = std::make_unique<hostclient::HostClient>(
-            HostPath(), ScriptedHostEnvironment(script_->path()), std::vector<std::string>{},
-            stderr_.path());
-    }
-    std::string reader() const { return bed_->readerName(0); }
-    std::string HostErrors() const { return ReadAll(stderr_.path()); }
-
-    json Call(const std::string& method, const json& params = json::array()) {
-        const auto reply = host_->Call(method, params);
-        EXPECT_TRUE(reply) << method << " not answered";
-        return reply ? (*reply)["result"] : json();
     }
 
     json Bank(const std::string& path, const json& request) {
@@ -145,17 +87,12 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
     // A session the bank holds under a fixed key (hexadecimal, 16 bytes),
     // with the values the page would have from it.
     AgreedSession SessionUnderKey(const std::string& keyHex) {
-        std::string error;
-        const auto keys = banksim::BankKeys::LoadFolder(banksim::DefaultKeyFolder(), &error);
-        EXPECT_TRUE(keys) << error;
-        if (!keys) return {};
-        const auto offer = banksim::OfferSessionKey(*keys, *banksim::FromHex(keyHex));
-        EXPECT_TRUE(offer.ok()) << offer.error;
+        const auto offer = OfferSessionKeyOf(keyHex);
         const auto id = bank_->RestoreSession(
             json{{"stage", "established"}, {"rn1", "01"}, {"sessionKey", keyHex}});
         EXPECT_TRUE(id);
-        if (!offer.ok() || !id) return {};
-        return {*id, offer.value->sessionKeyHash, offer.value->encryptedSessionKey};
+        if (!offer || !id) return {};
+        return {*id, offer->sessionKeyHash, offer->encryptedSessionKey};
     }
 
     // The bank's transfer document for `session`, its lists enciphered under
@@ -186,23 +123,10 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
     // customer takes the card out and puts it back when `takeOut`.
     json CallTransfer(const std::string& method, const json& params, std::size_t windows,
                       bool takeOut) {
-        EXPECT_TRUE(
-            host_->SendFrame(json{{"id", 100}, {"method", method}, {"params", params}}.dump()));
+        SendCall(method, params);
         EXPECT_TRUE(WaitForWindows(stderr_.path(), windows, 20s)) << HostErrors();
-        if (takeOut) {
-            std::this_thread::sleep_for(300ms);  // a few polls with the card in
-            EXPECT_TRUE(card_->Remove());
-            EXPECT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Absent));
-            std::this_thread::sleep_for(600ms);  // polls that find no card
-            EXPECT_TRUE(card_->Insert());
-            EXPECT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Present));
-        }
-        std::string reply;
-        EXPECT_TRUE(host_->ReadFrame(reply, 30000)) << HostErrors();
-        if (reply.empty()) return json();
-        const json answer = json::parse(reply);
-        EXPECT_EQ(answer["id"], 100);
-        return answer["result"];
+        if (takeOut) TakeCardOutAndPutBack();
+        return ReadAnswer();
     }
     json CallTransferProc(const json& params, std::size_t windows, bool takeOut) {
         return CallTransfer("TransferProc", params, windows, takeOut);
@@ -232,23 +156,7 @@ class GuidedTransferThroughTheHost : public ::testing::Test {
         return report;
     }
 
-    void TearDown() override {
-        if (host_) {
-            EXPECT_EQ(host_->CloseAndWait(), 0);
-            const std::string text = HostErrors();
-            EXPECT_EQ(text.find("gives up"), std::string::npos) << text;
-        }
-        host_.reset();
-        card_.reset();
-        bed_.reset();
-    }
-
     std::unique_ptr<banksim::BankService> bank_;
-    std::unique_ptr<testbed::PcscTestBed> bed_;
-    std::unique_ptr<testbed::SimulatedCard> card_;
-    std::unique_ptr<hostclient::HostClient> host_;
-    std::unique_ptr<TempFile> script_;
-    TempFile stderr_;
 };
 
 TEST_F(GuidedTransferThroughTheHost, CommonAccountChosenAndConfirmedIsAcceptedByTheBank) {

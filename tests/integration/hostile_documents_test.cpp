@@ -7,7 +7,6 @@
 // bounded time with a clear result code and the messages the person sees,
 // the host must answer the next request, and nothing may reach the card.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <nlohmann/json.hpp>
@@ -16,19 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "integration/host_window_files.h"
-#include "support/host_process.h"
-#include "tools/banksim/bank_keys.h"
+#include "integration/scripted_host_fixture.h"
 #include "tools/banksim/bank_setup.h"
-#include "tools/banksim/key_agreement.h"
 #include "tools/banksim/openssl_primitives.h"
 #include "tools/banksim/session_cipher.h"
 #include "tools/banksim/utf16_text.h"
-#include "tools/hostclient/host_client.h"
-#include "tools/testbed/card_presence.h"
-#include "tools/testbed/pcsc_testbed.h"
-#include "tools/testbed/simulated_card.h"
-#include "tools/testbed/testbed_paths.h"
 
 namespace qorv::testing {
 namespace {
@@ -44,7 +35,6 @@ constexpr int kArgumentMissing = 8195;
 constexpr int kCancelled = 20756;
 constexpr int kTooFewElements = 20998;
 constexpr char kSessionKey[] = "00112233445566778899AABBCCDDEEFF";
-constexpr char kShownLine[] = "qorvclientatm-host: shown \"";
 constexpr char kMessageCaption[] = "Qorv銀行";
 constexpr char kListDataFailed[] = "獲取XML下拉選單資料失敗";
 constexpr char kNoListData[] = "無XML下拉選單資料";
@@ -83,12 +73,6 @@ std::string ListOf(std::size_t units, const std::string& lastCode) {
     return list;
 }
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 // The windows the host reported, in order: the caption in quotes, and for a
 // message box ` text "..."` after it (the line the host writes next).
 std::vector<std::string> ShownWindows(const std::string& report) {
@@ -113,35 +97,24 @@ std::string Window(const std::string& caption) {
     return "\"" + caption + "\"";
 }
 
-class HostileDocumentsThroughTheHost : public ::testing::Test {
+class HostileDocumentsThroughTheHost : public ScriptedHostTest {
   protected:
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "a private pcscd needs root";
-        std::string error;
-        const auto keys = banksim::BankKeys::LoadFolder(banksim::DefaultKeyFolder(), &error);
-        ASSERT_TRUE(keys) << error;
-        const auto offer = banksim::OfferSessionKey(*keys, *banksim::FromHex(kSessionKey));
-        ASSERT_TRUE(offer.ok()) << offer.error;
-        keyHash_ = offer.value->sessionKeyHash;
-        encryptedKey_ = offer.value->encryptedSessionKey;
+        ScriptedHostTest::SetUp();
+        if (IsSkipped()) return;
+        const auto offer = OfferSessionKeyOf(kSessionKey);
+        ASSERT_TRUE(offer);
+        keyHash_ = offer->sessionKeyHash;
+        encryptedKey_ = offer->encryptedSessionKey;
     }
 
     // A reader named `friendlyName` with the card in it, and the host with a
     // display and the person acting by `script`.
     void Start(const std::string& friendlyName, const std::string& script) {
-        std::string error;
-        bed_ = testbed::PcscTestBed::Start({{friendlyName}}, &error);
-        ASSERT_TRUE(bed_) << error;
-        card_ = testbed::SimulatedCard::Start(bed_->vpcdPort(0), testbed::CardProtocol::T1,
-                                              testbed::DefaultProfilePath(), true, &error);
-        ASSERT_TRUE(card_) << error;
-        ASSERT_TRUE(testbed::WaitForCard(reader(), testbed::CardPresence::Present));
-        script_ = std::make_unique<TempFile>(script);
-        host_ = std::make_unique<hostclient::HostClient>(
-            HostPath(), ScriptedHostEnvironment(script_->path()), std::vector<std::string>{},
-            stderr_.path());
+        StartCard(friendlyName);
+        if (HasFatalFailure()) return;
+        StartHost(script);
     }
-    std::string reader() const { return bed_->readerName(0); }
 
     // Sends a request frame written out by hand (lone surrogate escapes
     // cannot go through a JSON library) and reads the result, which must
@@ -178,30 +151,18 @@ class HostileDocumentsThroughTheHost : public ::testing::Test {
         return json::array({reader(), keyHash_, encryptedKey_, document});
     }
 
-    std::string Report() const { return ReadAll(stderr_.path()); }
+    std::string Report() const { return HostErrors(); }
     std::vector<std::string> Shown() const { return ShownWindows(Report()); }
 
     void TearDown() override {
         if (card_) {
             EXPECT_TRUE(card_->WrittenRecords().empty()) << "the card was written to";
         }
-        if (host_) {
-            EXPECT_EQ(host_->CloseAndWait(), 0);
-            const std::string text = Report();
-            EXPECT_EQ(text.find("gives up"), std::string::npos) << text;
-        }
-        host_.reset();
-        card_.reset();
-        bed_.reset();
+        ScriptedHostTest::TearDown();
     }
 
     std::string keyHash_;
     std::string encryptedKey_;
-    std::unique_ptr<testbed::PcscTestBed> bed_;
-    std::unique_ptr<testbed::SimulatedCard> card_;
-    std::unique_ptr<hostclient::HostClient> host_;
-    std::unique_ptr<TempFile> script_;
-    TempFile stderr_;
 };
 
 // The common-account form around `rows`, without a PIN field: on a PIN-pad
@@ -257,15 +218,15 @@ TEST_F(HostileDocumentsThroughTheHost, TenListsAtTheLimitAreReadWholeAndOneChara
         const std::string code = std::to_string(901 + i);
         const std::string list = ListOf(4999, code);
         ASSERT_EQ(Units(list), 4999u);
-        rows +=
-            ListRow("清單" + std::to_string(i + 1), list, static_cast<int>(Count(list, ";;")) - 1);
+        rows += ListRow("清單" + std::to_string(i + 1), list,
+                        static_cast<int>(CountOf(list, ";;")) - 1);
         expected += code + "||";
     }
     // The same form with the fourth list one character longer.
     std::string tooLong;
     for (int i = 0; i < 10; ++i) {
         const std::string list = ListOf(i == 3 ? 5000 : 4999, std::to_string(901 + i));
-        tooLong += ListRow("清單", list, static_cast<int>(Count(list, ";;")) - 1);
+        tooLong += ListRow("清單", list, static_cast<int>(CountOf(list, ";;")) - 1);
     }
     ASSERT_NO_FATAL_FAILURE(
         Start("ACS APG8201", std::string(kOkThenCancel) + "press 1\n" + kOkThenCancel));
