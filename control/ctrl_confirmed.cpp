@@ -43,6 +43,16 @@ int ConfirmationMode(TransactionKind kind, bool onPad, bool zeroAmount) {
     return onPad ? 13 : 12;
 }
 
+// The request of the methods that take a code, terminal, check code, amount
+// and account and nothing else (tax payment, withdrawal).
+card::TransactionRequest AmountRequest(TransactionKind kind, const ScriptText& pCode,
+                                       const ScriptText& fdid, const ScriptText& fdChkCode,
+                                       const ScriptText& money, const ScriptText& account) {
+    return {
+        kind,
+        {.pCode = pCode, .fdid = fdid, .fdChkCode = fdChkCode, .money = money, .account = account}};
+}
+
 // What the dialog checks against the summary and shows: amount and account,
 // for a transfer also the transfer-in account; an inquiry shows neither.
 dialogs::ConfirmationRequest RequestFor(const card::TransactionRequest& request,
@@ -312,28 +322,18 @@ int32_t CQorvClientATMCtrl::AccountPayTaxEx(const ScriptText& pPCode, const Scri
                                             const ScriptText& pReaderName,
                                             const ScriptText& pPassword,
                                             const ScriptText& pShowMsg) {
-    return AuthoriseConfirmed({{TransactionKind::PayTax,
-                                {.pCode = pPCode,
-                                 .fdid = pFdid,
-                                 .fdChkCode = pFdChkCode,
-                                 .money = pMoney,
-                                 .account = pAccount}},
-                               pReaderName,
-                               &pPassword,
-                               pShowMsg});
+    return AuthoriseConfirmed(
+        {AmountRequest(TransactionKind::PayTax, pPCode, pFdid, pFdChkCode, pMoney, pAccount),
+         pReaderName, &pPassword, pShowMsg});
 }
 
 int32_t CQorvClientATMCtrl::AccountPayTaxSnd(const ScriptText& pPCode, const ScriptText& pFdid,
                                              const ScriptText& pFdChkCode, const ScriptText& pMoney,
                                              const ScriptText& pAccount,
                                              const ScriptText& pReaderName) {
-    return AuthoriseOnPinPad({TransactionKind::PayTax,
-                              {.pCode = pPCode,
-                               .fdid = pFdid,
-                               .fdChkCode = pFdChkCode,
-                               .money = pMoney,
-                               .account = pAccount}},
-                             pReaderName);
+    return AuthoriseOnPinPad(
+        AmountRequest(TransactionKind::PayTax, pPCode, pFdid, pFdChkCode, pMoney, pAccount),
+        pReaderName);
 }
 
 int32_t CQorvClientATMCtrl::AccountPayTaxSndEx(const ScriptText& pPCode, const ScriptText& pFdid,
@@ -341,15 +341,9 @@ int32_t CQorvClientATMCtrl::AccountPayTaxSndEx(const ScriptText& pPCode, const S
                                                const ScriptText& pMoney, const ScriptText& pAccount,
                                                const ScriptText& pReaderName,
                                                const ScriptText& pShowMsg) {
-    return AuthoriseConfirmed({{TransactionKind::PayTax,
-                                {.pCode = pPCode,
-                                 .fdid = pFdid,
-                                 .fdChkCode = pFdChkCode,
-                                 .money = pMoney,
-                                 .account = pAccount}},
-                               pReaderName,
-                               nullptr,
-                               pShowMsg});
+    return AuthoriseConfirmed(
+        {AmountRequest(TransactionKind::PayTax, pPCode, pFdid, pFdChkCode, pMoney, pAccount),
+         pReaderName, nullptr, pShowMsg});
 }
 
 // Withdrawal.
@@ -360,28 +354,18 @@ int32_t CQorvClientATMCtrl::AccountWithdrawEx(const ScriptText& pPCode, const Sc
                                               const ScriptText& pReaderName,
                                               const ScriptText& pPassword,
                                               const ScriptText& pShowMsg) {
-    return AuthoriseConfirmed({{TransactionKind::Withdraw,
-                                {.pCode = pPCode,
-                                 .fdid = pFdid,
-                                 .fdChkCode = pFdChkCode,
-                                 .money = pMoney,
-                                 .account = pAccount}},
-                               pReaderName,
-                               &pPassword,
-                               pShowMsg});
+    return AuthoriseConfirmed(
+        {AmountRequest(TransactionKind::Withdraw, pPCode, pFdid, pFdChkCode, pMoney, pAccount),
+         pReaderName, &pPassword, pShowMsg});
 }
 
 int32_t CQorvClientATMCtrl::AccountWithdrawSnd(const ScriptText& pPCode, const ScriptText& pFdid,
                                                const ScriptText& pFdChkCode,
                                                const ScriptText& pMoney, const ScriptText& pAccount,
                                                const ScriptText& pReaderName) {
-    return AuthoriseOnPinPad({TransactionKind::Withdraw,
-                              {.pCode = pPCode,
-                               .fdid = pFdid,
-                               .fdChkCode = pFdChkCode,
-                               .money = pMoney,
-                               .account = pAccount}},
-                             pReaderName);
+    return AuthoriseOnPinPad(
+        AmountRequest(TransactionKind::Withdraw, pPCode, pFdid, pFdChkCode, pMoney, pAccount),
+        pReaderName);
 }
 
 int32_t CQorvClientATMCtrl::AccountWithdrawSndEx(const ScriptText& pPCode, const ScriptText& pFdid,
@@ -390,15 +374,9 @@ int32_t CQorvClientATMCtrl::AccountWithdrawSndEx(const ScriptText& pPCode, const
                                                  const ScriptText& pAccount,
                                                  const ScriptText& pReaderName,
                                                  const ScriptText& pShowMsg) {
-    return AuthoriseConfirmed({{TransactionKind::Withdraw,
-                                {.pCode = pPCode,
-                                 .fdid = pFdid,
-                                 .fdChkCode = pFdChkCode,
-                                 .money = pMoney,
-                                 .account = pAccount}},
-                               pReaderName,
-                               nullptr,
-                               pShowMsg});
+    return AuthoriseConfirmed(
+        {AmountRequest(TransactionKind::Withdraw, pPCode, pFdid, pFdChkCode, pMoney, pAccount),
+         pReaderName, nullptr, pShowMsg});
 }
 
 }  // namespace qorv::control
