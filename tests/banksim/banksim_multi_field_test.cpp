@@ -4,6 +4,7 @@
 // back the values the dialog enciphered after OK.
 #include <gtest/gtest.h>
 
+#include "banksim/fixed_bank_session.h"
 #include "base/utf16.h"
 #include "dialogs/multi_field_dialog.h"
 #include "tools/banksim/bank_setup.h"
@@ -14,14 +15,6 @@ namespace {
 
 using nlohmann::json;
 
-const std::string kSessionKey = "00112233445566778899AABBCCDDEEFF";
-
-std::u16string Wide(std::string_view text) {
-    std::u16string wide;
-    for (char c : text) wide.push_back(static_cast<unsigned char>(c));
-    return wide;
-}
-
 class RecordedPin final : public dialogs::CardPinCheck {
   public:
     int32_t VerifyPin(std::u16string_view pin) override {
@@ -31,33 +24,14 @@ class RecordedPin final : public dialogs::CardPinCheck {
     std::vector<std::u16string> pins;
 };
 
-class MultiFieldWithBank : public ::testing::Test {
+class MultiFieldWithBank : public FixedBankSession {
   protected:
-    void SetUp() override {
-        std::string error;
-        auto keys = BankKeys::LoadFolder(DefaultKeyFolder(), &error);
-        ASSERT_TRUE(keys) << error;
-        const auto offer = OfferSessionKey(*keys, *FromHex(kSessionKey));
-        ASSERT_TRUE(offer.ok()) << offer.error;
-        encryptedKey_ = Wide(offer.value->encryptedSessionKey);
-        keyHash_ = Wide(offer.value->sessionKeyHash);
-        service_ = LoadBankService(DefaultKeyFolder(), "", &error);
-        ASSERT_TRUE(service_) << error;
-        session_ = *service_->RestoreSession(
-            json{{"stage", "established"}, {"rn1", "01"}, {"sessionKey", kSessionKey}});
-    }
-
     std::u16string Document(const std::string& form) {
         const ServiceReply reply =
             service_->Handle("/session/common-account-document",
                              json{{"sessionId", session_}, {"form", form}, {"encipher", true}});
         return Utf8ToUtf16(reply.body["document"].get<std::string>());
     }
-
-    std::u16string encryptedKey_;
-    std::u16string keyHash_;
-    std::unique_ptr<BankService> service_;
-    std::string session_;
 };
 
 TEST_F(MultiFieldWithBank, TheBankReadsWhatTheDialogEncipheredFromItsEncipheredForm) {
