@@ -37,44 +37,47 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+std::size_t DecodeUtf8(std::string_view text, char32_t& cp) {
+    if (text.empty()) return 0;
+    const auto lead = static_cast<uint8_t>(text[0]);
+    std::size_t extra = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        extra = 1, cp = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, cp = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, cp = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (extra >= text.size()) return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<uint8_t>(text[k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return extra + 1;
+}
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const auto lead = static_cast<uint8_t>(utf8[i]);
-        int extra = 0;
         char32_t cp = 0;
-        char32_t minimum = 0;
-        if (lead < 0x80) {
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1, cp = lead & 0x1F, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, cp = lead & 0x0F, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, cp = lead & 0x07, minimum = 0x10000;
+        const std::size_t length = DecodeUtf8(utf8.substr(i), cp);
+        if (length == 0) {
+            out.push_back(kReplacement);
+            ++i;
         } else {
-            out.push_back(kReplacement);
-            ++i;
-            continue;
+            AppendUtf16(out, cp);
+            i += length;
         }
-        bool valid = i + static_cast<std::size_t>(extra) < utf8.size();
-        for (int k = 1; valid && k <= extra; ++k) {
-            const auto next = static_cast<uint8_t>(utf8[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) {
-                valid = false;
-            } else {
-                cp = (cp << 6) | (next & 0x3F);
-            }
-        }
-        if (!valid || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(kReplacement);
-            ++i;
-            continue;
-        }
-        AppendUtf16(out, cp);
-        i += static_cast<std::size_t>(extra) + 1;
     }
     return out;
 }

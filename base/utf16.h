@@ -17,4 +17,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 void AppendUtf16(std::u16string& out, char32_t cp);
 void AppendUtf8(std::string& out, char32_t cp);
 
+// Decodes the UTF-8 sequence at the start of `text` into cp and returns its
+// length in bytes; 0 when it is not one well-formed sequence (a stray
+// continuation byte, a cut or overlong sequence, a surrogate, beyond U+10FFFF).
+std::size_t DecodeUtf8(std::string_view text, char32_t& cp);
+
 }  // namespace qorv

@@ -138,7 +138,9 @@ class Parser {
                 ++pos_;
             } else {
                 char32_t cp = 0;
-                if (!Utf8Sequence(end, cp)) return false;
+                const std::size_t length = DecodeUtf8(text_.substr(pos_, end - pos_), cp);
+                if (length == 0) return false;
+                pos_ += length;
                 sink.Append(cp);
             }
         }
@@ -257,31 +259,6 @@ class Parser {
             return true;
         }
         sink.Append(unit >= 0xDC00 && unit <= 0xDFFF ? kReplacement : unit);
-        return true;
-    }
-
-    // A well-formed UTF-8 sequence of two to four bytes before `end`.
-    bool Utf8Sequence(std::size_t end, char32_t& cp) {
-        const auto lead = static_cast<uint8_t>(text_[pos_]);
-        int extra = 0;
-        char32_t minimum = 0;
-        if ((lead & 0xE0) == 0xC0) {
-            extra = 1, cp = lead & 0x1F, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, cp = lead & 0x0F, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, cp = lead & 0x07, minimum = 0x10000;
-        } else {
-            return false;
-        }
-        if (pos_ + static_cast<std::size_t>(extra) >= end) return false;
-        for (int i = 1; i <= extra; ++i) {
-            const auto next = static_cast<uint8_t>(text_[pos_ + static_cast<std::size_t>(i)]);
-            if ((next & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        pos_ += static_cast<std::size_t>(extra) + 1;
         return true;
     }
 
