@@ -605,10 +605,12 @@ bool MultiFieldDialog::CollectValues(std::u16string& joined, std::vector<std::u1
             services_.messages.ShowMessage(EnterItemMessage(rowNumber));
             return false;
         }
-        // The card PIN is checked, never handed on.
-        if (row.type == u'6') continue;
-        field.value = source == RowSource::kList ? std::u16string_view(codes[i])
-                                                 : std::u16string_view(plain[i]);
+        // The card PIN is checked, never handed on: its row keeps only its place.
+        field.cardPin = row.type == u'6';
+        if (!field.cardPin) {
+            field.value = source == RowSource::kList ? std::u16string_view(codes[i])
+                                                     : std::u16string_view(plain[i]);
+        }
         fields.push_back(field);
     }
     joined = JoinEnteredFields(fields);

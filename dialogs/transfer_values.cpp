@@ -127,7 +127,6 @@ TransferChoice BuildListedAccountChoice(TransferCategory category, std::u16strin
     choice.accountRecord.append(kCodeMark);
     choice.accountRecord.append(Head(choice.transferValues, kBankCodePrefix));
     AppendEmail(choice, email);
-    choice.complete = !account.empty() && AllDigits(Head(account, kAccountDigits));
     return choice;
 }
 
@@ -157,7 +156,6 @@ TransferChoice BuildOtherAccountChoice(std::u16string_view bankItem, std::u16str
     AppendCategoryAndPlaceholder(choice.transferValues, digit);
     choice.accountRecord.append(bankItem);
     AppendEmail(choice, email);
-    choice.complete = true;
     return choice;
 }
 
@@ -252,7 +250,12 @@ GuidedRecordLayout GuidedRecordLayoutFor(char16_t serviceType, std::u16string_vi
 std::u16string JoinEnteredFields(std::span<const EnteredField> fields) {
     std::u16string joined;
     for (const EnteredField& field : fields) {
-        if (field.cardPin) continue;
+        if (field.cardPin) {
+            // A bank reads the fields by their place: a PIN row that had a
+            // "||" field keeps it, empty; one on the letters keypad never had one.
+            if (field.kind != EnteredFieldKind::kLettersKeypad) joined.append(kFieldSeparator);
+            continue;
+        }
         switch (field.kind) {
             case EnteredFieldKind::kListChoice:
                 AppendField(joined, Head(field.value, kBankCodePrefix));

@@ -36,13 +36,14 @@ inline constexpr std::size_t kMaxBankItemLength = 64;
 inline constexpr std::size_t kMaxEmailLength = 150;
 inline constexpr std::size_t kAccountDigits = 16;
 
+// The transfer values are empty when nothing names a transfer-in account (no
+// item, a listed item without "%%", another account that is empty or not all
+// digits): then no processing code can be written into them, and the
+// transfer ends before the card. A listed item's code is taken as the bank
+// wrote it, with or without its "||" and account.
 struct TransferChoice {
     std::u16string accountRecord;
     std::u16string transferValues;
-    // False when no transfer-in account could be taken (no item, an item
-    // without "%%", or an account that is empty or not digits): the transfer
-    // values are then empty and no processing code can be written into them.
-    bool complete = false;
 };
 
 // `account` right-aligned over 16 "0": a 9-digit account gets 7 leading
@@ -115,15 +116,16 @@ enum class EnteredFieldKind {
 };
 struct EnteredField {
     EnteredFieldKind kind = EnteredFieldKind::kEdit;
-    bool cardPin = false;  // Type 6: verified against the card, never joined, on any keypad
+    bool cardPin = false;  // Type 6: verified against the card, its entry never joined
     std::u16string_view value;
 };
 
 // The joined output: a list choice gives the first 3 characters of its code
 // and "||", a keypad row its entry and "||", a letters-keypad row its entry and
-// ";;", an edit row its first 127 characters and "||". A card PIN row gives
-// nothing, whichever keypad it uses: the joined output also goes to the page
-// in clear, and the PIN must never be in it.
+// ";;", an edit row its first 127 characters and "||". A card PIN row never
+// gives its entry (the joined output also goes to the page in clear): on the
+// digits keypad or in an edit it gives an empty field "||", so that the fields
+// after it stay in their places; on the letters keypad it gives nothing.
 std::u16string JoinEnteredFields(std::span<const EnteredField> fields);
 
 }  // namespace qorv::dialogs

@@ -399,10 +399,11 @@ TEST(MultiFieldCardPin, ATypeSixRowAddsNothingToTheJoinedOutputButIsVerified) {
     EXPECT_EQ(r.confirmation.find(u"123456"), std::u16string::npos);
 }
 
-TEST(MultiFieldCardPin, APinOnTheDigitsKeypadOrInAnEditIsNeverJoinedEither) {
+TEST(MultiFieldCardPin, APinOnTheDigitsKeypadOrInAnEditLeavesAnEmptyFieldInItsPlace) {
     for (const char16_t* keyType : {u"0", u"2"}) {
         Fixture f(
-            Doc(Node(u"Type=\"6\" KeyType=\"" + std::u16string(keyType) + u"\" Default=\"12\"")));
+            Doc(Node(u"Type=\"6\" KeyType=\"" + std::u16string(keyType) + u"\" Default=\"12\"") +
+                Node(u"Type=\"5\" KeyType=\"2\"", u"note")));
         EXPECT_EQ(f.dialog.view().rows[0].editSecret, true);
         if (keyType[0] == u'0')
             f.Type(u"654321");
@@ -411,8 +412,8 @@ TEST(MultiFieldCardPin, APinOnTheDigitsKeypadOrInAnEditIsNeverJoinedEither) {
         f.dialog.PressOk();
         EXPECT_EQ(f.dialog.outcome(), kOutcomeOk);
         EXPECT_EQ(f.pin.pins, std::vector<std::u16string>{u"654321"});
-        EXPECT_EQ(f.Read().joined, u"");
-        EXPECT_EQ(f.encipher.calls, 0);  // nothing to encipher
+        // The note stays the second field, as the bank reads it.
+        EXPECT_EQ(f.Read().joined, u"||note||");
     }
 }
 

@@ -12,7 +12,6 @@ namespace {
 TEST(TransferAccountValues, ListedAccountsGiveCodeCategoryAndPlaceholder) {
     const TransferChoice agreed = BuildListedAccountChoice(
         TransferCategory::kAgreed, u"王小明-薪轉%%812||0058100098765432", u"");
-    EXPECT_TRUE(agreed.complete);
     EXPECT_EQ(agreed.transferValues, u"812||0058100098765432||0||2523||");
     // Only the display text before "-" names the account in the record.
     EXPECT_EQ(agreed.accountRecord, u"00581000987654320王小明%%812");
@@ -32,16 +31,16 @@ TEST(TransferAccountValues, NoItemOrAnItemWithoutCodeGivesOnlyZerosAndTheDigit) 
          {std::u16string_view(), std::u16string_view(u"只有名稱")}) {
         const TransferChoice choice =
             BuildListedAccountChoice(TransferCategory::kCommon, item, u"me@example.com");
-        EXPECT_FALSE(choice.complete);
         EXPECT_EQ(choice.accountRecord, u"00000000000000001");
         EXPECT_TRUE(choice.transferValues.empty());
         // Without a third "||" no processing code can go into empty values.
         EXPECT_TRUE(WriteProcessingCode(choice.transferValues, u"2521").empty());
     }
-    // A code without an account, or with letters in it, is not a transfer-in account.
-    EXPECT_FALSE(BuildListedAccountChoice(TransferCategory::kAgreed, u"X%%812", u"").complete);
-    EXPECT_FALSE(
-        BuildListedAccountChoice(TransferCategory::kAgreed, u"X%%812||12AB", u"").complete);
+    // A listed code without "||" is taken as written: the record's account is all zeros.
+    const TransferChoice bankOnly =
+        BuildListedAccountChoice(TransferCategory::kAgreed, u"X%%812", u"");
+    EXPECT_EQ(bankOnly.transferValues, u"812||0||2523||");
+    EXPECT_EQ(bankOnly.accountRecord, u"00000000000000000X%%812");
 }
 
 TEST(TransferAccountValues, LongItemsAndAccountsAreCutNotOverrun) {
@@ -67,7 +66,6 @@ TEST(TransferAccountValues, OtherAccountTakesBankDigitsFromTheLastCodeMark) {
 
     const TransferChoice plain =
         BuildOtherAccountChoice(u"822 中國信託%%822", u"123456789", false, u"");
-    EXPECT_TRUE(plain.complete);
     EXPECT_EQ(plain.transferValues, u"822||123456789||2||2523||");
     EXPECT_EQ(plain.accountRecord, u"00000001234567892822 中國信託%%822");
 
@@ -79,8 +77,9 @@ TEST(TransferAccountValues, OtherAccountTakesBankDigitsFromTheLastCodeMark) {
     EXPECT_EQ(TransferCategoryDigit(TransferCategory::kAgreed, true), u'0');
     EXPECT_EQ(TransferCategoryDigit(TransferCategory::kCommon, true), u'1');
 
-    EXPECT_FALSE(BuildOtherAccountChoice(u"822%%822", u"", false, u"").complete);
-    EXPECT_FALSE(BuildOtherAccountChoice(u"822%%822", u"12-34", false, u"").complete);
+    // Another account that is empty or not all digits names no transfer-in account.
+    EXPECT_TRUE(BuildOtherAccountChoice(u"822%%822", u"", false, u"").transferValues.empty());
+    EXPECT_TRUE(BuildOtherAccountChoice(u"822%%822", u"12-34", false, u"").transferValues.empty());
 }
 
 TEST(TransferConfirmation, RecordShowsBankTextEmailAndCode) {
@@ -149,7 +148,7 @@ TEST(TransferConfirmation, ServiceTypeChoosesTheRecordLayout) {
     EXPECT_EQ(GuidedRecordLayoutFor(u'\0', u"2523"), GuidedRecordLayout::kNone);
 }
 
-TEST(MultiFieldEntry, RowsAreJoinedByKindAndTheCardPinIsLeftOut) {
+TEST(MultiFieldEntry, RowsAreJoinedByKindAndTheCardPinKeepsOnlyItsPlace) {
     const EnteredField keypadRows[] = {{EnteredFieldKind::kKeypad, false, u"1234"},
                                        {EnteredFieldKind::kKeypad, false, u"5678"}};
     EXPECT_EQ(JoinEnteredFields(keypadRows), u"1234||5678||");
@@ -163,7 +162,8 @@ TEST(MultiFieldEntry, RowsAreJoinedByKindAndTheCardPinIsLeftOut) {
         {EnteredFieldKind::kEdit, false, longEdit},
         {EnteredFieldKind::kEdit, false, u""},
     };
-    EXPECT_EQ(JoinEnteredFields(mixed), u"812||AB12;;" + std::u16string(127, u'x') + u"||||");
+    // The digits-keypad PIN leaves its field empty; the letters-keypad one had none.
+    EXPECT_EQ(JoinEnteredFields(mixed), u"812||AB12;;||" + std::u16string(127, u'x') + u"||||");
     EXPECT_EQ(JoinEnteredFields({}), u"");
 }
 

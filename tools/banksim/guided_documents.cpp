@@ -266,7 +266,14 @@ Outcome<std::vector<EnteredValue>> ReadJoinedOutput(const GuidedDocument& form,
             values.push_back({name, std::string(*value)});
             continue;
         }
-        if (type == "6") continue;  // the card PIN stays in the dialog
+        if (type == "6") {
+            // The card PIN stays in the dialog; outside the letters keypad its
+            // field is there, empty.
+            if (lettersKeypad) continue;
+            const auto empty = TakeUntil(rest, kFieldEnd);
+            if (!empty || !empty->empty()) return refuse("the card PIN's field is not empty");
+            continue;
+        }
         const auto value = TakeUntil(rest, lettersKeypad ? kItemEnd : kFieldEnd);
         if (!value) return refuse(std::string("no value before ") + (lettersKeypad ? ";;" : "||"));
         const std::size_t length = CodePoints(*value);
