@@ -20,6 +20,11 @@ void PrintVersion(std::FILE* out) {
     } else {
         std::fputs("bank build: trusts the bank's extension and keys\n", out);
     }
+#ifdef QORV_TEST_HOOKS
+    std::fputs("test hooks: a scripted person and test requests can drive the windows; "
+               "not for customers\n",
+               out);
+#endif
 }
 
 void WarnIfDevelopmentBuild(std::FILE* err) {

@@ -9,7 +9,8 @@ namespace qorv::host {
 // True when the build trusts the development extension IDs and keys/dev.
 bool IsDevelopmentBuild();
 
-// --version: the module version, then what the build trusts.
+// --version: the module version, what the build trusts, and whether it has
+// the test hooks.
 void PrintVersion(std::FILE* out);
 
 // Said once on standard error when a development build starts serving, so a

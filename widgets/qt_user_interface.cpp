@@ -21,10 +21,12 @@ QString Q(const std::u16string& text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+#ifdef QORV_TEST_HOOKS
 std::u16string U(const QString& text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
                           static_cast<std::size_t>(text.size()));
 }
+#endif
 
 }  // namespace
 
@@ -42,21 +44,27 @@ std::unique_ptr<QApplication> MakeApplication(const char* platform) {
 
 QtUserInterface::QtUserInterface(std::unique_ptr<QApplication> application)
     : application_(std::move(application)), runner_(std::make_unique<ModalRunner>()) {
+#ifdef QORV_TEST_HOOKS
     runner_->SetShownHook([this](QDialog&) {
         if (person_) person_->Wake();
     });
+#endif
 }
 
 QtUserInterface::~QtUserInterface() {
     SetWaitCursor(false);
+#ifdef QORV_TEST_HOOKS
     person_.reset();
+#endif
     runner_.reset();
     application_.reset();
 }
 
+#ifdef QORV_TEST_HOOKS
 void QtUserInterface::SetPerson(std::unique_ptr<ScriptedPerson> person) {
     person_ = std::move(person);
 }
+#endif
 
 void QtUserInterface::InputEnded() {
     UserInterface::InputEnded();

@@ -8,7 +8,9 @@
 
 #include "dialogs/user_interface.h"
 #include "widgets/modal_run.h"
+#ifdef QORV_TEST_HOOKS
 #include "widgets/scripted_person.h"
+#endif
 
 namespace qorv::widgets {
 
@@ -33,16 +35,20 @@ class QtUserInterface final : public dialogs::UserInterface {
     ModalRunner& runner() {
         return *runner_;
     }
+#ifdef QORV_TEST_HOOKS
     // The scripted person acts in every window from now on.
     void SetPerson(std::unique_ptr<ScriptedPerson> person);
     ScriptedPerson* person() {
         return person_.get();
     }
+#endif
 
   private:
     std::unique_ptr<QApplication> application_;
     std::unique_ptr<ModalRunner> runner_;
+#ifdef QORV_TEST_HOOKS
     std::unique_ptr<ScriptedPerson> person_;
+#endif
     bool waiting_ = false;
 };
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # What a build trusts is chosen at configure time: a configure without trust
 # anchors stops and says what it needs; the development extension IDs and
-# keys/dev (or a copy of them) are refused unless the build is a development
-# build; a bank's anchors end up in the host manifests.
+# keys/dev (or a copy of them) and the test hooks are refused unless the build
+# is a development build; a bank's anchors end up in the host manifests.
 #   configure_test.sh SOURCE_ROOT SCRATCH_DIR
 set -uo pipefail
 root=$1 scratch=$2
@@ -44,6 +44,8 @@ configure refused "only by a development build" -DQORV_CHROME_EXTENSION_ID=$bank
     -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$root/keys/dev/"
 configure refused "is the development key" -DQORV_CHROME_EXTENSION_ID=$bank_id \
     -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$scratch/copied-keys"
+configure refused "only for a development build" -DQORV_TEST_HOOKS=ON -DQORV_CHROME_EXTENSION_ID=$bank_id \
+    -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$scratch/bank-keys"
 configure refused "32 letters a-p" -DQORV_CHROME_EXTENSION_ID=ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP \
     -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$scratch/bank-keys"
 

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The built host says what it is, and is hardened the way release builds must be.
-#   host_build_test.sh version HOST MODULE_VERSION DEVELOPMENT(0|1)
+#   host_build_test.sh version HOST MODULE_VERSION DEVELOPMENT(0|1) TEST_HOOKS(0|1)
 #   host_build_test.sh hardening FILE...
 set -uo pipefail
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 check_version() {
-    local host=$1 version=$2 development=$3 out err
+    local host=$1 version=$2 development=$3 hooks=$4 out err
     out=$("$host" --version) || fail "--version exited with $?"
     [[ $(head -1 <<<"$out") == "qorvclientatm-host $version" ]] || fail "--version said: $out"
     if ((development)); then
@@ -15,6 +15,11 @@ check_version() {
     else
         grep -q '^bank build' <<<"$out" || fail "a bank build must say so: $out"
         grep -qi development <<<"$out" && fail "a bank build claims development: $out"
+    fi
+    if ((hooks)); then
+        grep -q '^test hooks: .*not for customers' <<<"$out" || fail "no test hooks notice: $out"
+    else
+        grep -qi 'test hooks' <<<"$out" && fail "a build without test hooks claims them: $out"
     fi
     # Serving: one notice on standard error in a development build, none
     # otherwise, and nothing at all on standard output for empty input.
@@ -63,7 +68,7 @@ check_hardening() {
 case ${1:-} in
     version) shift; check_version "$@" ;;
     hardening) shift; check_hardening "$@" ;;
-    *) echo "usage: $0 version HOST VERSION DEVELOPMENT | hardening FILE..." >&2; exit 2 ;;
+    *) echo "usage: $0 version HOST VERSION DEVELOPMENT TEST_HOOKS | hardening FILE..." >&2; exit 2 ;;
 esac
 if ((failures)); then exit 1; fi
 echo "ok"

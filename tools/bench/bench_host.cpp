@@ -108,6 +108,5 @@ int main() {
     // TODO(keypad): key press to repainted secure field, once the keypad and
     // secure field widgets are in the dialog module: press a key through
     // keyIdForCharacter and time until the field's next paint event.
-    std::printf("%-44s %s\n", "key press to repainted secure field", "n/a (no keypad widget yet)");
     return 0;
 }
