@@ -105,8 +105,5 @@ int main() {
     std::printf("%-44s %s\n", "resident memory, message box shown",
                 "n/a (build with -DQORV_TEST_HOOKS=ON)");
 #endif
-    // TODO(keypad): key press to repainted secure field, once the keypad and
-    // secure field widgets are in the dialog module: press a key through
-    // keyIdForCharacter and time until the field's next paint event.
     return 0;
 }
