@@ -7,6 +7,7 @@
 #include <array>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -37,7 +38,7 @@ std::optional<RegistrationSettings> Resolve(const RegistrationSettings& requeste
                                             std::string* problem) {
     RegistrationSettings settings = requested;
     if (settings.home.empty()) settings.home = HomeFolder();
-    while (!settings.root.empty() && settings.root.back() == '/') settings.root.pop_back();
+    settings.root = EffectiveRoot(settings.root);
     if (!requested.root.empty() && requested.root[0] != '/') {
         if (problem != nullptr) *problem = "the root " + requested.root + " is not absolute";
         return std::nullopt;
@@ -82,6 +83,18 @@ std::string CheckedHostPath(const RegistrationSettings& settings, std::string* p
 }
 
 }  // namespace
+
+std::string EffectiveRoot(const std::string& root) {
+    if (root.empty() || root[0] != '/') return root;
+    std::array<char, PATH_MAX> canonical{};
+    const std::string resolved = realpath(root.c_str(), canonical.data()) != nullptr
+                                     ? std::string(canonical.data())
+                                     : std::filesystem::path(root).lexically_normal().string();
+    if (resolved == "/") return {};
+    std::string trimmed = root;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    return trimmed;
+}
 
 std::vector<ManifestLocation> ManifestLocations(RegistrationScope scope, const std::string& home) {
     if (scope == RegistrationScope::System) {

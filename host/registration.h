@@ -74,6 +74,12 @@ int32_t RegisterHost(const RegistrationSettings& settings, std::string* problem 
 // Removes every manifest; a missing manifest is not a failure.
 int32_t UnregisterHost(const RegistrationSettings& settings, std::string* problem = nullptr);
 
+// The root prefix as registration applies it: without trailing "/", and empty
+// when the folder resolves to "/" ("/.", "//", "/usr/..", a link to "/"), so
+// that a disguised "/" gets every check of the real file system. A root that
+// does not exist yet (a staging tree) is resolved by its text.
+std::string EffectiveRoot(const std::string& root);
+
 // The manifest file of a location, with the root prefix applied.
 std::string ManifestPath(const RegistrationSettings& settings, const ManifestLocation& location);
 

@@ -52,8 +52,7 @@ int RunRegistrationCommand(const std::vector<std::string>& args, std::FILE* out,
             return 2;
         }
     }
-    while (settings.root.size() > 1 && settings.root.back() == '/') settings.root.pop_back();
-    if (settings.root == "/") settings.root.clear();
+    settings.root = EffectiveRoot(settings.root);
 
     std::string problem;
     const int32_t result =

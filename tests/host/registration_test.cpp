@@ -168,6 +168,24 @@ TEST_F(RegistrationTest, HostCommandLineRegistersItselfAndUnregisters) {
     EXPECT_EQ(RunHost("--register --system --root " + root.string() + "/file"), 1);
 }
 
+TEST_F(RegistrationTest, ARootThatResolvesToTheRealFileSystemIsNoRoot) {
+    fs::create_symlink("/", root / "slash");
+    const struct {
+        std::string given, effective;
+    } cases[] = {
+        {"/.", ""},
+        {"//", ""},
+        {"/usr/..", ""},
+        {(root / "slash").string(), ""},
+        {(root / "slash/.").string() + "/", ""},
+        {root.string() + "/", root.string()},
+        // A staging tree that does not exist yet is read by its text.
+        {"/no-such-stage/../no-such-stage/", "/no-such-stage/../no-such-stage"},
+        {"/no-such-stage/..", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EffectiveRoot(c.given), c.effective) << c.given;
+}
+
 TEST_F(RegistrationTest, ModuleLibraryExportsTheRegistrationEntries) {
     void* module = dlopen(QORV_MODULE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr) << dlerror();
