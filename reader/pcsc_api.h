@@ -78,6 +78,7 @@ inline constexpr int32_t kInvalidHandle = static_cast<int32_t>(0x80100003);
 inline constexpr int32_t kInsufficientBuffer = static_cast<int32_t>(0x80100008);
 inline constexpr int32_t kUnknownReader = static_cast<int32_t>(0x80100009);
 inline constexpr int32_t kNoService = static_cast<int32_t>(0x8010001D);
+inline constexpr int32_t kServiceStopped = static_cast<int32_t>(0x8010001E);
 inline constexpr int32_t kNoReadersAvailable = static_cast<int32_t>(0x8010002E);
 inline constexpr int32_t kNotTransacted = static_cast<int32_t>(0x80100016);
 inline constexpr int32_t kCommError = static_cast<int32_t>(0x80100013);

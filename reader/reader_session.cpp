@@ -53,6 +53,13 @@ bool IsConnectWarning(int32_t rc) {
            rc == pcsc::kUnresponsiveCard;
 }
 
+// pcscd went away under the context (restarted by a package upgrade, or it
+// crashed): the context is stale, and only a new one reaches the new pcscd.
+// A connect has no card handle yet, so an invalid handle is the context's.
+bool IsStaleContext(int32_t rc) {
+    return rc == pcsc::kNoService || rc == pcsc::kServiceStopped || rc == pcsc::kInvalidHandle;
+}
+
 bool ValidSlot(int32_t slot) {
     return slot >= 0 && slot < kSlotCount;
 }
@@ -287,9 +294,10 @@ void ReaderSession::RenewContext(int firstPause) {
 int32_t ReaderSession::ConnectInNewContext(std::u16string_view name, int shareType, int index,
                                            int32_t connectResult) {
     const bool unresponsive = connectResult == pcsc::kUnresponsiveCard;
+    // A stale context takes the removed card's pauses.
     RenewContext(unresponsive ? kPauseUnresponsiveCard : kPauseRemovedCard);
     const int32_t established = EstablishContext();
-    if (unresponsive && established == 0) contextFlag_ = true;
+    if ((unresponsive || IsStaleContext(connectResult)) && established == 0) contextFlag_ = true;
     PcscHandle handle = 0;
     const int32_t rc = Connect(name, shareType, handle);
     if (rc == 0) {
@@ -359,9 +367,9 @@ int32_t ReaderSession::ConnectByName(std::u16string_view name, int shareType, in
         KeepCardHandle(index, handle);
         fresh = true;
     }
-    // A card that was pulled and put back, or that stopped answering, needs a
-    // new context before it can be connected again.
-    if (rc == pcsc::kRemovedCard || rc == pcsc::kUnresponsiveCard) {
+    // A card that was pulled and put back, or that stopped answering, and a
+    // stale context need a new context before the card can be connected again.
+    if (rc == pcsc::kRemovedCard || rc == pcsc::kUnresponsiveCard || IsStaleContext(rc)) {
         rc = ConnectInNewContext(name, shareType, index, rc);
     }
     if (rc != 0 && !IsConnectWarning(rc)) {

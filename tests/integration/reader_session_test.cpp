@@ -83,6 +83,21 @@ TEST_F(TestBedTest, CardTakenOutAndPutBack) {
     EXPECT_EQ(host.Call("CheckCardInsert"), 0);
 }
 
+TEST_F(TestBedTest, APcscdRestartUnderAConnectedHostNeedsNoListingFirst) {
+    START_READERS({{"Virtual PCD"}});
+    ASSERT_NE(InsertCard(0, CardProtocol::T1), nullptr);
+    HostProcess& host = Host();
+    ASSERT_EQ(host.Call("ConnectCard", {"Virtual PCD 00 00"}), 0);
+    std::string error;
+    ASSERT_TRUE(bed->Restart(&error)) << error;
+    ASSERT_TRUE(testbed::WaitForCard(bed->readerName(0), CardPresence::Present));
+    // The host's context belongs to the pcscd that went away.
+    EXPECT_EQ(host.Call("ConnectCard", {"Virtual PCD 00 00"}), 0);
+    const json atr = host.Call("GetCardStatus");
+    ASSERT_TRUE(atr.is_string());
+    EXPECT_EQ(atr.get<std::string>().rfind(kT0Atr, 0), 0u);
+}
+
 TEST_F(TestBedTest, CardHeldByAnotherProgram) {
     START_READERS({{"Virtual PCD"}});
     ASSERT_NE(InsertCard(0, CardProtocol::T1), nullptr);

@@ -122,17 +122,35 @@ TEST_F(ReaderSessionTest, SecondConnectReusesTheHandleItAlreadyHolds) {
     EXPECT_EQ(slot, 0);
 }
 
-TEST_F(ReaderSessionTest, RemovedCardWarningReestablishesTheContextOnce) {
-    pcsc.AddReader(kReaderA);
-    ASSERT_EQ(session.OpenSession(), 0);
-    pcsc.Force("connect", pcsc::kRemovedCard);
-    EXPECT_EQ(ConnectExclusive(u"Virtual PCD 00 00"), 0);
-    EXPECT_EQ(pauser.pauses, (std::vector<int>{20, 20}));
-    const std::vector<std::string> expected{"connect", "release", "establish",
-                                            "connect", "begin",   "status"};
-    auto names = pcsc.CallNames();
-    names.erase(names.begin(), names.end() - static_cast<long>(expected.size()));
-    EXPECT_EQ(names, expected);
+// A card pulled and put back, and a context that pcscd no longer knows (it
+// was restarted or crashed): one new context, one more connect.
+TEST(ReaderSessionRecovery, RemovedCardOrStaleContextReestablishesTheContextOnce) {
+    for (const int32_t first : {pcsc::kRemovedCard, pcsc::kNoService, pcsc::kServiceStopped,
+                                pcsc::kInvalidHandle}) {
+        FakePcsc pcsc;
+        RecordingPauser pauser;
+        ReaderSession session{pcsc, pauser};
+        Atr atr;
+        int32_t slot = -1;
+        pcsc.AddReader(kReaderA);
+        ASSERT_EQ(session.OpenSession(), 0);
+        pcsc.Force("connect", first);
+        EXPECT_EQ(session.ConnectByName(u"Virtual PCD 00 00", kShareTypeExclusive, slot, atr), 0)
+            << std::hex << first;
+        EXPECT_EQ(slot, 0);
+        EXPECT_EQ(pauser.pauses, (std::vector<int>{20, 20}));
+        const std::vector<std::string> expected{"connect", "release", "establish",
+                                                "connect", "begin",   "status"};
+        auto names = pcsc.CallNames();
+        names.erase(names.begin(), names.end() - static_cast<long>(expected.size()));
+        EXPECT_EQ(names, expected) << std::hex << first;
+        EXPECT_EQ(pcsc.openContexts(), 1);
+
+        // Never more than one more try.
+        pcsc.Force("connect", first, 2);
+        session.ConnectByName(u"Virtual PCD 00 00", kShareTypeExclusive, slot, atr);
+        EXPECT_EQ(pcsc.Count("establish"), 3) << std::hex << first;
+    }
 }
 
 TEST_F(ReaderSessionTest, UnresponsiveCardPausesTenThenTwenty) {
