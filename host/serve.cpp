@@ -14,27 +14,10 @@
 #include "host/input_pump.h"
 #include "host/native_messaging.h"
 #include "host/protocol.h"
+#include "host/stack_scrub.h"
 #include "host/test_hooks.h"
 
 namespace qorv::host {
-
-namespace {
-
-// How much of the stack below the serving loop is zeroed after each request:
-// sanitizer builds have frames several times larger, so a generous 1 MiB
-// (of the 8 MiB main stack; about 30 us per request).
-constexpr std::size_t kStackScrubBytes = 1024 * 1024;
-
-// The calls of a request leave PIN digits on the dead stack where no wipe of
-// ours reaches: library temporaries, and the vector registers the dynamic
-// linker saves there on a function's first call. Zeroing the stack below the
-// loop after each request takes them away.
-__attribute__((noinline)) void ScrubStack() {
-    unsigned char area[kStackScrubBytes];
-    explicit_bzero(area, sizeof area);  // a wipe the compiler keeps, at memset's speed
-}
-
-}  // namespace
 
 void KeepMemoryPrivate() {
     // Not dumpable: no core file, and no ptrace or /proc/<pid>/mem for
@@ -77,7 +60,7 @@ __attribute__((noinline)) int ServeUntilTheEnd(control::CQorvClientATMCtrl& cont
         }
         const bool written = WriteFrame(out, reply);
         SecureWipe(reply);  // it may carry deciphered data
-        ScrubStack();
+        ScrubDeadStack();
         if (!written) return 0;  // the browser went away
     }
 }
@@ -88,11 +71,11 @@ int ServeNativeMessaging(control::CQorvClientATMCtrl& control, dialogs::UserInte
                          int out) {
     // A first scrub before any request: the wipe's own first call (binding
     // it spills registers below the area) then happens with no secret around.
-    ScrubStack();
+    ScrubDeadStack();
     const int rc = ServeUntilTheEnd(control, ui, in, out);
     // The input thread is gone now: a first call on the way (its binding
     // spills registers) may have left something below.
-    ScrubStack();
+    ScrubDeadStack();
     return rc;
 }
 

@@ -6,6 +6,7 @@
 //
 // This binary replaces operator new/delete (and, outside sanitizer builds,
 // free and realloc) for itself only; it is not part of the other host tests.
+#include <alloca.h>
 #include <execinfo.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -23,6 +24,7 @@
 #include "dialogs/user_interface.h"
 #include "host/protocol.h"
 #include "host/serve.h"
+#include "host/stack_scrub.h"
 #include "support/fake_pcsc.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -235,6 +237,14 @@ __attribute__((noinline)) void LeaveNewPinDeeper() {
     (void)frame[0];
 }
 
+// At least `depth` bytes below the caller's frame.
+__attribute__((noinline)) void LeaveNewPinAtDepth(std::size_t depth) {
+    auto* frame = static_cast<volatile unsigned char*>(alloca(depth));
+    frame[0] = 0;
+    LeaveNewPinOnTheStack();
+    (void)frame[0];
+}
+
 // Appends in place: a temporary would leave the test's own copy of a PIN
 // in freed memory, where a block allocated later would still show it.
 void AppendFrame(std::string& frames, std::string_view body) {
@@ -379,6 +389,22 @@ TEST_F(PinLeftovers, RequestHandlingItselfLeavesNoDigitsOnTheStack) {
     SecureWipe(verify);
     SecureWipe(change);
     EXPECT_TRUE(pcsc.ScriptDone());
+}
+
+TEST_F(PinLeftovers, TheScrubReachesAPinAnywhereInTheWatchedStack) {
+    // Near the top (zeroed every time) and deep below it (only where touched).
+    for (const std::size_t depth : {std::size_t{512}, kAlwaysZeroedStackBytes - 1024,
+                                    kAlwaysZeroedStackBytes + 8192, std::size_t{300} * 1024,
+                                    std::size_t{480} * 1024}) {
+        ClearStackBelow();
+        LeaveNewPinAtDepth(depth);
+        ScrubDeadStack();
+        EXPECT_EQ(SweepStackBelow(), -1) << "a PIN " << depth << " bytes deep was left";
+        // A second request, with the pages given back by the first scrub.
+        LeaveNewPinAtDepth(depth);
+        ScrubDeadStack();
+        EXPECT_EQ(SweepStackBelow(), -1) << "a PIN " << depth << " bytes deep was left again";
+    }
 }
 
 TEST_F(PinLeftovers, TheScannerFindsAnUnwipedCopy) {

@@ -1,0 +1,59 @@
+#include "host/stack_scrub.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace qorv::host {
+namespace {
+
+constexpr std::size_t kSmallestPage = 4096;
+
+uintptr_t PageDown(uintptr_t address, uintptr_t page) {
+    return address & ~(page - 1);
+}
+
+// Zeroes the resident pages of [low, high) (page-aligned) and gives the
+// range back; false when the kernel would not tell which pages are resident.
+bool ZeroAndDropResidentPages(unsigned char* low, unsigned char* high, std::size_t page) {
+    std::array<unsigned char, kScrubbedStackBytes / kSmallestPage> resident{};
+    const std::size_t pages = static_cast<std::size_t>(high - low) / page;
+    if (pages == 0) return true;
+    if (pages > resident.size() || mincore(low, pages * page, resident.data()) != 0) return false;
+    bool touched = false;
+    for (std::size_t i = 0; i < pages; ++i) {
+        if ((resident[i] & 1) == 0) continue;
+        explicit_bzero(low + i * page, page);
+        touched = true;
+    }
+    // Given back, an untouched page stays out of memory until a deep request
+    // touches it again; a swapped-out page goes too.
+    if (touched) madvise(low, pages * page, MADV_DONTNEED);
+    return true;
+}
+
+}  // namespace
+
+// The watched area is this function's own array: the calls it makes have
+// their frames below it, so they never touch what they watch.
+__attribute__((noinline)) void ScrubDeadStack() {
+    unsigned char area[kScrubbedStackBytes];
+    static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<uintptr_t>(area);
+    const uintptr_t end = begin + sizeof area;
+    const uintptr_t coldHigh = PageDown(end - kAlwaysZeroedStackBytes, page);
+    const uintptr_t coldLow = PageDown(begin + page - 1, page);
+    if (page < kSmallestPage || coldLow >= coldHigh ||
+        !ZeroAndDropResidentPages(reinterpret_cast<unsigned char*>(coldLow),
+                                  reinterpret_cast<unsigned char*>(coldHigh), page)) {
+        explicit_bzero(area, sizeof area);  // a wipe the compiler keeps, at memset's speed
+        return;
+    }
+    explicit_bzero(reinterpret_cast<unsigned char*>(coldHigh), end - coldHigh);
+    explicit_bzero(area, coldLow - begin);
+}
+
+}  // namespace qorv::host
