@@ -1,6 +1,7 @@
 // The host's weight for pages that never open a dialog, and with one open:
-// start to first answer against a bare echo host in the same run, resident
-// memory before any window and with a message box shown.
+// start to first answer and a request's round trip against a bare echo host
+// in the same run, resident memory before any window and with a message box
+// shown.
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +22,9 @@ using namespace qorv;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kStarts = 40;
+constexpr int kRoundTrips = 200;
+constexpr double kStartTarget = 1.3;
+constexpr double kRoundTripTarget = 1.2;
 const std::vector<std::string> kNoService{"PCSCLITE_CSOCK_NAME=/nonexistent/pcscd.comm"};
 
 std::string ReadAll(const std::string& path) {
@@ -66,6 +70,18 @@ int main() {
     std::sort(echo.begin(), echo.end());
     bench::PrintRatio("start to first answer", ours[kStarts / 2], echo[kStarts / 2],
                       "bare echo host");
+    {
+        // A getter through a running host, against the echo host answering the
+        // same frame: what the host itself adds to every request.
+        hostclient::HostClient host(HOST_PATH, kNoService);
+        hostclient::HostClient echoHost(ECHO_HOST_PATH, kNoService);
+        const bench::PairedMedians trip = bench::MedianMicrosPaired(
+            kRoundTrips, [&host] { host.Call("GetRespLength"); },
+            [&echoHost] { echoHost.Call("GetRespLength"); });
+        bench::PrintRatio("request round trip (a getter)", trip, "bare echo host");
+    }
+    std::printf("%-44s start ratio at most %.2f, round trip ratio at most %.2f\n", "targets",
+                kStartTarget, kRoundTripTarget);
 
     {
         hostclient::HostClient host(HOST_PATH, kNoService);
