@@ -21,9 +21,10 @@ void PrintVersion(std::FILE* out) {
         std::fputs("bank build: trusts the bank's extension and keys\n", out);
     }
 #ifdef QORV_TEST_HOOKS
-    std::fputs("test hooks: a scripted person and test requests can drive the windows; "
-               "not for customers\n",
-               out);
+    std::fputs(
+        "test hooks: a scripted person and test requests can drive the windows; "
+        "not for customers\n",
+        out);
 #endif
 }
 

@@ -393,9 +393,9 @@ TEST_F(PinLeftovers, RequestHandlingItselfLeavesNoDigitsOnTheStack) {
 
 TEST_F(PinLeftovers, TheScrubReachesAPinAnywhereInTheWatchedStack) {
     // Near the top (zeroed every time) and deep below it (only where touched).
-    for (const std::size_t depth : {std::size_t{512}, kAlwaysZeroedStackBytes - 1024,
-                                    kAlwaysZeroedStackBytes + 8192, std::size_t{300} * 1024,
-                                    std::size_t{480} * 1024}) {
+    for (const std::size_t depth :
+         {std::size_t{512}, kAlwaysZeroedStackBytes - 1024, kAlwaysZeroedStackBytes + 8192,
+          std::size_t{300} * 1024, std::size_t{480} * 1024}) {
         ClearStackBelow();
         LeaveNewPinAtDepth(depth);
         ScrubDeadStack();

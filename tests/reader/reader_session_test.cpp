@@ -125,8 +125,8 @@ TEST_F(ReaderSessionTest, SecondConnectReusesTheHandleItAlreadyHolds) {
 // A card pulled and put back, and a context that pcscd no longer knows (it
 // was restarted or crashed): one new context, one more connect.
 TEST(ReaderSessionRecovery, RemovedCardOrStaleContextReestablishesTheContextOnce) {
-    for (const int32_t first : {pcsc::kRemovedCard, pcsc::kNoService, pcsc::kServiceStopped,
-                                pcsc::kInvalidHandle}) {
+    for (const int32_t first :
+         {pcsc::kRemovedCard, pcsc::kNoService, pcsc::kServiceStopped, pcsc::kInvalidHandle}) {
         FakePcsc pcsc;
         RecordingPauser pauser;
         ReaderSession session{pcsc, pauser};
