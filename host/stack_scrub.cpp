@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -22,7 +23,14 @@ bool ZeroAndDropResidentPages(unsigned char* low, unsigned char* high, std::size
     std::array<unsigned char, kScrubbedStackBytes / kSmallestPage> resident{};
     const std::size_t pages = static_cast<std::size_t>(high - low) / page;
     if (pages == 0) return true;
-    if (pages > resident.size() || mincore(low, pages * page, resident.data()) != 0) return false;
+    if (pages > resident.size()) return false;
+    if (mincore(low, pages * page, resident.data()) != 0) {
+        // The stack's mapping has not grown that far yet: one touch grows it
+        // (a single page, given back below) instead of zeroing every page.
+        if (errno != ENOMEM) return false;
+        *reinterpret_cast<volatile unsigned char*>(low) = 0;
+        if (mincore(low, pages * page, resident.data()) != 0) return false;
+    }
     bool touched = false;
     for (std::size_t i = 0; i < pages; ++i) {
         if ((resident[i] & 1) == 0) continue;
