@@ -1,6 +1,7 @@
 #include "host/stack_scrub.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <array>
@@ -16,6 +17,19 @@ constexpr std::size_t kSmallestPage = 4096;
 uintptr_t PageDown(uintptr_t address, uintptr_t page) {
     return address & ~(page - 1);
 }
+
+// Page faults of this thread so far. A page given back faults when it is
+// touched again, so while this count stays the same no given-back page of
+// the stack came back.
+long FaultsSoFar() {
+    rusage usage{};
+    if (getrusage(RUSAGE_THREAD, &usage) != 0) return -1;
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
+// The fault count when the deep pages were last left given back; -1 while
+// they are in an unknown state (before the first scrub, after a failure).
+long g_faultsWhenDropped = -1;
 
 // Zeroes the resident pages of [low, high) (page-aligned) and gives the
 // range back; false when the kernel would not tell which pages are resident.
@@ -37,9 +51,9 @@ bool ZeroAndDropResidentPages(unsigned char* low, unsigned char* high, std::size
         explicit_bzero(low + i * page, page);
         touched = true;
     }
-    // Given back, an untouched page stays out of memory until a deep request
-    // touches it again; a swapped-out page goes too.
-    if (touched) madvise(low, pages * page, MADV_DONTNEED);
+    // Given back, a page stays out of memory until a deep request touches
+    // it again; a swapped-out one goes too.
+    if (touched && madvise(low, pages * page, MADV_DONTNEED) != 0) return false;
     return true;
 }
 
@@ -52,16 +66,22 @@ __attribute__((noinline)) void ScrubDeadStack() {
     static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const auto begin = reinterpret_cast<uintptr_t>(area);
     const uintptr_t end = begin + sizeof area;
-    const uintptr_t coldHigh = PageDown(end - kAlwaysZeroedStackBytes, page);
-    const uintptr_t coldLow = PageDown(begin + page - 1, page);
-    if (page < kSmallestPage || coldLow >= coldHigh ||
-        !ZeroAndDropResidentPages(reinterpret_cast<unsigned char*>(coldLow),
-                                  reinterpret_cast<unsigned char*>(coldHigh), page)) {
-        explicit_bzero(area, sizeof area);  // a wipe the compiler keeps, at memset's speed
-        return;
+    const uintptr_t deepHigh = PageDown(end - kAlwaysZeroedStackBytes, page);
+    const uintptr_t deepLow = PageDown(begin + page - 1, page);
+    // No fault since the deep pages were given back: none of them was touched.
+    const long faults = FaultsSoFar();
+    if (faults < 0 || faults != g_faultsWhenDropped) {
+        if (page < kSmallestPage || deepLow >= deepHigh ||
+            !ZeroAndDropResidentPages(reinterpret_cast<unsigned char*>(deepLow),
+                                      reinterpret_cast<unsigned char*>(deepHigh), page)) {
+            g_faultsWhenDropped = -1;
+            explicit_bzero(area, sizeof area);  // a wipe the compiler keeps, at memset's speed
+            return;
+        }
+        g_faultsWhenDropped = FaultsSoFar();
     }
-    explicit_bzero(reinterpret_cast<unsigned char*>(coldHigh), end - coldHigh);
-    explicit_bzero(area, coldLow - begin);
+    explicit_bzero(reinterpret_cast<unsigned char*>(deepHigh), end - deepHigh);
+    explicit_bzero(area, deepLow - begin);
 }
 
 }  // namespace qorv::host
