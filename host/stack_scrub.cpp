@@ -64,24 +64,24 @@ bool ZeroAndDropResidentPages(unsigned char* low, unsigned char* high, std::size
 __attribute__((noinline)) void ScrubDeadStack() {
     unsigned char area[kScrubbedStackBytes];
     static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    // Page bounds as offsets into the area, so the pointers stay the area's.
     const auto begin = reinterpret_cast<uintptr_t>(area);
-    const uintptr_t end = begin + sizeof area;
-    const uintptr_t deepHigh = PageDown(end - kAlwaysZeroedStackBytes, page);
-    const uintptr_t deepLow = PageDown(begin + page - 1, page);
+    const std::size_t deepHigh =
+        PageDown(begin + sizeof area - kAlwaysZeroedStackBytes, page) - begin;
+    const std::size_t deepLow = PageDown(begin + page - 1, page) - begin;
     // No fault since the deep pages were given back: none of them was touched.
     const long faults = FaultsSoFar();
     if (faults < 0 || faults != g_faultsWhenDropped) {
         if (page < kSmallestPage || deepLow >= deepHigh ||
-            !ZeroAndDropResidentPages(reinterpret_cast<unsigned char*>(deepLow),
-                                      reinterpret_cast<unsigned char*>(deepHigh), page)) {
+            !ZeroAndDropResidentPages(area + deepLow, area + deepHigh, page)) {
             g_faultsWhenDropped = -1;
             explicit_bzero(area, sizeof area);  // a wipe the compiler keeps, at memset's speed
             return;
         }
         g_faultsWhenDropped = FaultsSoFar();
     }
-    explicit_bzero(reinterpret_cast<unsigned char*>(deepHigh), end - deepHigh);
-    explicit_bzero(area, deepLow - begin);
+    explicit_bzero(area + deepHigh, sizeof area - deepHigh);
+    explicit_bzero(area, deepLow);
 }
 
 }  // namespace qorv::host

@@ -14,10 +14,10 @@ namespace qorv::host {
 
 // How far below the caller's frame the stack is watched: sanitizer builds
 // have frames several times larger, so a generous 1 MiB of the 8 MiB stack.
-inline constexpr std::size_t kScrubbedStackBytes = 1024 * 1024;
+inline constexpr std::size_t kScrubbedStackBytes = std::size_t{1024} * 1024;
 // The top of that area, zeroed after every request: handling a request takes
 // 1 to 4 KiB of it when neither pcscd nor a window is involved.
-inline constexpr std::size_t kAlwaysZeroedStackBytes = 16 * 1024;
+inline constexpr std::size_t kAlwaysZeroedStackBytes = std::size_t{16} * 1024;
 
 // Zeroes what the calls made by the caller left on the stack below it.
 void ScrubDeadStack();
