@@ -3,7 +3,9 @@
 namespace qorv::host {
 
 IdlingInput::IdlingInput(int in, dialogs::UserInterface& ui)
-    : ui_(ui), pump_(in, [&ui] { ui.InputEnded(); }, [&ui] { ui.WakeIdle(); }) {}
+    : ui_(ui),
+      pump_(
+          in, [&ui] { ui.InputEnded(); }, [&ui] { ui.WakeIdle(); }) {}
 
 IncomingFrame IdlingInput::Next() {
     ui_.Idle([this] { return pump_.Ready(); });

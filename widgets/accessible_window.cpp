@@ -35,12 +35,12 @@ QRect InWindow(const QWidget* widget, const QWidget& window) {
 
 // The label that names `control`: its buddy, else the nearest shown label
 // that ends left of it and spans the middle of its first line.
-const QLabel* LabelOf(const QWidget* control, const QWidget& window,
-                      const QList<QLabel*>& labels) {
+const QLabel* LabelOf(const QWidget* control, const QWidget& window, const QList<QLabel*>& labels) {
     for (const QLabel* label : labels)
         if (label->buddy() == control) return label;
     const QRect area = InWindow(control, window);
-    const int middle = area.top() + std::min(area.height(), 2 * control->fontMetrics().height()) / 2;
+    const int middle =
+        area.top() + std::min(area.height(), 2 * control->fontMetrics().height()) / 2;
     const QLabel* nearest = nullptr;
     int gap = 0;
     for (const QLabel* label : labels) {

@@ -70,7 +70,8 @@ void QtUserInterface::Idle(const std::function<bool()>& arrived) {
 void QtUserInterface::WakeIdle() {
     // An empty call posted to the windows' thread ends its wait for events;
     // posting is safe from any thread.
-    QMetaObject::invokeMethod(runner_.get(), [] {}, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        runner_.get(), [] {}, Qt::QueuedConnection);
 }
 
 void BuildMessageBox(QMessageBox& box, const QString& text, const QString& caption) {

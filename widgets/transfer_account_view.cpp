@@ -308,7 +308,8 @@ void TransferAccountWindow::refresh() {
 // What a screen reader says for each entry: the words beside it on the
 // screen (a list's radio, an edit's label), in the interface's language.
 void TransferAccountWindow::nameControls(const dialogs::TransferAccountView& state) {
-    for (int c = 0; c < 2; ++c) lists_[c]->setAccessibleName(Text(state.TextOf(id::kAgreedRadio + c)));
+    for (int c = 0; c < 2; ++c)
+        lists_[c]->setAccessibleName(Text(state.TextOf(id::kAgreedRadio + c)));
     lists_[2]->setAccessibleName(QStringLiteral("轉入銀行"));
     const QString account = Text(state.TextOf(id::kAccountLabel));
     accountEdit_->setAccessibleName(account);

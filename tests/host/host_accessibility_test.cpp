@@ -32,7 +32,8 @@ std::string Output(const std::string& command) {
     std::string text;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[4096];
-        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            text.append(buffer, n);
         pclose(pipe);
     }
     return text;
@@ -54,7 +55,8 @@ class AccessibilityBus {
         if (!std::regex_search(started, m, std::regex("(unix:[^\\n]+)\\n([0-9]+)"))) return;
         session_ = m[1];
         pid_ = std::stoi(m[2]);
-        const std::string reply = Send(session_, "--dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress");
+        const std::string reply =
+            Send(session_, "--dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress");
         if (std::regex_search(reply, m, std::regex("string \"([^\"]+)\""))) a11y_ = m[1];
     }
     ~AccessibilityBus() {
@@ -76,14 +78,18 @@ class AccessibilityBus {
     // The unique name a process holds on the accessibility bus, or empty.
     std::string NameOf(pid_t pid) const {
         const std::string names = Send(
-            a11y_, "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.ListNames");
+            a11y_,
+            "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.ListNames");
         const std::regex unique("string \"(:[0-9.]+)\"");
         for (std::sregex_iterator it(names.begin(), names.end(), unique), end; it != end; ++it) {
             const std::string name = (*it)[1];
             const std::string owner =
-                Send(a11y_, "--dest=org.freedesktop.DBus /org/freedesktop/DBus "
-                            "org.freedesktop.DBus.GetConnectionUnixProcessID string:" + name);
-            if (owner.find("uint32 " + std::to_string(pid) + "\n") != std::string::npos) return name;
+                Send(a11y_,
+                     "--dest=org.freedesktop.DBus /org/freedesktop/DBus "
+                     "org.freedesktop.DBus.GetConnectionUnixProcessID string:" +
+                         name);
+            if (owner.find("uint32 " + std::to_string(pid) + "\n") != std::string::npos)
+                return name;
         }
         return {};
     }
@@ -107,13 +113,14 @@ TEST(HostAccessibility, AfterItsWindowClosedTheIdleHostStillAnswersTheAccessibil
     close(fd);
 
     hostclient::HostClient host(
-        HostPath(), {"PCSCLITE_CSOCK_NAME=/nonexistent/pcscd.comm", "DISPLAY=" + display.name(),
-                     "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS=" + bus.session(),
-                     // As when a screen reader runs: the toolkit joins the bus.
-                     "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", std::string("QORV_SCRIPTED_PERSON=") + script});
+        HostPath(),
+        {"PCSCLITE_CSOCK_NAME=/nonexistent/pcscd.comm", "DISPLAY=" + display.name(),
+         "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS=" + bus.session(),
+         // As when a screen reader runs: the toolkit joins the bus.
+         "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", std::string("QORV_SCRIPTED_PERSON=") + script});
     // A message box, shown and closed by the person; then nothing more.
-    const auto shown = host.Request(
-        {{"id", 1}, {"testHook", "ShowMessage"}, {"params", {"請插入晶片卡"}}}, 20000);
+    const auto shown =
+        host.Request({{"id", 1}, {"testHook", "ShowMessage"}, {"params", {"請插入晶片卡"}}}, 20000);
     unlink(script);
     ASSERT_TRUE(shown);
     ASSERT_EQ((*shown)["result"], 0);

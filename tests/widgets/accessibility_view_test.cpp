@@ -145,8 +145,9 @@ class AccessibilityViewTest : public QObject {
         };
         for (const auto& c : cases) {
             if (c.typed) {
-                field.setDisplay({c.text.toStdU16String(), c.mode,
-                                  c.mode == kModeCells ? 5u : static_cast<std::size_t>(c.text.size())});
+                field.setDisplay(
+                    {c.text.toStdU16String(), c.mode,
+                     c.mode == kModeCells ? 5u : static_cast<std::size_t>(c.text.size())});
             } else {
                 field.setText(c.text, c.mode);
             }
