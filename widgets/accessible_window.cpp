@@ -4,11 +4,9 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QDialog>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTextEdit>
 #include <algorithm>
 
@@ -55,21 +53,6 @@ const QLabel* LabelOf(const QWidget* control, const QWidget& window, const QList
     return nearest;
 }
 
-class EnterFilter final : public QObject {
-  public:
-    using QObject::QObject;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        auto* button = qobject_cast<QPushButton*>(watched);
-        if (button == nullptr || (key != Qt::Key_Return && key != Qt::Key_Enter)) return false;
-        if (button->isEnabled()) button->click();
-        return true;
-    }
-};
-
 }  // namespace
 
 void NameControlsFromLabels(QWidget& window) {
@@ -96,16 +79,9 @@ void FocusSomethingAnnounced(QDialog& window) {
     window.setFocus(Qt::OtherFocusReason);
 }
 
-void EnterPressesFocusedButton(QDialog& window) {
-    auto* filter = new EnterFilter(&window);
-    for (QPushButton* button : window.findChildren<QPushButton*>())
-        if (button->focusPolicy() & Qt::TabFocus) button->installEventFilter(filter);
-}
-
 void MakeAccessible(QDialog& window) {
     NameControlsFromLabels(window);
     FocusSomethingAnnounced(window);
-    EnterPressesFocusedButton(window);
 }
 
 }  // namespace qorv::widgets

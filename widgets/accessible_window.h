@@ -1,7 +1,6 @@
-// What every window of the host does for people who use a screen reader or
-// the keyboard alone, whatever view it shows: each entry says what it is
-// for, the focus opens on something a screen reader can announce, and Enter
-// presses the button that has the focus.
+// What every window of the host does for people who use a screen reader,
+// whatever view it shows: each entry says what it is for, and the focus
+// opens on something a screen reader can announce.
 #pragma once
 
 class QDialog;
@@ -19,11 +18,7 @@ void NameControlsFromLabels(QWidget& window);
 // area or frame), it moves to the window, which is announced by its title.
 void FocusSomethingAnnounced(QDialog& window);
 
-// Enter on a focused push button of `window` presses it, as Space does; the
-// dialogs have no default button, so Enter in an edit still presses none.
-void EnterPressesFocusedButton(QDialog& window);
-
-// All three, for a window that is up (its layout done).
+// Both, for a window that is up (its layout done).
 void MakeAccessible(QDialog& window);
 
 }  // namespace qorv::widgets
