@@ -123,8 +123,8 @@ class AccessibilityViewTest : public QObject {
             MultiFieldDialog model(
                 u"<FunType>0</FunType><Caption>Qorv銀行</Caption><Title>新增</Title><TimeOut>180"
                 u"</TimeOut><AtmNode Name=\"轉入銀行\" Type=\"0\" KeyType=\"0\" Ciph=\"0\" "
-                u"min=\"0\" "
-                u"Default=\"0\">004 臺灣銀行%%004;;</AtmNode><AtmNode Name=\"轉入帳號\" Type=\"3\" "
+                u"min=\"0\" Default=\"0\">004 臺灣銀行%%004;;</AtmNode><AtmNode Name=\"轉入帳號\" "
+                u"Type=\"3\" "
                 u"KeyType=\"5\" Ciph=\"0\" min=\"1\" Default=\"16\"/><AtmNode Name=\"晶片卡密碼\" "
                 u"Type=\"6\" KeyType=\"5\" Ciph=\"0\" min=\"6\" Default=\"12\"/>",
                 {s, s, s, s.messages});
@@ -142,7 +142,8 @@ class AccessibilityViewTest : public QObject {
             QVERIFY(tabTo(ec::RowDropDown(0)) && tabTo(ec::RowEdit(1), "0058100098765432"));
             QVERIFY(tabTo(ec::RowEdit(2), "123456"));
             QCOMPARE(Spoken(QApplication::focusWidget()), QStringLiteral("晶片卡密碼"));
-            QVERIFY(tabTo(cancel ? ec::kCancel : ec::kOk));
+            // Escape from the PIN's digits edit, which once swallowed it.
+            QVERIFY(cancel || tabTo(ec::kOk));
             QTest::keyClick(QApplication::focusWidget(), cancel ? Qt::Key_Escape : Qt::Key_Space);
             QCOMPARE(model.outcome(), std::optional<int>(cancel ? kOutcomeCancelled : kOutcomeOk));
             QCOMPARE(s.pins.size(), cancel ? 0u : 1u);
