@@ -47,6 +47,7 @@ void ReadAll(int in, const std::shared_ptr<InputPump::Shared>& shared) {
             return;
         }
         shared->frames.push_back(std::move(frame));
+        // NOLINTNEXTLINE(bugprone-use-after-move): wiping what the move left behind
         SecureWipe(frame.body);  // a short body is copied, not moved
         if (shared->onArrival) shared->onArrival();
         shared->arrived.notify_all();

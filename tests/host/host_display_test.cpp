@@ -35,7 +35,7 @@ constexpr auto kEndsWithin = std::chrono::seconds(1);
 
 #ifdef QORV_TEST_HOOKS
 
-const std::string kMessage = "請於晶片讀卡機上輸入晶片密碼後，按下『確認』鍵";
+constexpr char kMessage[] = "請於晶片讀卡機上輸入晶片密碼後，按下『確認』鍵";
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
@@ -73,7 +73,7 @@ std::vector<std::string> Environment(const std::string& display,
         environment.end(),
         {"PCSCLITE_CSOCK_NAME=/nonexistent/pcscd.comm", "DISPLAY=" + display,
          "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "QORV_SCRIPTED_PERSON=", "QORV_REPORT_WINDOWS=1",
-         "LSAN_OPTIONS=suppressions=" QORV_HOST_LSAN_SUPPRESSIONS});
+         std::string("LSAN_OPTIONS=suppressions=") + QORV_HOST_LSAN_SUPPRESSIONS});
     return environment;
 }
 
@@ -121,7 +121,8 @@ TEST(HostDisplay, WithoutAUsableDisplayMessagesGoToStandardErrorAndDialogsAreCan
         EXPECT_EQ((*answered)["result"], 0);
         EXPECT_EQ(host.CloseAndWait(), 0);
         const std::string stderrText = ReadAll(err.path());
-        EXPECT_NE(stderrText.find("[Qorv銀行] " + kMessage), std::string::npos) << stderrText;
+        EXPECT_NE(stderrText.find(std::string("[Qorv銀行] ") + kMessage), std::string::npos)
+            << stderrText;
         EXPECT_NE(stderrText.find(std::string("test form cancelled: ") + c.why), std::string::npos)
             << stderrText;
     }
