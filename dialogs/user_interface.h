@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +41,16 @@ class UserInterface {
     virtual int RunConfirmation(ConfirmationDialog& /*dialog*/) { return kDialogCancelled; }
     virtual int RunTransferAccount(TransferAccountDialog& /*dialog*/) { return kDialogCancelled; }
     virtual int RunMultiField(MultiFieldDialog& /*dialog*/) { return kDialogCancelled; }
+
+    // Between requests, until `arrived` returns true: keeps the windows' side
+    // of the process answering. Once a display was opened, assistive
+    // technology keeps asking the process questions with no window open, and
+    // a process that never reads them stalls the screen reader. WakeIdle,
+    // safe from any thread, makes Idle ask `arrived` again. Without windows
+    // there is nothing to answer: Idle returns at once and the caller waits
+    // on its own.
+    virtual void Idle(const std::function<bool()>& /*arrived*/) {}
+    virtual void WakeIdle() {}
 
     // True once InputEnded was called: a method that just showed a message
     // box learns that nobody read it.

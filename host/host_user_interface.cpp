@@ -100,6 +100,22 @@ void HostUserInterface::InputEnded() {
     if (headless_) headless_->InputEnded();
 }
 
+void HostUserInterface::Idle(const std::function<bool()>& arrived) {
+    dialogs::UserInterface* module = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        module = module_.get();
+    }
+    // Not under the lock: WakeIdle and InputEnded take it from the reader.
+    // The module goes only with this object, on this thread.
+    if (module != nullptr) module->Idle(arrived);
+}
+
+void HostUserInterface::WakeIdle() {
+    std::lock_guard lock(mutex_);
+    if (module_) module_->WakeIdle();
+}
+
 int HostUserInterface::RunConfirmation(dialogs::ConfirmationDialog& dialog) {
     return Active().RunConfirmation(dialog);
 }

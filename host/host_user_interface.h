@@ -21,6 +21,8 @@ class HostUserInterface final : public dialogs::UserInterface {
     void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
     void SetWaitCursor(bool waiting) override;
     void InputEnded() override;
+    void Idle(const std::function<bool()>& arrived) override;
+    void WakeIdle() override;
     int RunConfirmation(dialogs::ConfirmationDialog& dialog) override;
     int RunTransferAccount(dialogs::TransferAccountDialog& dialog) override;
     int RunMultiField(dialogs::MultiFieldDialog& dialog) override;

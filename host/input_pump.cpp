@@ -16,6 +16,7 @@ struct InputPump::Shared {
     bool ended = false;     // the reading thread has seen the end and stopped
     bool detached = false;  // the pump is gone: nothing more is handed over
     std::function<void()> onEnd;
+    std::function<void()> onArrival;
     std::thread thread;
 
     void WipeFrames() {
@@ -41,19 +42,24 @@ void ReadAll(int in, const std::shared_ptr<InputPump::Shared>& shared) {
             shared->ended = true;
             // Under the lock, so the pump's destructor cannot overtake it.
             if (shared->onEnd) shared->onEnd();
+            if (shared->onArrival) shared->onArrival();
             shared->arrived.notify_all();
             return;
         }
         shared->frames.push_back(std::move(frame));
+        // NOLINTNEXTLINE(bugprone-use-after-move): wiping what the move left behind
         SecureWipe(frame.body);  // a short body is copied, not moved
+        if (shared->onArrival) shared->onArrival();
         shared->arrived.notify_all();
     }
 }
 
 }  // namespace
 
-InputPump::InputPump(int in, std::function<void()> onEnd) : shared_(std::make_shared<Shared>()) {
+InputPump::InputPump(int in, std::function<void()> onEnd, std::function<void()> onArrival)
+    : shared_(std::make_shared<Shared>()) {
     shared_->onEnd = std::move(onEnd);
+    shared_->onArrival = std::move(onArrival);
     shared_->thread = std::thread(ReadAll, in, shared_);
 }
 
@@ -63,6 +69,7 @@ InputPump::~InputPump() {
         std::lock_guard lock(shared_->mutex);
         shared_->detached = true;
         shared_->onEnd = nullptr;
+        shared_->onArrival = nullptr;
         shared_->WipeFrames();
         ended = shared_->ended;
     }
@@ -71,6 +78,11 @@ InputPump::~InputPump() {
     } else {
         shared_->thread.detach();
     }
+}
+
+bool InputPump::Ready() const {
+    std::lock_guard lock(shared_->mutex);
+    return !shared_->frames.empty() || shared_->ended;
 }
 
 IncomingFrame InputPump::Next() {

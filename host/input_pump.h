@@ -21,8 +21,10 @@ struct IncomingFrame {
 class InputPump {
   public:
     // Starts reading the descriptor `in`. `onEnd` runs once, on the reading
-    // thread, when the input ends; never after the pump is destroyed.
-    InputPump(int in, std::function<void()> onEnd);
+    // thread, when the input ends; `onArrival` after each frame and at the
+    // end (to wake a waiter that is not blocked in Next). Neither runs after
+    // the pump is destroyed.
+    InputPump(int in, std::function<void()> onEnd, std::function<void()> onArrival = {});
     // Frames not taken are wiped. A thread still blocked in its read is left
     // to the end of the process; it touches nothing of the caller's again.
     ~InputPump();
@@ -32,6 +34,8 @@ class InputPump {
     // The next frame in arrival order, waiting for it; EndOfInput after the
     // last one, as often as asked.
     IncomingFrame Next();
+    // Whether Next would return at once.
+    bool Ready() const;
 
     struct Shared;  // with the reading thread, which may outlive the pump
 

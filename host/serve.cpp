@@ -11,7 +11,7 @@
 #include "base/secure_wipe.h"
 #include "control/hresult.h"
 #include "control/qorv_client_atm_ctrl.h"
-#include "host/input_pump.h"
+#include "host/idle_wait.h"
 #include "host/native_messaging.h"
 #include "host/protocol.h"
 #include "host/stack_scrub.h"
@@ -34,7 +34,7 @@ __attribute__((noinline)) int ServeUntilTheEnd(control::CQorvClientATMCtrl& cont
     // A browser that went away shows as a failed write, not as a signal that
     // would end the host before the reader session is released.
     signal(SIGPIPE, SIG_IGN);
-    InputPump input(in, [&ui] { ui.InputEnded(); });
+    IdlingInput input(in, ui);
     for (;;) {
         IncomingFrame frame = input.Next();
         std::string reply;

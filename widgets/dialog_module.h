@@ -15,7 +15,7 @@ namespace qorv::widgets {
 // package's library folder once installed.
 inline constexpr char kDialogModuleFileName[] = "libqorv_dialogs_qt.so";
 inline constexpr char kDialogModuleEntryName[] = "qorv_dialogs_qt_open";
-inline constexpr unsigned kDialogModuleAbi = 1;
+inline constexpr unsigned kDialogModuleAbi = 2;  // 2: the user interface idles
 
 struct DialogModuleOptions {
     unsigned abi = kDialogModuleAbi;  // the module refuses any other value

@@ -52,6 +52,12 @@ bool EntryInputFilter::filterEdit(QLineEdit* edit, const Watched& watched, QEven
     switch (event->type()) {
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
+            // Moving on and leaving are not typing: a digits edit that took
+            // Tab or Escape for a refused character would hold a keyboard-only
+            // customer in it.
+            if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
+                key->key() == Qt::Key_Escape)
+                return false;
             if (key->matches(QKeySequence::Paste)) {
                 const QString clipboard = QGuiApplication::clipboard()->text();
                 const dialogs::PasteCheck check =

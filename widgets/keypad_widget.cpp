@@ -32,6 +32,11 @@ QFont FunctionKeyFont() {
 
 KeypadWidget::KeypadWidget(KeypadKind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
     setObjectName(QStringLiteral("keypad"));
+    // Its keys move at random and never say their characters: a screen
+    // reader learns what it is and which way to enter instead.
+    setAccessibleName(QStringLiteral("虛擬鍵盤"));
+    setAccessibleDescription(
+        QStringLiteral("按鍵位置隨機，不朗讀字元；請以讀卡機的密碼鍵盤或一般鍵盤輸入"));
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(4, 4, 4, 4);
     grid->setSpacing(4);

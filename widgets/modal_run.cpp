@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "widgets/accessible_window.h"
+
 namespace qorv::widgets {
 
 void CentreOnPointerScreen(QWidget& widget) {
@@ -48,6 +50,7 @@ int ModalRunner::Run(QDialog& dialog, int cancelled) {
     QTimer shown;
     shown.setSingleShot(true);
     connect(&shown, &QTimer::timeout, &dialog, [this, &dialog] {
+        MakeAccessible(dialog);
         dialog.raise();
         dialog.activateWindow();
 #ifdef QORV_TEST_HOOKS

@@ -71,6 +71,17 @@ void QtUserInterface::InputEnded() {
     runner_->InputEnded();
 }
 
+void QtUserInterface::Idle(const std::function<bool()>& arrived) {
+    while (!arrived()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void QtUserInterface::WakeIdle() {
+    // An empty call posted to the windows' thread ends its wait for events;
+    // posting is safe from any thread.
+    QMetaObject::invokeMethod(
+        runner_.get(), [] {}, Qt::QueuedConnection);
+}
+
 void BuildMessageBox(QMessageBox& box, const QString& text, const QString& caption) {
     box.setWindowTitle(caption);
     box.setTextFormat(Qt::PlainText);

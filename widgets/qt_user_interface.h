@@ -24,6 +24,10 @@ class QtUserInterface final : public dialogs::UserInterface {
     void ShowMessage(const std::u16string& text, const std::u16string& caption) override;
     void SetWaitCursor(bool waiting) override;
     void InputEnded() override;
+    // Runs the application's events until `arrived`: the accessibility bus
+    // (and the window system) keep getting answers between dialogs.
+    void Idle(const std::function<bool()>& arrived) override;
+    void WakeIdle() override;
     int RunConfirmation(dialogs::ConfirmationDialog& dialog) override;
     int RunTransferAccount(dialogs::TransferAccountDialog& dialog) override;
     int RunMultiField(dialogs::MultiFieldDialog& dialog) override;

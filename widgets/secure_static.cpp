@@ -66,13 +66,16 @@ void CSecureStatic::setDisplay(const FieldDisplay& display) {
 void CSecureStatic::setText(const QString& text, int mode) {
     text_ = text;
     mode_ = mode;
+    QString value;
     if (IsScrambledMode(mode)) {
         UnscrambledText plain(text_, displayOffset_);
         length_ = plain.view().size();
+        value = QString::fromUtf16(plain.view().data(), static_cast<qsizetype>(length_));
     } else {
         length_ = static_cast<std::size_t>(text_.size());
+        if (mode != kModeAsterisks) value = text_;
     }
-    updateAccessibleName();
+    updateAccessibleName(value);
     update();
 }
 
@@ -105,9 +108,8 @@ void CSecureStatic::setAlignment(Qt::Alignment alignment) {
     update();
 }
 
-void CSecureStatic::updateAccessibleName() {
-    setAccessibleName(length_ == 1 ? QStringLiteral("1 character entered")
-                                   : QStringLiteral("%1 characters entered").arg(length_));
+void CSecureStatic::updateAccessibleName(const QString& value) {
+    setAccessibleName(value.isEmpty() ? QStringLiteral("已輸入 %1 個字元").arg(length_) : value);
 }
 
 int CSecureStatic::textFlags() const {

@@ -1,7 +1,8 @@
 // CSecureStatic: the secure display field of the entry dialogs. Its window
 // text is scrambled (or asterisks), and it is unscrambled only while the
-// field paints. What it tells assistive technology is how many characters
-// it holds, never which.
+// field paints. What the customer types into it (setDisplay) reaches
+// assistive technology as a count, never as characters; a value the page or
+// the host supplied (setText) is no secret, and a screen reader reads it.
 #pragma once
 
 #include <QColor>
@@ -25,8 +26,12 @@ class CSecureStatic : public QWidget {
     // objectName is the control id ("1013").
     explicit CSecureStatic(int controlId, QWidget* parent = nullptr);
 
-    // Text and display mode (modes as in dialogs/secure_keypad.h).
+    // What the customer has typed: text and display mode (modes as in
+    // dialogs/secure_keypad.h). Accessible name: "已輸入 N 個字元".
     void setDisplay(const dialogs::FieldDisplay& display);
+    // A value to show (scrambled under the display offset in the scrambled
+    // modes, so set the offset first). Its plain text is the accessible
+    // name, except in the asterisks mode, which keeps the count.
     void setText(const QString& text, int mode);
     QString text() const { return text_; }
     int mode() const { return mode_; }
@@ -55,7 +60,7 @@ class CSecureStatic : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    void updateAccessibleName();
+    void updateAccessibleName(const QString& value = {});
     int textFlags() const;
 
     QString text_;

@@ -23,7 +23,7 @@ void ShadedKeyButton::setScrambledCaption(const QString& scrambled, uint32_t cap
     captionOffset_ = captionOffset;
     setText(scrambled);
     // What assistive technology reads: never the key's character.
-    setAccessibleName(QStringLiteral("keypad key"));
+    setAccessibleName(QStringLiteral("虛擬鍵盤按鍵"));
     update();
 }
 

@@ -46,6 +46,13 @@ QFrame* Frame(int controlId, QWidget* parent) {
     return frame;
 }
 
+// Labels show document text: never read as markup.
+QLabel* PlainLabel(int controlId, QWidget* parent) {
+    auto* label = Named(new QLabel(parent), controlId);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
 // Sets a widget's text only when it changed (an edit keeps its cursor).
 void SetText(QLineEdit* edit, const std::u16string& text) {
     const QString wanted = Text(text);
@@ -92,7 +99,7 @@ void TransferAccountWindow::build() {
     lists_[2]->setMinimumWidth(kListWidth);
     grid->addWidget(categoryRadios_[2], 0, 0);
     grid->addWidget(lists_[2], 0, 1, 1, 2);
-    grid->addWidget(Named(new QLabel(other), id::kAccountLabel), 1, 0);
+    grid->addWidget(PlainLabel(id::kAccountLabel, other), 1, 0);
     keypadField_ = new CSecureStatic(id::kKeypadField, other);
     keypadField_->setMinimumSize(220, 26);
     keypadField_->setMaxLength(static_cast<int>(kMaxTransferKeypadEntry));
@@ -124,14 +131,14 @@ void TransferAccountWindow::build() {
 
     // E-mail notification, the countdown and the buttons.
     auto* email = new QHBoxLayout;
-    email->addWidget(Named(new QLabel(this), id::kEmailLabel));
+    email->addWidget(PlainLabel(id::kEmailLabel, this));
     emailEdit_ = Named(new QLineEdit(this), id::kEmailEdit);
     email->addWidget(emailEdit_, 1);
     layout->addLayout(email);
-    auto* note = Named(new QLabel(this), id::kEmailNote);
+    auto* note = PlainLabel(id::kEmailNote, this);
     note->setWordWrap(true);
     layout->addWidget(note);
-    countdown_ = Named(new QLabel(this), id::kCountdown);
+    countdown_ = PlainLabel(id::kCountdown, this);
     countdown_->setStyleSheet(QStringLiteral("color: red"));
     layout->addWidget(countdown_);
     auto* buttons = new QHBoxLayout;
@@ -284,6 +291,7 @@ void TransferAccountWindow::refresh() {
         if (auto* label = findChild<QLabel*>(QString::number(labelId)))
             label->setText(Text(state.TextOf(labelId)));
     }
+    nameControls(state);
     countdown_->setText(Text(state.TextOf(id::kCountdown)));
     countdown_->setVisible(state.IsVisible(id::kCountdown));
     ok_->setText(Text(state.TextOf(id::kOk)));
@@ -295,6 +303,19 @@ void TransferAccountWindow::refresh() {
         if (QWidget* target = control(state.focusControl)) target->setFocus();
     }
     refreshing_ = false;
+}
+
+// What a screen reader says for each entry: the words beside it on the
+// screen (a list's radio, an edit's label), in the interface's language.
+void TransferAccountWindow::nameControls(const dialogs::TransferAccountView& state) {
+    for (int c = 0; c < 2; ++c)
+        lists_[c]->setAccessibleName(Text(state.TextOf(id::kAgreedRadio + c)));
+    lists_[2]->setAccessibleName(QStringLiteral("轉入銀行"));
+    const QString account = Text(state.TextOf(id::kAccountLabel));
+    accountEdit_->setAccessibleName(account);
+    keypadField_->setAccessibleDescription(account);
+    emailEdit_->setAccessibleName(Text(state.TextOf(id::kEmailLabel)));
+    emailEdit_->setAccessibleDescription(Text(state.TextOf(id::kEmailNote)));
 }
 
 void TransferAccountWindow::tick() {

@@ -57,6 +57,7 @@ class TransferAccountWindow : public QDialog {
 
   private:
     void build();
+    void nameControls(const dialogs::TransferAccountView& state);
     void finishIfEnded();
 
     dialogs::TransferAccountDialog& model_;

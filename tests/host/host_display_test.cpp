@@ -1,13 +1,17 @@
 // The real host with and without a display: message boxes and dialogs in
-// real windows on a private X server, on standard error without one, and
-// the end of input during a dialog.
+// real windows on a private X server, on standard error without one, the
+// end of input during a dialog, and a screen reader's view from outside.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -31,7 +35,7 @@ constexpr auto kEndsWithin = std::chrono::seconds(1);
 
 #ifdef QORV_TEST_HOOKS
 
-const std::string kMessage = "請於晶片讀卡機上輸入晶片密碼後，按下『確認』鍵";
+constexpr char kMessage[] = "請於晶片讀卡機上輸入晶片密碼後，按下『確認』鍵";
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
@@ -69,7 +73,7 @@ std::vector<std::string> Environment(const std::string& display,
         environment.end(),
         {"PCSCLITE_CSOCK_NAME=/nonexistent/pcscd.comm", "DISPLAY=" + display,
          "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "QORV_SCRIPTED_PERSON=", "QORV_REPORT_WINDOWS=1",
-         "LSAN_OPTIONS=suppressions=" QORV_HOST_LSAN_SUPPRESSIONS});
+         std::string("LSAN_OPTIONS=suppressions=") + QORV_HOST_LSAN_SUPPRESSIONS});
     return environment;
 }
 
@@ -117,7 +121,8 @@ TEST(HostDisplay, WithoutAUsableDisplayMessagesGoToStandardErrorAndDialogsAreCan
         EXPECT_EQ((*answered)["result"], 0);
         EXPECT_EQ(host.CloseAndWait(), 0);
         const std::string stderrText = ReadAll(err.path());
-        EXPECT_NE(stderrText.find("[Qorv銀行] " + kMessage), std::string::npos) << stderrText;
+        EXPECT_NE(stderrText.find(std::string("[Qorv銀行] ") + kMessage), std::string::npos)
+            << stderrText;
         EXPECT_NE(stderrText.find(std::string("test form cancelled: ") + c.why), std::string::npos)
             << stderrText;
     }
@@ -228,6 +233,85 @@ TEST(HostDisplay, DialogsAfterTheEndOfInputAreCancelledWithoutShowing) {
     EXPECT_EQ(json::parse(reply)["result"]["outcome"], 2);
     const std::string stderrText = ReadAll(err.path());
     EXPECT_EQ(stderrText.find("shown"), stderrText.rfind("shown")) << "the second form was shown";
+}
+
+// A screen reader's view from another process: a private session bus and
+// the accessibility bus its at-spi launcher starts. Once its window has
+// closed, the host waiting for the page's next request must still answer.
+std::string Output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+// The first match of `pattern` in the printed reply to one D-Bus call, or the whole reply.
+std::string Ask(const std::string& bus, const std::string& call, const char* pattern,
+                int timeoutMs = 5000) {
+    const std::string reply = Output(
+        "dbus-send --bus='" + bus + "' --print-reply --reply-timeout=" + std::to_string(timeoutMs) +
+        " " + call + " 2>&1");
+    std::smatch m;
+    return std::regex_search(reply, m, std::regex(pattern)) ? m[1].str() : reply;
+}
+
+TEST(HostAccessibility, AfterItsWindowClosedTheIdleHostStillAnswersTheAccessibilityBus) {
+    testbed::VirtualDisplay display;
+    ASSERT_TRUE(display.running()) << "Xvfb did not start";
+    // A session bus of the test's own; the at-spi launcher it starts on demand
+    // keeps its sockets in a private runtime folder and follows it away.
+    char runtime[] = "/tmp/qorv-a11y-XXXXXX";
+    ASSERT_NE(mkdtemp(runtime), nullptr);
+    std::smatch m;
+    const std::string started =
+        Output(std::string("XDG_RUNTIME_DIR=") + runtime +
+               " dbus-daemon --session --fork --print-address=1 --print-pid=1");
+    ASSERT_TRUE(std::regex_search(started, m, std::regex("(unix:[^\\n]+)\\n([0-9]+)"))) << started;
+    const std::string session = m[1];
+    const struct Bus {
+        pid_t pid;
+        std::string runtime;
+        ~Bus() {
+            kill(pid, SIGTERM);
+            std::filesystem::remove_all(runtime);
+        }
+    } bus{std::stoi(m[2]), runtime};
+    TempFile person("press 1\n");
+    const std::string a11y =
+        Ask(session, "--dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress",
+            "string \"([^\"]+)\"");
+
+    hostclient::HostClient host(
+        HostPath(), Environment(display.name(), {"DBUS_SESSION_BUS_ADDRESS=" + session,
+                                                 // as when a screen reader runs
+                                                 "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1",
+                                                 "QORV_SCRIPTED_PERSON=" + person.path()}));
+    // The person presses OK in a message box; then the host waits.
+    EXPECT_EQ(Hook(host, 1, "ShowMessage", {kMessage})["result"], 0);
+    // The application the registry knows on the bus (the host's is the only one).
+    const std::string name = Ask(a11y,
+                                 "--dest=org.a11y.atspi.Registry /org/a11y/atspi/accessible/root "
+                                 "org.a11y.atspi.Accessible.GetChildren",
+                                 "string \"(:[0-9.]+)\"");
+    ASSERT_EQ(name.rfind(':', 0), 0u) << "no application on the accessibility bus: " << name;
+
+    // A screen reader's question with no window open, answered well within its patience.
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(Ask(a11y,
+                  "--dest=" + name +
+                      " /org/a11y/atspi/accessible/root org.freedesktop.DBus.Properties.Get "
+                      "string:org.a11y.atspi.Accessible string:Name",
+                  "string \"([^\"]+)\"", 3000),
+              "qorvclientatm-host");
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2));
+    const auto answered = host.Call("GetRespLength");  // and still serving the page
+    ASSERT_TRUE(answered);
+    EXPECT_EQ((*answered)["result"], 0);
+    EXPECT_EQ(host.CloseAndWait(), 0);
 }
 
 #endif  // QORV_TEST_HOOKS

@@ -149,7 +149,7 @@ class WidgetsTest : public QObject {
         QTest::mouseClick(panel.view->key(kEntryClearKeyId), Qt::LeftButton);
         QCOMPARE(panel.entered(), QString());
         QVERIFY(panel.field->text().isEmpty());
-        QCOMPARE(panel.field->accessibleName(), QStringLiteral("0 characters entered"));
+        QCOMPARE(panel.field->accessibleName(), QStringLiteral("已輸入 0 個字元"));
     }
 
     void keysCarryTheirControlIdsAsObjectNames() {
@@ -255,10 +255,10 @@ class WidgetsTest : public QObject {
                     for (const QString& text : texts)
                         for (char16_t c = u'0'; c <= u'Z'; ++c)
                             if (key->carries(c)) QVERIFY(text != QString(QChar(c)));
-                    QCOMPARE(key->accessibleName(), QStringLiteral("keypad key"));
+                    QCOMPARE(key->accessibleName(), QStringLiteral("虛擬鍵盤按鍵"));
                 }
             }
-            QCOMPARE(panel.field->accessibleName(), QStringLiteral("8 characters entered"));
+            QCOMPARE(panel.field->accessibleName(), QStringLiteral("已輸入 8 個字元"));
             QVERIFY(!QGuiApplication::clipboard()->text().contains(secret));
         }
     }
