@@ -37,7 +37,7 @@ ext_deb=$scratch/qorvclientatm-extension_${version}_all.deb
 
 # Dependencies: the PC/SC library is loaded at run time, so it is named.
 depends=$(dpkg-deb -f "$host_deb" Depends)
-for dep in libpcsclite1 pcscd libc6 libstdc++6; do
+for dep in libpcsclite1 pcscd qt6-wayland libc6 libstdc++6; do
     grep -qw "$dep" <<<"$depends" || fail "qorvclientatm-host does not depend on $dep: $depends"
 done
 
