@@ -92,13 +92,10 @@ std::vector<Finding> CheckSmartCards(const Machine& machine) {
         const bool pinPad = card::ClassifyPinPadReader(Utf8ToUtf16(name)) != card::kReaderClassNone;
         const bool card = CardPresent(*api, context, name);
         anyCard = anyCard || card;
-        const std::string zhKind = pinPad ? "（有密碼鍵盤）" : "";
-        const std::string enKind = pinPad ? " (PIN pad)" : "";
-        findings.push_back({"reader",
-                            Severity::Ok,
-                            {"讀卡機 " + name + zhKind + (card ? "：已插入晶片卡" : "：未插卡"),
-                             "reader " + name + enKind + (card ? ": card inserted" : ": no card")},
-                            {}});
+        Said said{"讀卡機 " + name, "reader " + name};
+        said.zh.append(pinPad ? "（有密碼鍵盤）" : "").append(card ? "：已插入晶片卡" : "：未插卡");
+        said.en.append(pinPad ? " (PIN pad)" : "").append(card ? ": card inserted" : ": no card");
+        findings.push_back({"reader", Severity::Ok, std::move(said), {}});
     }
     if (!readers.empty() && !anyCard) {
         findings.push_back({"card",
