@@ -111,8 +111,6 @@ const Scenario kScenarios[] = {
      "ACS ACR83U 00 00 (PIN pad): card inserted", 0},
     {"NoPcscd", [](ScratchMachine& m) { m.pcsc.Force("establish", reader::pcsc::kNoService); },
      "pcscd", Severity::Problem, "systemctl enable --now pcscd.socket", 1},
-    {"NoPcscLibrary", [](ScratchMachine& m) { m.pcsc.failLoad = true; }, "pcscd", Severity::Problem,
-     "libpcsclite.so.1", 1},
     {"NoReader", [](ScratchMachine& m) { m.pcsc.Force("list", reader::pcsc::kNoReadersAvailable); },
      "reader", Severity::Problem, "plug in the card reader", 1},
     {"NoCard", [](ScratchMachine& m) { m.pcsc.RemoveCard("ACS ACR83U 00 00"); }, "card",
@@ -180,8 +178,6 @@ const Scenario kScenarios[] = {
      Severity::Problem, "no graphical session", 1},
     {"NoChineseFont", [](ScratchMachine& m) { m.font = "DejaVu Sans\naa|en|fr\n"; }, "font",
      Severity::Problem, "install fonts-noto-cjk", 1},
-    {"NoFontconfig", [](ScratchMachine& m) { m.font.clear(); }, "font", Severity::Problem,
-     "fonts-noto-cjk", 1},
 };
 
 class DoctorTest : public ::testing::TestWithParam<Scenario> {};
