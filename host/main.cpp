@@ -2,7 +2,8 @@
 // component. Without options it serves native messaging on stdin/stdout
 // (browsers pass the caller's origin or the manifest path as arguments; those
 // are not options). With --call it runs calls from the command line;
-// --register and --unregister write and remove the browsers' host manifests.
+// --register and --unregister write and remove the browsers' host manifests;
+// --doctor checks what a bank page needs on this machine.
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "dialogs/user_interface.h"
 #include "host/build_info.h"
 #include "host/cli.h"
+#include "host/doctor.h"
 #include "host/host_user_interface.h"
 #include "host/method_list.h"
 #include "host/registration_command.h"
@@ -30,9 +32,10 @@ void PrintUsage(std::FILE* out) {
         "       qorvclientatm-host --dispid N [ARG...]  call by DISPID\n"
         "       qorvclientatm-host --register [--user|--system] [--root DIR] [--host-path PATH]\n"
         "       qorvclientatm-host --unregister [--user|--system] [--root DIR]\n"
-        "       qorvclientatm-host --list-methods       print the served methods as JSON\n"
         "                                               write or remove the browsers' host "
         "manifests\n"
+        "       qorvclientatm-host --list-methods       print the served methods as JSON\n"
+        "       qorvclientatm-host --doctor             check this machine for bank pages\n"
         "       qorvclientatm-host --version            the module version and the build's "
         "kind\n"
         "Arguments are texts; numbers are converted for long parameters; @null is the\n"
@@ -67,6 +70,9 @@ int main(int argc, char** argv) {
     if (!args.empty() && args[0] == "--list-methods") {
         std::printf("%s\n", qorv::host::MethodTableJson().c_str());
         return 0;
+    }
+    if (args.size() == 1 && args[0] == "--doctor") {
+        return qorv::host::RunDoctor(qorv::host::RealMachine(pcsc), stdout);
     }
     if (qorv::host::IsRegistrationCommand(args)) {
         const int rc = qorv::host::RunRegistrationCommand(args, stdout, stderr);

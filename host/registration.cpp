@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdlib>
@@ -97,15 +98,40 @@ std::string EffectiveRoot(const std::string& root) {
 }
 
 std::vector<ManifestLocation> ManifestLocations(RegistrationScope scope, const std::string& home) {
-    if (scope == RegistrationScope::System) {
-        return {{"chromium", "/etc/chromium/native-messaging-hosts", ManifestKind::Chromium},
-                {"google-chrome", "/etc/opt/chrome/native-messaging-hosts", ManifestKind::Chromium},
-                {"firefox", "/usr/lib/mozilla/native-messaging-hosts", ManifestKind::Firefox}};
+    std::vector<ManifestLocation> locations;
+    for (const Browser& browser : KnownBrowsers()) {
+        if (scope == RegistrationScope::User) {
+            ManifestLocation location{browser.id,
+                                      home + "/" + browser.userManifests,
+                                      browser.kind,
+                                      {home + "/" + browser.profile}};
+            // The portal serves the snap from the unconfined browser's folder.
+            if (browser.snapProfile != nullptr) {
+                location.profiles.push_back(home + "/" + browser.snapProfile);
+            }
+            locations.push_back(std::move(location));
+            continue;
+        }
+        const auto shared = std::find_if(locations.begin(), locations.end(), [&](const auto& l) {
+            return l.directory == browser.systemManifests;
+        });
+        if (shared != locations.end()) {
+            shared->browser += std::string(",") + browser.id;
+        } else {
+            locations.push_back({browser.id, browser.systemManifests, browser.kind, {}});
+        }
     }
-    return {{"chromium", home + "/.config/chromium/NativeMessagingHosts", ManifestKind::Chromium},
-            {"google-chrome", home + "/.config/google-chrome/NativeMessagingHosts",
-             ManifestKind::Chromium},
-            {"firefox", home + "/.mozilla/native-messaging-hosts", ManifestKind::Firefox}};
+    return locations;
+}
+
+bool WritesInto(const RegistrationSettings& settings, const ManifestLocation& location) {
+    if (location.profiles.empty()) return true;
+    std::string root = settings.root;
+    while (!root.empty() && root.back() == '/') root.pop_back();
+    return std::any_of(location.profiles.begin(), location.profiles.end(), [&](const auto& p) {
+        struct stat info {};
+        return stat((root + p).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    });
 }
 
 RegistrationSettings DefaultRegistrationSettings() {
@@ -158,6 +184,7 @@ int32_t RegisterHost(const RegistrationSettings& requested, std::string* problem
     if (settings->hostPath.empty()) return kSelfRegTypeLib;
     int32_t result = kRegistrationOk;
     for (const ManifestLocation& location : ManifestLocations(settings->scope, settings->home)) {
+        if (!WritesInto(*settings, location)) continue;
         std::string text;
         try {
             text = ManifestText(location.kind, *settings);

@@ -1,5 +1,6 @@
 // Registration of the host with the browsers: the native-messaging host
-// manifests of Chromium, Google Chrome and Firefox, per user or system-wide.
+// manifests of the Chromium family (Chromium, Google Chrome, Microsoft Edge,
+// Brave, Vivaldi, Opera) and Firefox, per user or system-wide.
 // Writing them is what makes the component reachable from pages (through the
 // extension); removing them makes it unreachable again.
 #pragma once
@@ -10,6 +11,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "host/browsers.h"
 
 namespace qorv::host {
 
@@ -28,15 +31,19 @@ inline constexpr int32_t kSelfRegClass = static_cast<int32_t>(0x80040201);
 
 enum class RegistrationScope { User, System };
 
-enum class ManifestKind { Chromium, Firefox };
-
 struct ManifestLocation {
-    std::string browser;    // "chromium", "google-chrome", "firefox"
+    std::string
+        browser;  // "chromium", "google-chrome", ...; browsers sharing a folder joined by ","
     std::string directory;  // absolute, without the root prefix
     ManifestKind kind;
+    // Per user: the browser's profile folders (absolute, without the root
+    // prefix); its manifest is written only when one of them is there.
+    // Empty system-wide, where every folder is written.
+    std::vector<std::string> profiles;
 };
 
-// Where each browser looks for host manifests. `home` is used for User only.
+// Where each browser looks for host manifests: per user one folder per
+// browser, system-wide each shared folder once. `home` is used for User only.
 std::vector<ManifestLocation> ManifestLocations(RegistrationScope scope, const std::string& home);
 
 struct RegistrationSettings {
@@ -82,5 +89,9 @@ std::string EffectiveRoot(const std::string& root);
 
 // The manifest file of a location, with the root prefix applied.
 std::string ManifestPath(const RegistrationSettings& settings, const ManifestLocation& location);
+
+// Whether a registration writes into the location: system-wide always, per
+// user only for a browser one of whose profile folders exists.
+bool WritesInto(const RegistrationSettings& settings, const ManifestLocation& location);
 
 }  // namespace qorv::host

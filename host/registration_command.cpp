@@ -63,9 +63,25 @@ int RunRegistrationCommand(const std::vector<std::string>& args, std::FILE* out,
                      static_cast<uint32_t>(result), problem.empty() ? "" : ": ", problem.c_str());
         return 1;
     }
+    int written = 0;
     for (const ManifestLocation& location : ManifestLocations(settings.scope, settings.home)) {
+        if (registering && !WritesInto(settings, location)) {
+            std::fprintf(out,
+                         "skipped %s: no profile in %s (start the browser once, then register "
+                         "again)\n",
+                         location.browser.c_str(), location.profiles.front().c_str());
+            continue;
+        }
+        ++written;
         std::fprintf(out, "%s %s\n", registering ? "wrote" : "removed",
                      ManifestPath(settings, location).c_str());
+    }
+    // A registration that reached no browser has made the host reachable
+    // from nowhere: that is no success.
+    if (registering && written == 0) {
+        std::fprintf(err, "qorvclientatm-host: no browser profile found in %s\n",
+                     settings.home.c_str());
+        return 1;
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/utf16.h"
+#include "dialogs/card_confirmation.h"
 
 namespace qorv::host {
 
@@ -36,6 +37,25 @@ bool HandleTestHook(dialogs::UserInterface& ui, std::string_view request, std::s
         int chosen = -1;
         const int outcome = ui.RunTestForm(params, text, chosen);
         result = {{"outcome", outcome}, {"text", Utf16ToUtf8(text)}, {"chosen", chosen}};
+    } else if (hook == "RunConfirmation") {
+        // The confirmation dialog with the summary given, over a card that
+        // stays in the reader: a window test's way to the real dialog
+        // without a card.
+        struct CardStaysIn final : dialogs::CardPresenceProbe {
+            dialogs::CardPresence Poll() override { return dialogs::CardPresence::Present; }
+        } probe;
+        struct ToWindows final : dialogs::ConfirmationMessageSink {
+            explicit ToWindows(dialogs::UserInterface& to) : ui(to) {}
+            void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
+                ui.ShowMessage(text, caption);
+            }
+            dialogs::UserInterface& ui;
+        } messages(ui);
+        dialogs::ConfirmationRequest request;
+        request.message = params.empty() ? u"" : params[0];
+        dialogs::ConfirmationDialog dialog(std::move(request), probe, messages);
+        const auto ended = dialog.Open();
+        result = dialogs::ConfirmationResult(ended ? *ended : ui.RunConfirmation(dialog));
     } else {
         reply = json({{"id", id}, {"error", {{"message", "unknown test hook"}}}}).dump();
         return true;

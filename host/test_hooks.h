@@ -5,6 +5,8 @@
 //   {"id": 3, "testHook": "ShowMessage", "params": ["text", "caption"]}  -> {"id": 3, "result": 0}
 //   {"id": 4, "testHook": "RunTestForm", "params": ["item", ...]}
 //       -> {"id": 4, "result": {"outcome": 1, "text": "...", "chosen": 0}}
+//   {"id": 5, "testHook": "RunConfirmation", "params": ["<MSG><Tag1>...</Tag1></MSG>"]}
+//       -> {"id": 5, "result": 20756}   (the confirmation dialog, the card staying in)
 #pragma once
 
 #include <string>

@@ -26,6 +26,8 @@ void CentreOnPointerScreen(QWidget& widget) {
 void ModalRunner::InputEnded() {
     inputEnded_.store(true);
     // Queued to the thread of the windows; posting is safe from any thread.
+    // (Qt owns the queued call; the analyzer does not see it freed.)
+    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
     QMetaObject::invokeMethod(
         this, [this] { emit ended(); }, Qt::QueuedConnection);
 }
@@ -49,10 +51,27 @@ int ModalRunner::Run(QDialog& dialog, int cancelled) {
     // shown is never touched later.
     QTimer shown;
     shown.setSingleShot(true);
-    connect(&shown, &QTimer::timeout, &dialog, [this, &dialog] {
+    // A Wayland compositor may leave the focus where it was (a client cannot
+    // take it): then the window asks for attention rather than wait unseen.
+    QTimer attention;
+    attention.setSingleShot(true);
+    connect(&attention, &QTimer::timeout, &dialog, [&dialog] {
+        const bool active = dialog.isActiveWindow();
+        if (!active) QApplication::alert(&dialog);
+#ifdef QORV_TEST_HOOKS
+        if (std::getenv("QORV_REPORT_WINDOWS") != nullptr) {
+            std::fprintf(stderr, "qorvclientatm-host: %s \"%s\" on %s\n",
+                         active ? "active" : "asks for attention",
+                         dialog.windowTitle().toUtf8().constData(),
+                         QGuiApplication::platformName().toUtf8().constData());
+        }
+#endif
+    });
+    connect(&shown, &QTimer::timeout, &dialog, [this, &dialog, &attention] {
         MakeAccessible(dialog);
         dialog.raise();
         dialog.activateWindow();
+        attention.start(500);
 #ifdef QORV_TEST_HOOKS
         if (std::getenv("QORV_REPORT_WINDOWS") != nullptr) {
             std::fprintf(stderr, "qorvclientatm-host: shown \"%s\"\n",

@@ -26,10 +26,21 @@ export type BridgeErrorCode =
     | "BAD_ARGUMENT"
     | "BAD_REPLY";
 
+/**
+ * Why the host is not reachable (with NO_HOST): not installed or not registered
+ * for this browser, or a Snap/Flatpak browser that cannot start it
+ * (NOT_REGISTERED); registered for another bank's extension (FORBIDDEN); it
+ * ended at once (FAILED_TO_START); it did not answer in time (NO_ANSWER).
+ */
+export type HostUnreachableReason = "NOT_REGISTERED" | "FORBIDDEN" | "FAILED_TO_START" | "NO_ANSWER";
+export declare const HOST_UNREACHABLE_REASONS: ReadonlyArray<HostUnreachableReason>;
+
 /** A failure of the bridge (extension, native host), never a method result. */
 export declare class QorvClientATMError extends Error {
     readonly name: "QorvClientATMError";
     readonly code: BridgeErrorCode;
+    /** With NO_HOST: why; null otherwise. The message says what to do. */
+    readonly reason: HostUnreachableReason | null;
 }
 
 /** Refused by the automation layer, e.g. name "DISP_E_UNKNOWNNAME". */

@@ -110,14 +110,22 @@ const BRIDGE_READY_EVENT = "qorvclientatm:bridge-ready";
 
 // A failure of the bridge between the page and the control.
 export class QorvClientATMError extends Error {
-    constructor(code, message) {
+    constructor(code, message, reason = null) {
         super(message);
         this.name = "QorvClientATMError";
         // NO_EXTENSION, NO_HOST, NOT_ALLOWED, HOST_EXITED, CLOSED, TOO_LARGE,
         // TOO_MANY_CONTROLS (the tab holds 4 already), BAD_ARGUMENT, BAD_REPLY
         this.code = code;
+        // With NO_HOST, why the host is not reachable (HOST_UNREACHABLE_REASONS);
+        // the message says what the customer can do.
+        this.reason = reason;
     }
 }
+
+// Why a host is not reachable: not installed or registered for this browser
+// (also a Snap or Flatpak browser, which cannot start it), registered for
+// another bank's extension, ended at once, or no answer in time.
+export const HOST_UNREACHABLE_REASONS = Object.freeze(["NOT_REGISTERED", "FORBIDDEN", "FAILED_TO_START", "NO_ANSWER"]);
 
 // An error of the automation layer, e.g. DISP_E_UNKNOWNNAME; `hresult` is the
 // signed 32-bit code the host reported.
@@ -136,7 +144,8 @@ function toError(error) {
     }
     const code = error && typeof error.code === "string" ? error.code : "BAD_REPLY";
     const message = error && typeof error.message === "string" ? error.message : "bridge failure";
-    return new QorvClientATMError(code, message);
+    const reason = code === "NO_HOST" && HOST_UNREACHABLE_REASONS.includes(error.reason) ? error.reason : null;
+    return new QorvClientATMError(code, message, reason);
 }
 
 function waitForBridge(timeoutMs) {

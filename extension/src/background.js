@@ -61,20 +61,45 @@ function refusal(sender) {
     return null;
 }
 
-function bridgeError(code, message) {
-    return { code, message };
+function bridgeError(code, message, reason) {
+    return reason ? { code, message, reason } : { code, message };
+}
+
+// Why a host could not be reached, by what the browser said (Chromium's and
+// Firefox's words), with what the customer can do; bank pages show it.
+const UNREACHABLE = [
+    {
+        reason: "NOT_REGISTERED",
+        said: /not found|no such native application/i,
+        text:
+            "is not installed or not registered for this browser; a Snap or Flatpak browser cannot start it " +
+            "(install the browser's .deb); `qorvclientatm-host --doctor` says what is missing",
+    },
+    {
+        reason: "FORBIDDEN",
+        said: /forbidden|not allowed|access/i,
+        text: "is registered for another bank's extension; reinstall the bank's QorvClientATM package",
+    },
+    {
+        reason: "FAILED_TO_START",
+        said: /./,
+        text: "did not start (it ended at once); `qorvclientatm-host --doctor` says what is missing",
+    },
+];
+
+function unreachable(text) {
+    const { reason, text: what } = UNREACHABLE.find((row) => row.said.test(text || "exited"));
+    return bridgeError(
+        "NO_HOST",
+        `the QorvClientATM host (${HOST_NAME}) ${what}${text ? ` [${text}]` : ""}`,
+        reason,
+    );
 }
 
 // Why the native port closed, in the page's terms.
 function disconnectReason(port, opened) {
     const text = (port.error && port.error.message) || (api.runtime.lastError && api.runtime.lastError.message) || "";
-    if (!opened) {
-        return bridgeError(
-            "NO_HOST",
-            `the QorvClientATM host (${HOST_NAME}) is not installed or not registered for this browser` +
-                (text ? `: ${text}` : ""),
-        );
-    }
+    if (!opened) return unreachable(text);
     return bridgeError("HOST_EXITED", `the QorvClientATM host ended${text ? `: ${text}` : ""}`);
 }
 
@@ -126,7 +151,7 @@ api.runtime.onConnect.addListener((page) => {
     try {
         host = api.runtime.connectNative(HOST_NAME);
     } catch (error) {
-        page.postMessage({ type: "closed", error: bridgeError("NO_HOST", String(error.message || error)) });
+        page.postMessage({ type: "closed", error: unreachable(String(error.message || error)) });
         page.disconnect();
         return;
     }

@@ -13,7 +13,7 @@
 
     const toRelay = (message) => window.postMessage({ [TAG]: "page", ...message }, "*");
 
-    const failure = (code, message) => ({ code, message });
+    const failure = (code, message, reason) => (reason ? { code, message, reason } : { code, message });
 
     class Session {
         #number;
@@ -104,7 +104,12 @@
                     toRelay({ type: "close", session: number });
                     finish(
                         number,
-                        failure("NO_HOST", `the QorvClientATM host did not start within ${timeoutMs} ms`),
+                        failure(
+                            "NO_HOST",
+                            `the QorvClientATM host did not answer within ${timeoutMs} ms; ` +
+                                "`qorvclientatm-host --doctor` says what is missing",
+                            "NO_ANSWER",
+                        ),
                     );
                 }, timeoutMs);
                 toRelay({ type: "open", session: number });

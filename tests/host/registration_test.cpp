@@ -38,8 +38,18 @@ class RegistrationTest : public ::testing::Test {
         settings.hostPath = testing::HostPath();
         settings.chromeExtensionId = kChromeId;
         settings.firefoxExtensionId = kFirefoxId;
+        MakeProfiles("home/alice");
     }
     void TearDown() override { fs::remove_all(root); }
+
+    // Every browser has run once for the user: its profile folder is there.
+    void MakeProfiles(const std::string& home) const {
+        for (const Browser& browser : KnownBrowsers()) {
+            fs::path folder = root / home / browser.profile;
+            fs::create_directories(folder);
+            for (; folder != root; folder = folder.parent_path()) chmod(folder.c_str(), 0755);
+        }
+    }
 
     static json ReadJson(const fs::path& path) {
         std::ifstream in(path);
@@ -67,39 +77,77 @@ class RegistrationTest : public ::testing::Test {
     RegistrationSettings settings;
 };
 
-TEST_F(RegistrationTest, UserRegistrationWritesTheThreeManifests) {
-    ASSERT_EQ(RegisterHost(settings), kRegistrationOk);
-    for (const char* folder :
-         {".config/chromium/NativeMessagingHosts", ".config/google-chrome/NativeMessagingHosts"}) {
-        const json manifest = ReadJson(UserManifest(folder));
-        ASSERT_TRUE(manifest.is_object()) << folder;
-        EXPECT_EQ(manifest["name"], "qorvclientatm.qorvclientatmctrl.1");
-        EXPECT_EQ(manifest["type"], "stdio");
-        EXPECT_EQ(manifest["path"], testing::HostPath());
-        EXPECT_EQ(manifest["allowed_origins"],
-                  json::array({"chrome-extension://kbpikjekkjciibmenhdnppmjacfnalkg/"}));
-        EXPECT_FALSE(manifest.contains("allowed_extensions"));
-    }
-    const json firefox = ReadJson(UserManifest(".mozilla/native-messaging-hosts"));
-    ASSERT_TRUE(firefox.is_object());
-    EXPECT_EQ(firefox["name"], "qorvclientatm.qorvclientatmctrl.1");
-    EXPECT_EQ(firefox["path"], testing::HostPath());
-    EXPECT_EQ(firefox["allowed_extensions"], json::array({kFirefoxId}));
-    EXPECT_FALSE(firefox.contains("allowed_origins"));
-    EXPECT_EQ(FilesUnderRoot().size(), 3u);  // no temporary files left behind
+// Where each browser reads manifests, per user and for every user, and who
+// may call: the one table the registration must follow.
+struct BrowserFolders {
+    const char* browser;
+    const char* profile;     // below the home folder
+    const char* userFolder;  // below the home folder
+    const char* systemFolder;
+    bool firefox;
+};
 
+constexpr BrowserFolders kBrowserFolders[] = {
+    {"chromium", ".config/chromium", ".config/chromium/NativeMessagingHosts",
+     "etc/chromium/native-messaging-hosts", false},
+    {"google-chrome", ".config/google-chrome", ".config/google-chrome/NativeMessagingHosts",
+     "etc/opt/chrome/native-messaging-hosts", false},
+    {"microsoft-edge", ".config/microsoft-edge", ".config/microsoft-edge/NativeMessagingHosts",
+     "etc/opt/edge/native-messaging-hosts", false},
+    {"brave", ".config/BraveSoftware/Brave-Browser",
+     ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts",
+     "etc/opt/chrome/native-messaging-hosts", false},
+    {"vivaldi", ".config/vivaldi", ".config/vivaldi/NativeMessagingHosts",
+     "etc/chromium/native-messaging-hosts", false},
+    {"opera", ".config/opera", ".config/opera/NativeMessagingHosts",
+     "etc/opt/chrome/native-messaging-hosts", false},
+    {"firefox", ".mozilla/firefox", ".mozilla/native-messaging-hosts",
+     "usr/lib/mozilla/native-messaging-hosts", true},
+};
+
+void ExpectManifestFor(const json& manifest, bool firefox, const std::string& where) {
+    ASSERT_TRUE(manifest.is_object()) << where;
+    EXPECT_EQ(manifest["name"], "qorvclientatm.qorvclientatmctrl.1") << where;
+    EXPECT_EQ(manifest["type"], "stdio") << where;
+    EXPECT_EQ(manifest["path"], testing::HostPath()) << where;
+    if (firefox) {
+        EXPECT_EQ(manifest["allowed_extensions"], json::array({kFirefoxId})) << where;
+        EXPECT_FALSE(manifest.contains("allowed_origins")) << where;
+    } else {
+        EXPECT_EQ(manifest["allowed_origins"],
+                  json::array({"chrome-extension://kbpikjekkjciibmenhdnppmjacfnalkg/"}))
+            << where;
+        EXPECT_FALSE(manifest.contains("allowed_extensions")) << where;
+    }
+}
+
+TEST_F(RegistrationTest, EveryBrowserGetsItsManifestPerUserAndSystemWide) {
+    ASSERT_EQ(KnownBrowsers().size(), std::size(kBrowserFolders));
+    // Per user, with every profile there but Edge's and Opera's: those two
+    // browsers never ran, so nothing is written for them.
+    fs::remove_all(root / "home/alice/.config/microsoft-edge");
+    fs::remove_all(root / "home/alice/.config/opera");
+    ASSERT_EQ(RegisterHost(settings), kRegistrationOk);
+    for (const BrowserFolders& row : kBrowserFolders) {
+        const fs::path manifest = UserManifest(row.userFolder);
+        const bool ran =
+            std::string(row.browser) != "microsoft-edge" && std::string(row.browser) != "opera";
+        EXPECT_EQ(fs::exists(manifest), ran) << row.browser;
+        if (ran) ExpectManifestFor(ReadJson(manifest), row.firefox, row.browser);
+    }
+    EXPECT_EQ(FilesUnderRoot().size(), std::size(kBrowserFolders) - 2);  // no temporaries left
     ASSERT_EQ(UnregisterHost(settings), kRegistrationOk);
     EXPECT_TRUE(FilesUnderRoot().empty());
     EXPECT_EQ(UnregisterHost(settings), kRegistrationOk);  // nothing left to remove
-}
 
-TEST_F(RegistrationTest, SystemRegistrationUsesTheBrowsersSystemFolders) {
+    // System-wide every folder is written (browsers share some of them).
     settings.scope = RegistrationScope::System;
     ASSERT_EQ(RegisterHost(settings), kRegistrationOk);
-    const std::string name = std::string(kHostName) + ".json";
-    EXPECT_TRUE(fs::exists(root / "etc/chromium/native-messaging-hosts" / name));
-    EXPECT_TRUE(fs::exists(root / "etc/opt/chrome/native-messaging-hosts" / name));
-    EXPECT_TRUE(fs::exists(root / "usr/lib/mozilla/native-messaging-hosts" / name));
+    for (const BrowserFolders& row : kBrowserFolders) {
+        ExpectManifestFor(ReadJson(root / row.systemFolder / (std::string(kHostName) + ".json")),
+                          row.firefox, row.browser);
+    }
+    EXPECT_EQ(FilesUnderRoot().size(), 4u);
     ASSERT_EQ(UnregisterHost(settings), kRegistrationOk);
     EXPECT_TRUE(FilesUnderRoot().empty());
 }
@@ -117,6 +165,7 @@ TEST_F(RegistrationTest, UnwritableRootFailsWithTheClassCode) {
     const fs::path file = root / "not-a-folder";
     std::ofstream(file) << "x";
     settings.root = file.string();
+    settings.scope = RegistrationScope::System;  // writes whatever profiles there are
     EXPECT_EQ(RegisterHost(settings), kSelfRegClass);
     // Nothing can be there, so there is nothing to remove.
     EXPECT_EQ(UnregisterHost(settings), kRegistrationOk);
@@ -153,11 +202,15 @@ TEST_F(RegistrationTest, ARemovalFailureIsReportedAndTheOtherManifestsStillGo) {
 }
 
 TEST_F(RegistrationTest, HostCommandLineRegistersItselfAndUnregisters) {
+    // Bob has no browser profile yet: registering reaches no browser.
+    EXPECT_EQ(RunHost("--register --user --root " + root.string()), 1);
+    EXPECT_TRUE(FilesUnderRoot().empty());
+    MakeProfiles("home/bob");
     ASSERT_EQ(RunHost("--register --user --root " + root.string()), 0);
     const fs::path manifest = root / "home/bob/.config/chromium/NativeMessagingHosts" /
                               (std::string(kHostName) + ".json");
     EXPECT_EQ(ReadJson(manifest)["path"], fs::canonical(testing::HostPath()).string());
-    EXPECT_EQ(FilesUnderRoot().size(), 3u);
+    EXPECT_EQ(FilesUnderRoot().size(), KnownBrowsers().size());
     ASSERT_EQ(RunHost("--unregister --user --root " + root.string()), 0);
     EXPECT_TRUE(FilesUnderRoot().empty());
 
@@ -260,19 +313,22 @@ TEST_F(RegistrationTest, LinksAtTheTemporaryAndManifestNamesAreReplacedNeverFoll
 }
 
 TEST_F(RegistrationTest, FoldersAre0755AndManifests0644WhateverTheUmask) {
+    settings.scope = RegistrationScope::System;
     for (const mode_t mask : {mode_t{0}, mode_t{077}}) {
         const mode_t previous = umask(mask);
         const int32_t result = RegisterHost(settings);
         umask(previous);
         ASSERT_EQ(result, kRegistrationOk) << "umask " << mask;
         for (const char* folder :
-             {"home", "home/alice", "home/alice/.config", "home/alice/.config/chromium",
-              "home/alice/.config/chromium/NativeMessagingHosts",
-              "home/alice/.mozilla/native-messaging-hosts"}) {
+             {"etc", "etc/opt", "etc/opt/edge", "etc/opt/edge/native-messaging-hosts", "usr/lib",
+              "usr/lib/mozilla/native-messaging-hosts"}) {
             EXPECT_EQ(ModeOf(root / folder), 0755u) << folder << " under umask " << mask;
         }
-        EXPECT_EQ(ModeOf(UserManifest(".mozilla/native-messaging-hosts")), 0644u);
-        fs::remove_all(root / "home");
+        EXPECT_EQ(ModeOf(root / "usr/lib/mozilla/native-messaging-hosts" /
+                         (std::string(kHostName) + ".json")),
+                  0644u);
+        fs::remove_all(root / "etc");
+        fs::remove_all(root / "usr");
     }
 }
 
@@ -303,7 +359,7 @@ TEST_F(RegistrationTest, RootRefusesAnotherUsersHome) {
     // Root asked for a per-user registration with HOME pointing at Bob's
     // home, which Bob could fill with links to anything root can write.
     const fs::path bob = root / "home/bob";
-    fs::create_directories(bob);
+    MakeProfiles("home/bob");
     if (geteuid() == 0) {
         ASSERT_EQ(chown(bob.c_str(), kOtherUser, kOtherUser), 0);
     }  // otherwise the home belongs to the tester, who is not root
@@ -312,15 +368,18 @@ TEST_F(RegistrationTest, RootRefusesAnotherUsersHome) {
     std::string problem;
     EXPECT_EQ(RegisterHost(settings, &problem), kSelfRegClass);
     EXPECT_NE(problem.find("belongs to another user"), std::string::npos) << problem;
-    EXPECT_TRUE(fs::is_empty(bob));
+    EXPECT_TRUE(FilesUnderRoot().empty());
     EXPECT_EQ(UnregisterHost(settings), kSelfRegClass);
 }
 
 TEST_F(RegistrationTest, OnlyLinksOfRootOrTheUserAreFollowed) {
     // A home whose .config is a link the user made (dotfile managers do
     // this): followed, and the manifest lands where it points.
-    fs::create_directories(root / "home/alice");
-    fs::create_directories(root / "dotfiles/config");
+    fs::remove_all(root / "home/alice/.config");
+    fs::create_directories(root / "dotfiles/config/chromium");
+    chmod((root / "dotfiles").c_str(), 0755);
+    chmod((root / "dotfiles/config").c_str(), 0755);
+    chmod((root / "dotfiles/config/chromium").c_str(), 0755);
     fs::create_symlink(root / "dotfiles/config", root / "home/alice/.config");
     ASSERT_EQ(RegisterHost(settings), kRegistrationOk);
     EXPECT_TRUE(fs::exists(root / "dotfiles/config/chromium/NativeMessagingHosts" /
@@ -431,7 +490,7 @@ TEST_F(RegistrationTest, PackagingNamesTheInstalledHostThatIsNotThereYet) {
     const std::string name = std::string(kHostName) + ".json";
     for (const char* folder :
          {"etc/chromium/native-messaging-hosts", "etc/opt/chrome/native-messaging-hosts",
-          "usr/lib/mozilla/native-messaging-hosts"}) {
+          "etc/opt/edge/native-messaging-hosts", "usr/lib/mozilla/native-messaging-hosts"}) {
         EXPECT_EQ(ReadJson(root / folder / name)["path"], "/usr/bin/qorvclientatm-host") << folder;
     }
     EXPECT_EQ(RunHost("--register --system --root " + root.string() + " --host-path bin/host"), 2);

@@ -37,7 +37,7 @@ ext_deb=$scratch/qorvclientatm-extension_${version}_all.deb
 
 # Dependencies: the PC/SC library is loaded at run time, so it is named.
 depends=$(dpkg-deb -f "$host_deb" Depends)
-for dep in libpcsclite1 pcscd libc6 libstdc++6; do
+for dep in libpcsclite1 pcscd qt6-wayland libc6 libstdc++6; do
     grep -qw "$dep" <<<"$depends" || fail "qorvclientatm-host does not depend on $dep: $depends"
 done
 
@@ -48,6 +48,7 @@ for path in /usr/bin/qorvclientatm-host \
     "/usr/lib/$multiarch/qorvclientatm/libqorvclientatm.so.$version" "/usr/lib/$multiarch/qorvclientatm/libqorvclientatm.so" \
     /etc/chromium/native-messaging-hosts/$host_name.json \
     /etc/opt/chrome/native-messaging-hosts/$host_name.json \
+    /etc/opt/edge/native-messaging-hosts/$host_name.json \
     /usr/lib/mozilla/native-messaging-hosts/$host_name.json \
     /usr/share/man/man1/qorvclientatm-host.1.gz /usr/share/doc/qorvclientatm-host/copyright; do
     grep -qxF "$path" <<<"$host_files" || fail "qorvclientatm-host lacks $path"
@@ -77,7 +78,7 @@ const expectEqual = (what, actual, expected) => {
     }
 };
 const base = { name, description: "QorvClientATM financial card control", path: "/usr/bin/qorvclientatm-host", type: "stdio" };
-for (const dir of ["/etc/chromium/native-messaging-hosts", "/etc/opt/chrome/native-messaging-hosts"])
+for (const dir of ["/etc/chromium/native-messaging-hosts", "/etc/opt/chrome/native-messaging-hosts", "/etc/opt/edge/native-messaging-hosts"])
     expectEqual(dir, read(`${dir}/${name}.json`), { ...base, allowed_origins: [`chrome-extension://${chromeId}/`] });
 expectEqual("firefox", read(`/usr/lib/mozilla/native-messaging-hosts/${name}.json`), { ...base, allowed_extensions: [firefoxId] });
 const manifest = read("/usr/share/qorvclientatm/extension/manifest.json");
@@ -90,7 +91,7 @@ expectEqual("firefox policy", Object.keys(firefox.policies.ExtensionSettings), [
 JS
 # The manifests in /etc are conffiles, so a bank's local change survives upgrades.
 conffiles=$(dpkg-deb -I "$host_deb" conffiles 2>/dev/null)
-for dir in /etc/chromium/native-messaging-hosts /etc/opt/chrome/native-messaging-hosts; do
+for dir in /etc/chromium/native-messaging-hosts /etc/opt/chrome/native-messaging-hosts /etc/opt/edge/native-messaging-hosts; do
     grep -qxF "$dir/$host_name.json" <<<"$conffiles" || fail "$dir/$host_name.json is not a conffile"
 done
 
@@ -127,7 +128,7 @@ else
         rm -rf "$reg"
         /usr/bin/qorvclientatm-host --register --system --root "$reg" >/dev/null || fail "--register failed"
         for dir in /etc/chromium/native-messaging-hosts /etc/opt/chrome/native-messaging-hosts \
-            /usr/lib/mozilla/native-messaging-hosts; do
+            /etc/opt/edge/native-messaging-hosts /usr/lib/mozilla/native-messaging-hosts; do
             node -e 'const fs = require("fs"); const [a, b] = process.argv.slice(1).map((f) => JSON.parse(fs.readFileSync(f, "utf8")));
                      const sort = (o) => JSON.stringify(Object.keys(o).sort().map((k) => [k, o[k]]));
                      process.exit(sort(a) === sort(b) ? 0 : 1);' "$dir/$host_name.json" "$reg$dir/$host_name.json" ||
@@ -146,7 +147,7 @@ else
     [[ $before_folders == "$after_folders" ]] ||
         fail "folders changed: $(diff <(echo "$before_folders") <(echo "$after_folders"))"
     for path in /usr/bin/qorvclientatm-host /etc/chromium/native-messaging-hosts/$host_name.json \
-        /etc/opt/chrome/native-messaging-hosts/$host_name.json \
+        /etc/opt/chrome/native-messaging-hosts/$host_name.json /etc/opt/edge/native-messaging-hosts/$host_name.json \
         /usr/lib/mozilla/native-messaging-hosts/$host_name.json /usr/share/qorvclientatm; do
         [[ -e $path ]] && fail "$path is left after the purge"
     done

@@ -40,7 +40,9 @@ function browserWithBackground(origins = [BANK, "http://localhost:*"]) {
         id: EXTENSION_ID,
         onConnect: event(),
         connectNative(name) {
-            if (browser.nativeFails) throw new Error("Specified native messaging host not found.");
+            if (browser.nativeFails) {
+                throw new Error(typeof browser.nativeFails === "string" ? browser.nativeFails : "Specified native messaging host not found.");
+            }
             const host = port(name);
             hosts.push(host);
             return host;
@@ -152,4 +154,35 @@ test("a host that cannot be started takes no place", () => {
     browser.nativeFails = false;
     for (let i = 0; i < 4; i++) browser.connect(topFrame());
     assert.equal(browser.hosts.length, 4);
+});
+
+test("a host that cannot be reached says why, in words a bank page can show", () => {
+    const rows = [
+        // [how the browser fails, what it says, reason]
+        ["throws", "Specified native messaging host not found.", "NOT_REGISTERED"],
+        ["closes", "No such native application qorvclientatm.qorvclientatmctrl.1", "NOT_REGISTERED"],
+        ["closes", "Access to the specified native messaging host is forbidden.", "FORBIDDEN"],
+        ["closes", "Native host has exited.", "FAILED_TO_START"],
+        ["closes", "", "FAILED_TO_START"],
+    ];
+    for (const [how, said, reason] of rows) {
+        const browser = browserWithBackground();
+        browser.nativeFails = how === "throws" ? said : false;
+        const page = browser.connect(topFrame());
+        if (how === "closes") {
+            browser.hosts[0].error = said ? { message: said } : undefined;
+            browser.hosts[0].onDisconnect.fire(browser.hosts[0]);
+        }
+        const error = refusalOf(page);
+        assert.equal(error.code, "NO_HOST", said);
+        assert.equal(error.reason, reason, said);
+        assert.match(error.message, reason === "NOT_REGISTERED" ? /Snap or Flatpak.*\.deb.*--doctor/ : /QorvClientATM host/, said);
+    }
+    // Once the host answered, its end is no start failure.
+    const browser = browserWithBackground();
+    const page = browser.connect(topFrame());
+    browser.hosts[0].onMessage.fire({ id: 0, error: { code: -2147024809, name: "E_INVALIDARG", message: "no method" } });
+    browser.hosts[0].onDisconnect.fire(browser.hosts[0]);
+    assert.equal(refusalOf(page).code, "HOST_EXITED");
+    assert.equal(refusalOf(page).reason, undefined);
 });

@@ -65,8 +65,10 @@ test("a bridge that arrives late is still found", async () => {
 });
 
 test("a missing host rejects create() with the bridge's reason", async () => {
-    globalThis.QorvClientATMBridge = { open: async () => Promise.reject({ code: "NO_HOST", message: "not registered" }) };
-    await assert.rejects(QorvClientATM.create(), { name: "QorvClientATMError", code: "NO_HOST", message: "not registered" });
+    for (const [reason, expected] of [["NOT_REGISTERED", "NOT_REGISTERED"], ["NO_ANSWER", "NO_ANSWER"], ["<b>", null], [undefined, null]]) {
+        globalThis.QorvClientATMBridge = { open: async () => Promise.reject({ code: "NO_HOST", message: "not registered", reason }) };
+        await assert.rejects(QorvClientATM.create(), { name: "QorvClientATMError", code: "NO_HOST", message: "not registered", reason: expected });
+    }
 });
 
 test("results pass unchanged; automation errors reject with name and code", async () => {

@@ -289,8 +289,12 @@ async function startControl(step, state) {
         try {
             state.atm = await library.QorvClientATM.create({ timeoutMs: CONTROL_TIMEOUT_MS });
         } catch (error) {
-            const code = error.code ? ` (${error.code})` : "";
-            throw new StepFailure(`未安裝或未啟用 QorvClientATM${code}: ${error.message}`);
+            const code = error.code ? ` (${error.code}${error.reason ? ` ${error.reason}` : ""})` : "";
+            // A host the browser cannot reach: the customer's own machine
+            // says why.
+            const doctor =
+                error.code === "NO_HOST" ? "；請執行 qorvclientatm-host --doctor 檢查 run qorvclientatm-host --doctor" : "";
+            throw new StepFailure(`未安裝或未啟用 QorvClientATM${code}: ${error.message}${doctor}`);
         }
         lines.push(`${(await state.atm.GetAPIVersion()).trim()}`);
     }, CONTROL_TIMEOUT_MS + 15000);
