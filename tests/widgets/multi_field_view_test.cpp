@@ -62,8 +62,8 @@ struct Harness {
         QApplication::processEvents();
     }
     Services services;
-    CollectingMessageSink messages;
-    CollectingMessageSink viewMessages;
+    qorv::testing::RecordedMessages messages;
+    qorv::testing::RecordedMessages viewMessages;
     MultiFieldDialog model;
     std::unique_ptr<MultiFieldView> view;
     std::optional<int> opened;
@@ -252,7 +252,7 @@ class MultiFieldViewTest : public QObject {
     }
 
     void anUnreadableDocumentEndsBeforeAnythingShows() {
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         Services services;
         MultiFieldDialog model(std::u16string(), {services, services, services, messages});
         MultiFieldView view(model, messages);
@@ -263,3 +263,4 @@ class MultiFieldViewTest : public QObject {
 
 QTEST_MAIN(MultiFieldViewTest)
 #include "multi_field_view_test.moc"
+#include "support/recorded_messages.h"

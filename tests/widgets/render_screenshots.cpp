@@ -26,6 +26,7 @@
 #include "widgets/multi_field_view.h"
 #include "widgets/secure_static.h"
 #include "widgets/shaded_key_button.h"
+#include "support/recorded_messages.h"
 
 using namespace qorv;
 using namespace qorv::dialogs;
@@ -160,17 +161,12 @@ class PictureCard final : public CardPresenceProbe {
     bool present = true;
 };
 
-class NoMessages final : public ConfirmationMessageSink {
-  public:
-    void ShowMessage(const std::u16string&, const std::u16string&) override {}
-};
-
 // The confirmation dialog for a transfer in `mode`, some seconds in; in the
 // second phase once the card went out and came back.
 bool SaveConfirmation(const QDir& dir, int mode, bool secondPhase, const QString& name) {
     PictureCard card;
-    NoMessages messages;
-    const bool pinPad = RuleForConfirmationMode(mode).group == PromptGroup::Reader;
+    qorv::testing::RecordedMessages messages;
+    const bool pinPad = RuleForConfirmationMode(static_cast<ConfirmationMode>(mode)).group == PromptGroup::Reader;
     std::u16string summary =
         u"<MSG><Tag1>轉帳：確認交易資料</Tag1>"
         u"<Tag2>請核對下列交易資料，確認無誤後依畫面指示操作。</Tag2>"
@@ -182,7 +178,7 @@ bool SaveConfirmation(const QDir& dir, int mode, bool secondPhase, const QString
         u"<Tag16>備註</Tag16><Tag17>十二月房租\n（含管理費）</Tag17>";
     summary += pinPad ? u"<Tag3>密碼請於讀卡機的按鍵上輸入。</Tag3></MSG>" : u"</MSG>";
     ConfirmationDialog logic(
-        {summary, u"00000123456700", u"0058100012345678", u"0081234567890123", mode}, card,
+        {summary, u"00000123456700", u"0058100012345678", u"0081234567890123", static_cast<ConfirmationMode>(mode)}, card,
         messages);
     if (logic.Open()) return false;
     ConfirmationWindow window(logic);

@@ -267,7 +267,7 @@ class WidgetsTest : public QObject {
         Countdown countdown(62);
         QLabel label;
         label.setObjectName(QStringLiteral("1033"));
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         CountdownController controller(countdown, &label, messages);
         controller.start();
         QVERIFY(controller.timerActive());
@@ -286,7 +286,7 @@ class WidgetsTest : public QObject {
         QDialog dialog;
         auto* label = new QLabel(&dialog);
         Countdown countdown(kDefaultCountdown);
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         CountdownController controller(countdown, label, messages);
         connect(&controller, &CountdownController::expired, &dialog,
                 [&dialog] { dialog.done(kOutcomeCancelled); });
@@ -306,7 +306,7 @@ class WidgetsTest : public QObject {
 
     void theRealTimerTicksEveryTwoHundredMilliseconds() {
         Countdown countdown(1);
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         CountdownController controller(countdown, nullptr, messages);
         QSignalSpy spy(&controller, &CountdownController::expired);
         controller.start();
@@ -350,7 +350,7 @@ class WidgetsTest : public QObject {
         auto* ok = new QPushButton(QStringLiteral("確定"), &dialog);
         ok->setDefault(true);
         connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         EntryInputFilter filter(messages);
         filter.watchDialog(&dialog);
         filter.watchEdit(edit, EditKind::kEntryDigits, 8);
@@ -381,7 +381,7 @@ class WidgetsTest : public QObject {
     void emailEditRefusesDoubledSeparatorsAndForeignCharacters() {
         QWidget window;
         auto* edit = new QLineEdit(&window);
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         EntryInputFilter filter(messages);
         filter.watchEdit(edit, EditKind::kTransferEmail, 150);
         window.show();
@@ -402,3 +402,4 @@ class WidgetsTest : public QObject {
 
 QTEST_MAIN(WidgetsTest)
 #include "widgets_test.moc"
+#include "support/recorded_messages.h"
