@@ -7,8 +7,7 @@
 namespace qorv::control {
 
 int32_t CQorvClientATMCtrl::VerifyPINEx(const ScriptText& pPwdStr, const ScriptText& pShowMsgStr) {
-    return procedures::VerifyPinConfirmed(engine_, ui_, currentReaderIndex_, &pPwdStr,
-                                          pShowMsgStr);
+    return procedures::VerifyPinConfirmed(engine_, ui_, currentReaderIndex_, &pPwdStr, pShowMsgStr);
 }
 
 int32_t CQorvClientATMCtrl::VerifyPINSnd() {

@@ -93,8 +93,7 @@ bool ConfirmationView::IsVisible(int control) const {
 }
 
 ConfirmationDialog::ConfirmationDialog(ConfirmationRequest request, CardPresenceProbe& probe,
-                                       MessageSink& messages,
-                                       TransferInProcessing* transferIn)
+                                       MessageSink& messages, TransferInProcessing* transferIn)
     : request_(std::move(request)),
       rule_(RuleForConfirmationMode(request_.mode)),
       probe_(probe),
@@ -115,7 +114,8 @@ std::optional<int> ConfirmationDialog::Open() {
         transferIn_->PrepareDisplay(tags_, view_.transferInField, messages_);
         const HostBlock produced = transferIn_->ProducedRows();
         // After the from-account, before the amount.
-        const auto at = view_.hostBlock.empty() ? view_.hostBlock.end() : view_.hostBlock.begin() + 1;
+        const auto at =
+            view_.hostBlock.empty() ? view_.hostBlock.end() : view_.hostBlock.begin() + 1;
         view_.hostBlock.insert(at, produced.begin(), produced.end());
         failed = CheckPageRows();
     } else if (!failed) {
@@ -173,7 +173,7 @@ std::optional<int> ConfirmationDialog::CheckPageRows() const {
         const std::u16string& value = TagText(tags_, label + 1);
         if (!IsDecoyRow(view_.hostBlock, name, value)) continue;
         return KindOfLabel(name) == HostValueKind::Account ? kConfirmAccountNotInSummary
-                                                          : kConfirmAmountNotInSummary;
+                                                           : kConfirmAmountNotInSummary;
     }
     return std::nullopt;
 }

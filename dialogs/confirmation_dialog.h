@@ -162,8 +162,7 @@ enum class ConfirmationPhase { Opening, TakeOut, PressOk, Ended };
 class ConfirmationDialog {
   public:
     // `transferIn` is used in mode 23 only; it may be null.
-    ConfirmationDialog(ConfirmationRequest request, CardPresenceProbe& probe,
-                       MessageSink& messages,
+    ConfirmationDialog(ConfirmationRequest request, CardPresenceProbe& probe, MessageSink& messages,
                        TransferInProcessing* transferIn = nullptr);
     ConfirmationDialog(const ConfirmationDialog&) = delete;
     ConfirmationDialog& operator=(const ConfirmationDialog&) = delete;

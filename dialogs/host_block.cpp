@@ -18,10 +18,14 @@ struct LabelWords {
 
 // The label's words as a whole: a page's own 手續費金額 claims nothing.
 constexpr std::array kLabelWords{
-    LabelWords{u"轉帳金額", HostValueKind::Amount},   LabelWords{u"交易金額", HostValueKind::Amount},
-    LabelWords{u"繳款金額", HostValueKind::Amount},   LabelWords{u"提款金額", HostValueKind::Amount},
-    LabelWords{u"轉入帳號", HostValueKind::TransferIn}, LabelWords{u"轉入銀行", HostValueKind::Bank},
-    LabelWords{u"轉出帳號", HostValueKind::Account},  LabelWords{u"晶片卡帳號", HostValueKind::Account},
+    LabelWords{u"轉帳金額", HostValueKind::Amount},
+    LabelWords{u"交易金額", HostValueKind::Amount},
+    LabelWords{u"繳款金額", HostValueKind::Amount},
+    LabelWords{u"提款金額", HostValueKind::Amount},
+    LabelWords{u"轉入帳號", HostValueKind::TransferIn},
+    LabelWords{u"轉入銀行", HostValueKind::Bank},
+    LabelWords{u"轉出帳號", HostValueKind::Account},
+    LabelWords{u"晶片卡帳號", HostValueKind::Account},
     LabelWords{u"金額", HostValueKind::Amount},
 };
 
@@ -64,8 +68,8 @@ std::u16string FormatAmount(std::u16string_view amount) {
 HostBlock BuildHostBlock(const ConfirmationModeRule& rule, const HostValues& values) {
     HostBlock block;
     if (values.account) {
-        block.push_back({std::u16string(rule.accountLabel), *values.account,
-                         HostValueKind::Account, *values.account});
+        block.push_back({std::u16string(rule.accountLabel), *values.account, HostValueKind::Account,
+                         *values.account});
     }
     // Where the mode does not compare it (the guided transfer's account,
     // chosen in the host's own dialog), the transfer-in account stays in the

@@ -25,9 +25,9 @@
 #include <vector>
 
 #include "dialogs/config_document.h"
-#include "dialogs/host_block.h"
 #include "dialogs/countdown.h"
 #include "dialogs/field_encipher.h"
+#include "dialogs/host_block.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/secure_keypad.h"
 

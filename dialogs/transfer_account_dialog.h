@@ -109,8 +109,7 @@ enum class AccountEditKey { kCharacter, kBackspace, kDelete };
 
 class TransferAccountDialog {
   public:
-    TransferAccountDialog(FieldDecipher& decipher, FieldEncipher& encipher,
-                          MessageSink& messages);
+    TransferAccountDialog(FieldDecipher& decipher, FieldEncipher& encipher, MessageSink& messages);
     ~TransferAccountDialog();
     TransferAccountDialog(const TransferAccountDialog&) = delete;
     TransferAccountDialog& operator=(const TransferAccountDialog&) = delete;

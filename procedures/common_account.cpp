@@ -84,7 +84,8 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
         request.produced = entry.confirmationRows();
     }
 
-    const int32_t confirmed = RunConfirmation(ui, engine.session(), card.slot(), std::move(request));
+    const int32_t confirmed =
+        RunConfirmation(ui, engine.session(), card.slot(), std::move(request));
     if (confirmed != 0) return kConfirmationCancelled;
     if (pinInForm) return 0;
 

@@ -25,8 +25,8 @@ ReaderCardProbe::ReaderCardProbe(reader::ReaderSession& session, int32_t slot)
 dialogs::CardPresence ReaderCardProbe::Poll() {
     reader::Atr atr;
     int32_t slot = 0;
-    return dialogs::PresenceFromConnectResult(
-        session_.ConnectByName(readerName_, reader::kShareTypeExclusive, slot, atr));
+    lastResult_ = session_.ConnectByName(readerName_, reader::kShareTypeExclusive, slot, atr);
+    return dialogs::PresenceFromConnectResult(lastResult_);
 }
 
 int32_t RunConfirmation(dialogs::UserInterface& ui, reader::ReaderSession& session, int32_t slot,

@@ -39,10 +39,14 @@ class ReaderCardProbe final : public dialogs::CardPresenceProbe {
   public:
     ReaderCardProbe(reader::ReaderSession& session, int32_t slot);
     dialogs::CardPresence Poll() override;
+    // The connect result of the last poll.
+    int32_t lastResult() const { return lastResult_; }
+    const std::u16string& readerName() const { return readerName_; }
 
   private:
     reader::ReaderSession& session_;
     std::u16string readerName_;
+    int32_t lastResult_ = 0;
 };
 
 // Checks the summary and, when it holds what the card will be given, shows

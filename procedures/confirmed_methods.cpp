@@ -138,9 +138,8 @@ int32_t WriteRecordConfirmed(const CardMethodContext& context, const ScriptText&
     card::CCardEngine& engine = context.engine;
     card::CardSession card(engine, readerName);
     if (card.result() != 0) return card.result();
-    if (const int32_t rc =
-            RunConfirmation(context.ui, engine.session(), card.slot(),
-                            SummaryOnly(*showMsg, ConfirmationMode::SuppliedRecord));
+    if (const int32_t rc = RunConfirmation(context.ui, engine.session(), card.slot(),
+                                           SummaryOnly(*showMsg, ConfirmationMode::SuppliedRecord));
         rc != 0) {
         return rc;
     }

@@ -46,8 +46,7 @@ int32_t WriteRecordConfirmed(const CardMethodContext& context, const ScriptText&
 // open. `pin` null: the PIN is typed on the reader's pad.
 int32_t VerifyPinConfirmed(card::CCardEngine& engine, dialogs::UserInterface& ui, int32_t slot,
                            const ScriptText* pin, const ScriptText& showMsg);
-int32_t VerifyPinOnPadPrompted(card::CCardEngine& engine, dialogs::UserInterface& ui,
-                               int32_t slot);
+int32_t VerifyPinOnPadPrompted(card::CCardEngine& engine, dialogs::UserInterface& ui, int32_t slot);
 // `oldPin` and `newPin` both null: both are typed on the reader's pad;
 // `showMsg` null: a message box instead of the confirmation.
 int32_t ChangePinConfirmed(card::CCardEngine& engine, dialogs::UserInterface& ui, int32_t slot,

@@ -8,8 +8,8 @@
 #include "card/pin_block.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/document_text.h"
-#include "dialogs/transfer_in_processing.h"
 #include "dialogs/message_sink.h"
+#include "dialogs/transfer_in_processing.h"
 #include "dialogs/transfer_values.h"
 #include "procedures/confirmation_runner.h"
 
@@ -108,7 +108,8 @@ int32_t TransferProcedure::Run(const TransferProcArguments& args, bool pinStep,
             {record.text, std::move(encipheredValues), std::move(encipheredRecord), serviceType},
             decipher, encipher);
         dialogs::ConfirmationRequest request{*args.pShowMsg, args.pMoney, args.pAccount,
-                                             record.text, dialogs::ConfirmationMode::GuidedTransfer};
+                                             record.text,
+                                             dialogs::ConfirmationMode::GuidedTransfer};
         if (const int32_t rc = RunConfirmation(ui_, engine_.session(), card.slot(),
                                                std::move(request), &transferIn);
             rc != result::kOk)

@@ -7,9 +7,9 @@
 #include "banksim/fixed_bank_session.h"
 #include "base/utf16.h"
 #include "dialogs/multi_field_dialog.h"
+#include "support/recorded_messages.h"
 #include "tools/banksim/bank_setup.h"
 #include "tools/banksim/openssl_primitives.h"
-#include "support/recorded_messages.h"
 
 namespace qorv::banksim {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "control/qorv_client_atm_ctrl.h"
-#include "procedures/confirmation_runner.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/user_interface.h"
+#include "procedures/confirmation_runner.h"
 #include "support/fake_pcsc.h"
 
 namespace qorv::testing {
@@ -381,7 +381,7 @@ TEST_F(ConfirmedMethodsTest, OtherOutcomesOfTheDialogAreMappedToo) {
         ui.answer = [outcome = outcome](dialogs::ConfirmationDialog&) { return outcome; };
         EXPECT_EQ(TransferSndEx(transferSummary), result) << outcome;
     }
-    EXPECT_EQ(dialogs::ConfirmationResult(dialogs::kConfirmOk), 0);
+    EXPECT_EQ(procedures::ConfirmationResult(dialogs::kConfirmOk), 0);
     EXPECT_TRUE(Sent().empty());
 }
 

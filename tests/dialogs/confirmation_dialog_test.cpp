@@ -66,7 +66,8 @@ struct Fixture {
 };
 
 TEST(ConfirmationChecks, AccountMissingFromItsTagEndsWith101BeforeTheDialogShows) {
-    Fixture f({u"<Tag7>0058100099999999</Tag7><Tag13>1234</Tag13>", kAmount, kAccount, {}, Mode(4)});
+    Fixture f(
+        {u"<Tag7>0058100099999999</Tag7><Tag13>1234</Tag13>", kAmount, kAccount, {}, Mode(4)});
     EXPECT_EQ(f.dialog.Open(), kConfirmAccountNotInSummary);
     EXPECT_EQ(f.dialog.phase(), ConfirmationPhase::Ended);
     f.Ticks(10);
@@ -119,10 +120,11 @@ TEST(ConfirmationChecks, EachModeComparesItsOwnTags) {
                       kTransferIn, Mode(c.mode)});
         EXPECT_EQ(good.dialog.Open(), std::nullopt);
         EXPECT_EQ(good.dialog.tags()[static_cast<std::size_t>(c.amountTag - 1)], u"1,234");
-        Fixture noAccount({amountTag + transferInTag, kAmount, kAccount, kTransferIn, Mode(c.mode)});
+        Fixture noAccount(
+            {amountTag + transferInTag, kAmount, kAccount, kTransferIn, Mode(c.mode)});
         EXPECT_EQ(noAccount.dialog.Open(), kConfirmAccountNotInSummary);
-        Fixture noAmount(
-            {tag(c.accountTag, kAccount) + transferInTag, kAmount, kAccount, kTransferIn, Mode(c.mode)});
+        Fixture noAmount({tag(c.accountTag, kAccount) + transferInTag, kAmount, kAccount,
+                          kTransferIn, Mode(c.mode)});
         EXPECT_EQ(noAmount.dialog.Open(), kConfirmAmountNotInSummary);
     }
     for (const int mode : {0, 5, 10, 11, 12, 13, 25, 26}) {
@@ -176,8 +178,11 @@ TEST(ConfirmationView, ShowsTagsInTheirControlsAndHidesEmptyRows) {
 }
 
 TEST(ConfirmationView, EmptyTitleKeepsTheTemplateTextAndTag17GoesToTheEditField) {
-    Fixture f(
-        {u"<Tag16>備註</Tag16><Tag17>line one\r\nline two</Tag17><Tag19>x</Tag19>", {}, {}, {}, Mode(0)});
+    Fixture f({u"<Tag16>備註</Tag16><Tag17>line one\r\nline two</Tag17><Tag19>x</Tag19>",
+               {},
+               {},
+               {},
+               Mode(0)});
     ASSERT_EQ(f.dialog.Open(), std::nullopt);
     const auto& view = f.dialog.view();
     EXPECT_EQ(view.TextOf(1011), u"繳費：確認交易資料");
@@ -331,8 +336,7 @@ TEST(ConfirmationProbe, OnlyNoCardAndRemovedCardMeanAbsent) {
 
 class RecordedTransferIn final : public TransferInProcessing {
   public:
-    void PrepareDisplay(SummaryTags& tags, SecureFieldContent& field,
-                        MessageSink&) override {
+    void PrepareDisplay(SummaryTags& tags, SecureFieldContent& field, MessageSink&) override {
         ++calls;
         amountSeen = tags[12];
         tags[8] = u"台灣銀行";

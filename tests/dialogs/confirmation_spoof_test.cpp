@@ -77,10 +77,11 @@ INSTANTIATE_TEST_SUITE_P(
                   u"<Tag7>0058\u200B100012345678</Tag7><Tag11>" + std::u16string(kTransferIn) +
                       u"</Tag11><Tag13>9000000</Tag13>",
                   kConfirmAccountNotInSummary},
-        SpoofCase{"Relabelled",
-                  Transfer(kTransferIn, u"9000000",
-                           u"<Tag12>可用餘額</Tag12><Tag14>轉帳金額</Tag14><Tag15>９，０００</Tag15>"),
-                  kConfirmAmountNotInSummary},
+        SpoofCase{
+            "Relabelled",
+            Transfer(kTransferIn, u"9000000",
+                     u"<Tag12>可用餘額</Tag12><Tag14>轉帳金額</Tag14><Tag15>９，０００</Tag15>"),
+            kConfirmAmountNotInSummary},
         SpoofCase{"DecoyFromAccount",
                   Transfer(kTransferIn, u"9000000",
                            u"<Tag16>轉出帳號</Tag16><Tag17>0058100099999999</Tag17>"),
@@ -94,10 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PageText, UncheckedTagsAreShownInert) {
     PresentCard card;
     qorv::testing::RecordedMessages messages;
-    ConfirmationDialog dialog({u"<Tag2>\u202E備註\u200B ٣٤\tA</Tag2><Tag11>\u202Dabc</Tag11>",
-                               std::nullopt, std::nullopt, std::nullopt,
-                               ConfirmationMode::VerifyPin},
-                              card, messages);
+    ConfirmationDialog dialog(
+        {u"<Tag2>\u202E備註\u200B ٣٤\tA</Tag2><Tag11>\u202Dabc</Tag11>", std::nullopt, std::nullopt,
+         std::nullopt, ConfirmationMode::VerifyPin},
+        card, messages);
     ASSERT_EQ(dialog.Open(), std::nullopt);
     EXPECT_EQ(dialog.view().TextOf(confirm_control::kNote1), u"備註 34 A");
     EXPECT_EQ(dialog.view().transferInField.text, u"abc");
@@ -110,14 +111,14 @@ TEST(PageText, CharacterClasses) {
         std::optional<int> digit;
     };
     const Case cases[] = {
-        {U'\u0000', true, {}},   {U'\u001F', true, {}},   {U'\u007F', true, {}},
-        {U'\u0085', true, {}},   {U'\u200B', true, {}},   {U'\u200F', true, {}},
-        {U'\u202A', true, {}},   {U'\u202E', true, {}},   {U'\u2060', true, {}},
-        {U'\u2069', true, {}},   {U'\uFEFF', true, {}},   {U'\u2028', true, {}},
-        {U'\u2029', true, {}},   {U'\uFF19', true, 9},    {U'\u0660', true, 0},
-        {U'\u0E59', true, 9},    {U'\U0001D7CF', true, 1}, {U'9', false, {}},
-        {U'\u3000', false, {}},  {U'\uFF0C', false, {}},  {U'\u200A', false, {}},
-        {U'\u2070', false, {}},  {U'臺', false, {}},
+        {U'\u0000', true, {}},  {U'\u001F', true, {}},    {U'\u007F', true, {}},
+        {U'\u0085', true, {}},  {U'\u200B', true, {}},    {U'\u200F', true, {}},
+        {U'\u202A', true, {}},  {U'\u202E', true, {}},    {U'\u2060', true, {}},
+        {U'\u2069', true, {}},  {U'\uFEFF', true, {}},    {U'\u2028', true, {}},
+        {U'\u2029', true, {}},  {U'\uFF19', true, 9},     {U'\u0660', true, 0},
+        {U'\u0E59', true, 9},   {U'\U0001D7CF', true, 1}, {U'9', false, {}},
+        {U'\u3000', false, {}}, {U'\uFF0C', false, {}},   {U'\u200A', false, {}},
+        {U'\u2070', false, {}}, {U'臺', false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<uint32_t>(c.c));

@@ -3,6 +3,7 @@
 // account number, the e-mail edit, the OK rules and the results it builds
 // and enciphers.
 #include "dialogs/transfer_account_dialog.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,6 @@
 #include "dialogs/input_filters.h"
 #include "dialogs/message_sink.h"
 #include "fake_field_cipher.h"
-#include "support/recorded_messages.h"
 
 namespace qorv::dialogs {
 namespace {

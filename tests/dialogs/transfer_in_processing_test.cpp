@@ -3,6 +3,7 @@
 // code by ServiceType and the banks involved, and the transfer values after
 // OK, with the cipher failures.
 #include "dialogs/transfer_in_processing.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 
 #include "crypto/value_protection.h"
 #include "fake_field_cipher.h"
-#include "support/recorded_messages.h"
 
 namespace qorv::dialogs {
 namespace {
@@ -44,8 +44,8 @@ struct Fixture {
             std::u16string values = kValues)
         : transferIn({record, WideHex(values), WideHex(record), serviceType}, decipher, encipher,
                      kHome),
-          dialog({Summary(tag5), kAmount, kAccount, record, ConfirmationMode::GuidedTransfer}, card, messages,
-                 &transferIn) {}
+          dialog({Summary(tag5), kAmount, kAccount, record, ConfirmationMode::GuidedTransfer}, card,
+                 messages, &transferIn) {}
 
     // Opens, takes the card out and puts it back, presses OK.
     void Confirm() {

@@ -11,7 +11,7 @@
 #include "dialogs/message_sink.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
-#include "support/recorded_messages.h"
+#include "tests/support/recorded_messages.h"
 
 namespace {
 

@@ -54,7 +54,8 @@ std::u16string TransferSummary(const std::u16string& extra = {}) {
 struct Shown {
     explicit Shown(int mode = 3, const std::u16string& extra = {})
         : messages(ui),
-          logic(ConfirmationRequest{TransferSummary(extra), kAmount, kAccount, kTransferIn, static_cast<dialogs::ConfirmationMode>(mode)},
+          logic(ConfirmationRequest{TransferSummary(extra), kAmount, kAccount, kTransferIn,
+                                    static_cast<dialogs::ConfirmationMode>(mode)},
                 card, messages) {
         EXPECT_EQ(logic.Open(), std::nullopt);
         window = std::make_unique<ConfirmationWindow>(logic);
@@ -211,9 +212,9 @@ TEST(ConfirmationView, TheGuidedTransferShowsTheTransferInAccountOnlyScrambled) 
     ScriptedCard card;
     BoxesOf messages(ui);
     ScrambledTransferIn processing;
-    ConfirmationDialog logic(
-        {TransferSummary(), kAmount, kAccount, kTransferIn, dialogs::ConfirmationMode::GuidedTransfer}, card,
-        messages, &processing);
+    ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn,
+                              dialogs::ConfirmationMode::GuidedTransfer},
+                             card, messages, &processing);
     ASSERT_EQ(logic.Open(), std::nullopt);
     ConfirmationWindow w(logic);
     w.show();

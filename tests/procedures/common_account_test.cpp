@@ -163,7 +163,8 @@ TEST_F(CommonAccount, AFailedConnectDisconnectsThatReaderAndKeepsTheContext) {
     EXPECT_EQ(pcsc.Count("release"), 0);
     EXPECT_EQ(pcsc.openContexts(), 1);
     for (const auto& call : pcsc.calls()) {
-        EXPECT_NE(call.function, "disconnect") << "the page's card in slot " << slot << " was reset";
+        EXPECT_NE(call.function, "disconnect")
+            << "the page's card in slot " << slot << " was reset";
     }
     EXPECT_EQ(person.entryRuns, 0);
 }

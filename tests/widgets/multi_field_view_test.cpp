@@ -16,6 +16,7 @@
 
 #include "base/utf16.h"
 #include "dialogs/multi_field_dialog.h"
+#include "support/recorded_messages.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/multi_field_view.h"
 #include "widgets/secure_static.h"
@@ -116,6 +117,9 @@ class MultiFieldViewTest : public QObject {
             QVERIFY(h.control<QLineEdit>(ec::RowEdit(i)));
         }
         for (int id : {ec::kHint, ec::kCountdown}) QVERIFY(h.control<QLabel>(id));
+        // The page's title and row names are shown as written, never as markup.
+        QCOMPARE(h.control<QLabel>(ec::kTitle)->textFormat(), Qt::PlainText);
+        QCOMPARE(h.control<QLabel>(ec::RowLabel(0))->textFormat(), Qt::PlainText);
         for (int id : {ec::kUseKeyboard, ec::kUseKeypad}) QVERIFY(h.control<QRadioButton>(id));
         for (int id : {ec::kOk, ec::kCancel}) QVERIFY(h.control<QPushButton>(id));
         for (int id = kFirstKeyId; id <= kEntryCaseKeyId; ++id)
@@ -263,4 +267,3 @@ class MultiFieldViewTest : public QObject {
 
 QTEST_MAIN(MultiFieldViewTest)
 #include "multi_field_view_test.moc"
-#include "support/recorded_messages.h"

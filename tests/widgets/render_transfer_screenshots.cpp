@@ -7,8 +7,8 @@
 
 #include "dialogs/message_sink.h"
 #include "dialogs/transfer_account_dialog.h"
-#include "widgets/transfer_account_view.h"
 #include "support/recorded_messages.h"
+#include "widgets/transfer_account_view.h"
 
 using namespace qorv;
 using namespace qorv::dialogs;

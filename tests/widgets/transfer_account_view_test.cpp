@@ -16,6 +16,7 @@
 
 #include "dialogs/message_sink.h"
 #include "dialogs/transfer_account_dialog.h"
+#include "support/recorded_messages.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/secure_static.h"
 #include "widgets/shaded_key_button.h"
@@ -231,4 +232,3 @@ class TransferAccountViewTest : public QObject {
 
 QTEST_MAIN(TransferAccountViewTest)
 #include "transfer_account_view_test.moc"
-#include "support/recorded_messages.h"

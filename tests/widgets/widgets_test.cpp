@@ -18,6 +18,7 @@
 #include "dialogs/countdown.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/secure_keypad.h"
+#include "support/recorded_messages.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/entry_input_filter.h"
 #include "widgets/keypad_widget.h"
@@ -402,4 +403,3 @@ class WidgetsTest : public QObject {
 
 QTEST_MAIN(WidgetsTest)
 #include "widgets_test.moc"
-#include "support/recorded_messages.h"
