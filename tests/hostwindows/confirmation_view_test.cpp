@@ -113,8 +113,9 @@ TEST(ConfirmationView, HostBlockComesFirstWholeAndFocused) {
     QStringList values;
     for (QLabel* value : block->findChildren<QLabel*>(QStringLiteral("hostValue"))) {
         values << value->text();
-        EXPECT_GE(value->height(), value->heightForWidth(value->width())) << value->text();
-        EXPECT_TRUE(block->rect().contains(value->geometry())) << value->text();
+        EXPECT_GE(value->height(), value->heightForWidth(value->width()))
+            << value->text().toStdString();
+        EXPECT_TRUE(block->rect().contains(value->geometry())) << value->text().toStdString();
     }
     EXPECT_EQ(values, QStringList({Q(kAccount), Q(kTransferIn), "新臺幣 1,234.00 元"}));
 }
@@ -166,8 +167,12 @@ TEST(ConfirmationView, WithoutATitleTagTheTemplateTitleStaysAndLongTextsWrapUncu
     const std::u16string longDigits(279, u'8');
     ScriptedCard card;
     QtUserInterface ui;
-    BoxesOf messages(ui);
-    ConfirmationDialog logic({u"<Tag4>帳號</Tag4><Tag5>" + longDigits + u"</Tag5>", {}, {}, {}, 5},
+    dialogs::UserInterfaceMessageSink messages(ui);
+    ConfirmationDialog logic({u"<Tag4>帳號</Tag4><Tag5>" + longDigits + u"</Tag5>",
+                              {},
+                              {},
+                              {},
+                              dialogs::ConfirmationMode::VerifyPinOnPad},
                              card, messages);
     ASSERT_EQ(logic.Open(), std::nullopt);
     ConfirmationWindow w(logic);
@@ -210,7 +215,7 @@ class ScrambledTransferIn final : public dialogs::TransferInProcessing {
 TEST(ConfirmationView, TheGuidedTransferShowsTheTransferInAccountOnlyScrambled) {
     QtUserInterface ui;
     ScriptedCard card;
-    BoxesOf messages(ui);
+    dialogs::UserInterfaceMessageSink messages(ui);
     ScrambledTransferIn processing;
     ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn,
                               dialogs::ConfirmationMode::GuidedTransfer},
@@ -338,9 +343,10 @@ TEST(ConfirmationView, EachTimeOutShowsItsMessageBoxThenCancels) {
 TEST(ConfirmationRun, TheScriptedPersonPressesOkOnceTheCardCameBack) {
     QtUserInterface ui;
     ScriptedCard card;
-    BoxesOf messages(ui);
-    ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn, 3}, card,
-                             messages);
+    dialogs::UserInterfaceMessageSink messages(ui);
+    ConfirmationDialog logic(
+        {TransferSummary(), kAmount, kAccount, kTransferIn, dialogs::ConfirmationMode::Transfer},
+        card, messages);
     ASSERT_EQ(logic.Open(), std::nullopt);
     ui.SetPerson(std::make_unique<ScriptedPerson>(Script("wait-enabled 1\npress 1\n")));
     // The customer takes the card out and puts it back while the dialog waits.
@@ -361,9 +367,10 @@ TEST(ConfirmationRun, EndsAsCancelledWhenThePageGoesAwayOrFailsItsChecksWithoutS
     {
         QtUserInterface ui;
         ScriptedCard card;
-        BoxesOf messages(ui);
-        ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn, 3}, card,
-                                 messages);
+        dialogs::UserInterfaceMessageSink messages(ui);
+        ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn,
+                                  dialogs::ConfirmationMode::Transfer},
+                                 card, messages);
         std::thread reader;
         ui.runner().SetShownHook([&](QDialog&) { reader = std::thread([&] { ui.InputEnded(); }); });
         EXPECT_EQ(ui.RunConfirmation(logic), dialogs::kConfirmCancelled);
@@ -375,8 +382,9 @@ TEST(ConfirmationRun, EndsAsCancelledWhenThePageGoesAwayOrFailsItsChecksWithoutS
     {
         QtUserInterface ui;
         ScriptedCard card;
-        BoxesOf messages(ui);
-        ConfirmationDialog logic({TransferSummary(), u"00000000123500", kAccount, kTransferIn, 3},
+        dialogs::UserInterfaceMessageSink messages(ui);
+        ConfirmationDialog logic({TransferSummary(), u"00000000123500", kAccount, kTransferIn,
+                                  dialogs::ConfirmationMode::Transfer},
                                  card, messages);
         bool shown = false;
         ui.runner().SetShownHook([&](QDialog& d) {
