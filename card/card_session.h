@@ -44,6 +44,13 @@ class CardSession {
         result_ = engine_.ConnectCard(readerName, slot_, atr_);
         return result_;
     }
+    // After a failed connect: leaves the session as it is. The connect kept
+    // no handle of the named reader, so there is no card of ours to reset,
+    // and closing the session would reset the card another call of the page
+    // holds in slot 0 and release the context it works in.
+    void KeepSessionAfterFailedConnect() {
+        if (result_ != 0) connected_ = false;
+    }
     // Closes the reader session now, where a method's steps must close it
     // before something else it does on the way out; later calls do nothing.
     void Close() {

@@ -13,6 +13,7 @@
 #include "crypto/session.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/user_interface.h"
+#include "procedures/confirmed_methods.h"
 #include "procedures/transfer_procedure.h"
 #include "reader/reader_session.h"
 
@@ -214,17 +215,12 @@ class CQorvClientATMCtrl {
     // go into the cached SNUM, TAC, date-time, issuer, remark and account.
     int32_t AuthoriseOnCurrentCard(card::TransactionKind kind,
                                    const card::TransactionFields& fields);
-    // The confirmed and PIN-pad transaction procedures (ctrl_confirmed.cpp).
-    struct ConfirmedTransaction;
+    // The confirmed and PIN-pad transaction procedures on this control's
+    // engine, person and transaction results (ctrl_confirmed.cpp).
+    using ConfirmedTransaction = procedures::ConfirmedTransaction;
     int32_t AuthoriseOnPinPad(const card::TransactionRequest& request,
                               const ScriptText& pReaderName);
     int32_t AuthoriseConfirmed(const ConfirmedTransaction& transaction);
-    int32_t WriteRecordConfirmed(const ScriptText& pReaderName, const ScriptText& pApduCmd,
-                                 const ScriptText& pShowMsg, const ScriptText* pPassword);
-    // The confirmation dialog on the card of `slot`: 0, 20756, 20757 or 20758.
-    int32_t Confirm(int32_t slot, dialogs::ConfirmationRequest request);
-    // A message box before a card step: false when nobody is there to read it.
-    bool Prompt(const char16_t* text);
 
     int32_t currentReaderIndex_ = 0;
     int32_t ef1001Count_ = 0;

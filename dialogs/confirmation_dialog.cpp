@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "dialogs/page_text.h"
 #include "reader/pcsc_api.h"
 
 namespace qorv::dialogs {
@@ -9,6 +10,8 @@ namespace qorv::dialogs {
 namespace {
 
 constexpr int kTagOfTransferIn = 11;
+constexpr int kFirstRowTag = 4;
+constexpr int kLastRowTag = 18;
 constexpr char16_t kTemplateTitle[] = u"繳費：確認交易資料";
 
 std::u16string WithSeconds(std::u16string_view before, int seconds, std::u16string_view after) {
@@ -31,37 +34,6 @@ int ControlForTag(int number) {
         return confirm_control::kTag17Value;
     }
     return 1010 + number;
-}
-
-ConfirmationModeRule RuleForConfirmationMode(int mode) {
-    using enum PromptGroup;
-    switch (mode) {
-        case 1:
-            return {12, 0, 13, CardPin};
-        case 2:
-            return {8, 0, 9, CardPin};
-        case 3:
-            return {7, 11, 13, CardPin};
-        case 4:
-            return {7, 0, 13, CardPin};
-        case 6:
-            return {12, 0, 13, Reader};
-        case 7:
-            return {8, 0, 9, Reader};
-        case 8:
-            return {7, 11, 13, Reader};
-        case 9:
-            return {7, 0, 13, Reader};
-        case kModeTransferProcedure:
-            return {7, 0, 13, CardPin};
-        case 5:
-        case 11:
-        case 13:
-        case 26:
-            return {0, 0, 0, Reader};
-        default:  // 0, 10, 12, 25 and modes nobody uses
-            return {0, 0, 0, CardPin};
-    }
 }
 
 CardPresence PresenceFromConnectResult(int32_t result) {
@@ -121,8 +93,7 @@ bool ConfirmationView::IsVisible(int control) const {
 }
 
 ConfirmationDialog::ConfirmationDialog(ConfirmationRequest request, CardPresenceProbe& probe,
-                                       ConfirmationMessageSink& messages,
-                                       TransferInProcessing* transferIn)
+                                       MessageSink& messages, TransferInProcessing* transferIn)
     : request_(std::move(request)),
       rule_(RuleForConfirmationMode(request_.mode)),
       probe_(probe),
@@ -134,15 +105,25 @@ std::optional<int> ConfirmationDialog::Open() {
         return outcome_;
     }
     tags_ = ExtractSummaryTags(request_.message);
-    if (const auto failed = CheckSummary()) {
-        End(*failed);
-        return failed;
-    }
-    if (request_.mode == kModeTransferProcedure && transferIn_ != nullptr) {
+    if (!request_.title.empty()) tags_[0] = request_.title;
+    view_.hostBlock = BuildHostBlock(
+        rule_, {request_.account, request_.transferIn, request_.amount, request_.produced});
+    auto failed = CheckSummary();
+    if (!failed && request_.mode == ConfirmationMode::GuidedTransfer && transferIn_ != nullptr) {
         view_.transferInField.mode = 0;
         transferIn_->PrepareDisplay(tags_, view_.transferInField, messages_);
-    } else {
-        view_.transferInField = {TagText(tags_, kTagOfTransferIn), 6};
+        const HostBlock produced = transferIn_->ProducedRows();
+        // After the from-account, before the amount.
+        const auto at =
+            view_.hostBlock.empty() ? view_.hostBlock.end() : view_.hostBlock.begin() + 1;
+        view_.hostBlock.insert(at, produced.begin(), produced.end());
+        failed = CheckPageRows();
+    } else if (!failed) {
+        view_.transferInField = {InertText(TagText(tags_, kTagOfTransferIn)), 6};
+    }
+    if (failed) {
+        End(*failed);
+        return failed;
     }
     FillView();
     view_.countdown = TakeOutAndPutBackMessage(kConfirmationSeconds);
@@ -152,11 +133,13 @@ std::optional<int> ConfirmationDialog::Open() {
     return std::nullopt;
 }
 
-// Account first, then the transfer-in account, then the amount. A value
-// that the mode compares but the caller did not pass fails its check.
+// Account first, then the transfer-in account, then the amount, then the
+// page's rows against the host block. A value that the mode compares but
+// the caller did not pass fails its check; so does a checked tag that
+// could show the customer something other than what it compares equal.
 std::optional<int> ConfirmationDialog::CheckSummary() {
     if (rule_.accountTag != 0) {
-        if (!request_.account ||
+        if (!request_.account || HasUnsafeCharacter(TagText(tags_, rule_.accountTag)) ||
             !AccountInSummaryTag(TagText(tags_, rule_.accountTag), *request_.account)) {
             return kConfirmAccountNotInSummary;
         }
@@ -164,7 +147,7 @@ std::optional<int> ConfirmationDialog::CheckSummary() {
     if (rule_.transferInTag != 0) {
         // The card is given the first 16 characters; those are what the
         // customer must see.
-        if (!request_.transferIn ||
+        if (!request_.transferIn || HasUnsafeCharacter(TagText(tags_, rule_.transferInTag)) ||
             !AccountInSummaryTag(TagText(tags_, rule_.transferInTag),
                                  std::u16string_view(*request_.transferIn).substr(0, 16))) {
             return kConfirmAmountNotInSummary;
@@ -172,12 +155,25 @@ std::optional<int> ConfirmationDialog::CheckSummary() {
     }
     if (rule_.amountTag != 0) {
         auto& tag = tags_[static_cast<std::size_t>(rule_.amountTag - 1)];
-        auto shown = request_.amount ? CheckAmountInSummaryTag(tag, *request_.amount)
-                                     : std::optional<std::u16string>();
+        auto shown = request_.amount && !HasUnsafeCharacter(tag)
+                         ? CheckAmountInSummaryTag(tag, *request_.amount)
+                         : std::optional<std::u16string>();
         if (!shown) {
             return kConfirmAmountNotInSummary;
         }
         tag = std::move(*shown);
+    }
+    return CheckPageRows();
+}
+
+// A page row under the block's own words must carry the block's value.
+std::optional<int> ConfirmationDialog::CheckPageRows() const {
+    for (int label = kFirstRowTag; label <= kLastRowTag; label += 2) {
+        const std::u16string& name = TagText(tags_, label);
+        const std::u16string& value = TagText(tags_, label + 1);
+        if (!IsDecoyRow(view_.hostBlock, name, value)) continue;
+        return KindOfLabel(name) == HostValueKind::Account ? kConfirmAccountNotInSummary
+                                                           : kConfirmAmountNotInSummary;
     }
     return std::nullopt;
 }
@@ -193,7 +189,7 @@ void ConfirmationDialog::FillView() {
             continue;  // shown by the secure field
         }
         if (!text.empty()) {
-            label.text = text;
+            label.text = InertText(text, number == 17);
         } else if (number == 1) {
             label.text = kTemplateTitle;
         }

@@ -18,12 +18,20 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "dialogs/confirmation_mode.h"
 #include "dialogs/confirmation_summary.h"
+#include "dialogs/host_block.h"
+#include "dialogs/message_sink.h"
 
 namespace qorv::dialogs {
 
-// Outcomes of the dialog.
+// Outcomes of the dialog. A check that fails ends it with 101 for the
+// account, 102 for the amount or the transfer-in account: a value missing
+// from its tag, a checked tag holding a control, format or foreign digit
+// character, or a page row under the host block's words that does not
+// carry the block's value.
 inline constexpr int kConfirmOk = 1;
 inline constexpr int kConfirmCancelled = 2;  // Cancel pressed or a time limit ran out
 inline constexpr int kConfirmAccountNotInSummary = 101;
@@ -53,29 +61,6 @@ inline constexpr int kAnimation = 1036;
 // The control that shows tag `number` (1-19).
 int ControlForTag(int number);
 
-enum class PromptGroup {
-    CardPin,  // the PIN is typed on the computer
-    Reader,   // the PIN is typed on a PIN-pad reader
-};
-
-// What a confirmation mode compares with the summary (tag numbers, 0 for
-// nothing) and how it prompts.
-struct ConfirmationModeRule {
-    int accountTag = 0;
-    int transferInTag = 0;
-    int amountTag = 0;
-    PromptGroup group = PromptGroup::CardPin;
-};
-
-// Modes 0-13, 23, 25, 26. An unknown mode compares nothing and prompts as
-// the card PIN group.
-ConfirmationModeRule RuleForConfirmationMode(int mode);
-
-// Confirmation modes of the confirmed card methods.
-inline constexpr int kModeVerifyPin = 0;
-inline constexpr int kModeVerifyPinOnPad = 5;
-inline constexpr int kModeTransferProcedure = 23;
-
 enum class CardPresence { Present, Absent };
 
 // Asks the reader whose name the dialog copied whether a card can be
@@ -103,13 +88,6 @@ class ConnectResultProbe final : public CardPresenceProbe {
     std::function<int32_t()> connect_;
 };
 
-// Where the dialog's message boxes go (one OK button, waited for).
-class ConfirmationMessageSink {
-  public:
-    virtual ~ConfirmationMessageSink() = default;
-    virtual void ShowMessage(const std::u16string& text, const std::u16string& caption) = 0;
-};
-
 inline constexpr char16_t kConfirmationMessageCaption[] = u"Qorv銀行";
 inline constexpr char16_t kConfirmationDialogCaption[] = u"Qorv銀行_網路Tellra";
 inline constexpr char16_t kInsertionTimeoutText[] = u"超過允許插拔時間,取消交易";
@@ -132,7 +110,9 @@ class TransferInProcessing {
   public:
     virtual ~TransferInProcessing() = default;
     virtual void PrepareDisplay(SummaryTags& tags, SecureFieldContent& transferInField,
-                                ConfirmationMessageSink& messages) = 0;
+                                MessageSink& messages) = 0;
+    // After PrepareDisplay: the rows it adds to the host block.
+    virtual HostBlock ProducedRows() const { return {}; }
 };
 
 // What the dialog is given by its caller. A value that is absent is not
@@ -142,7 +122,12 @@ struct ConfirmationRequest {
     std::optional<std::u16string> amount;
     std::optional<std::u16string> account;
     std::optional<std::u16string> transferIn;
-    int mode = 0;
+    ConfirmationMode mode = ConfirmationMode::VerifyPin;
+    // What a guided procedure produced, shown in the host block after the
+    // accounts (the entry form's values, as data: never read from tags).
+    HostBlock produced{};
+    // The title in Tag1's place when the caller has no tagged summary.
+    std::u16string title{};
 };
 
 // One text control of the view.
@@ -155,6 +140,8 @@ struct ViewLabel {
 // What the view shows. Rows whose label and value are both empty are hidden.
 struct ConfirmationView {
     std::u16string caption = kConfirmationDialogCaption;
+    // First, above the page's rows, never clipped: the host's own values.
+    HostBlock hostBlock;
     std::array<ViewLabel, 19> tagLabels{};  // by tag: entry 0 is Tag1's control
     SecureFieldContent transferInField;     // in control 1021
     bool transferInFieldVisible = false;
@@ -175,8 +162,7 @@ enum class ConfirmationPhase { Opening, TakeOut, PressOk, Ended };
 class ConfirmationDialog {
   public:
     // `transferIn` is used in mode 23 only; it may be null.
-    ConfirmationDialog(ConfirmationRequest request, CardPresenceProbe& probe,
-                       ConfirmationMessageSink& messages,
+    ConfirmationDialog(ConfirmationRequest request, CardPresenceProbe& probe, MessageSink& messages,
                        TransferInProcessing* transferIn = nullptr);
     ConfirmationDialog(const ConfirmationDialog&) = delete;
     ConfirmationDialog& operator=(const ConfirmationDialog&) = delete;
@@ -205,6 +191,7 @@ class ConfirmationDialog {
 
   private:
     std::optional<int> CheckSummary();
+    std::optional<int> CheckPageRows() const;
     void FillView();
     void TickTakeOut();
     void TickPressOk();
@@ -214,7 +201,7 @@ class ConfirmationDialog {
     ConfirmationRequest request_;
     ConfirmationModeRule rule_;
     CardPresenceProbe& probe_;
-    ConfirmationMessageSink& messages_;
+    MessageSink& messages_;
     TransferInProcessing* transferIn_;
     SummaryTags tags_;
     ConfirmationView view_;

@@ -5,7 +5,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "dialogs/user_interface.h"
 
@@ -15,22 +14,18 @@ class MessageSink {
   public:
     virtual ~MessageSink() = default;
     // Returns when the person has acknowledged the message.
-    virtual void ShowMessage(std::u16string_view text) = 0;
+    virtual void ShowMessage(std::u16string_view text, std::u16string_view caption) = 0;
+    // Under the system's own caption, "Qorv銀行".
+    void ShowMessage(std::u16string_view text) { ShowMessage(text, kMessageCaption); }
 };
 
-// Keeps every message in order (tests, and callers that show them later).
-class CollectingMessageSink final : public MessageSink {
-  public:
-    void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
-    std::vector<std::u16string> messages;
-};
-
-// Shows each message in a message box of the user interface, caption "Qorv銀行".
+// Shows each message in a message box of the user interface.
 class UserInterfaceMessageSink final : public MessageSink {
   public:
+    using MessageSink::ShowMessage;
     explicit UserInterfaceMessageSink(UserInterface& ui) : ui_(ui) {}
-    void ShowMessage(std::u16string_view text) override {
-        ui_.ShowMessage(std::u16string(text), kMessageCaption);
+    void ShowMessage(std::u16string_view text, std::u16string_view caption) override {
+        ui_.ShowMessage(std::u16string(text), std::u16string(caption));
     }
 
   private:

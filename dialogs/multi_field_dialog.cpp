@@ -225,6 +225,7 @@ MultiFieldDialog::MultiFieldDialog(std::optional<std::u16string> document,
 MultiFieldDialog::~MultiFieldDialog() {
     Wipe();
     SecureWipe(confirmation_);
+    WipeHostBlock(confirmationRows_);
     SecureWipe(joined_);
     SecureWipe(encipheredHex_);
     if (documentText_) SecureWipe(*documentText_);
@@ -654,6 +655,7 @@ void MultiFieldDialog::Finish(std::u16string& joined, std::vector<std::u16string
     for (std::size_t i = 0; i < rowCount(); ++i) {
         if (IsSecretType(doc_.rows[i].type)) continue;
         rows.push_back({doc_.rows[i].nameCopy, plain[i]});
+        confirmationRows_.push_back({doc_.rows[i].nameCopy, plain[i], HostValueKind::Other, {}});
     }
     confirmation_ = BuildConfirmationText(doc_.titleCopy, rows);
     joined_ = std::move(joined);
@@ -674,6 +676,7 @@ void MultiFieldDialog::End(int outcome) {
     SecureWipe(joined_);
     SecureWipe(encipheredHex_);
     SecureWipe(confirmation_);
+    WipeHostBlock(confirmationRows_);
 }
 
 void MultiFieldDialog::Wipe() {

@@ -27,6 +27,7 @@
 #include "dialogs/config_document.h"
 #include "dialogs/countdown.h"
 #include "dialogs/field_encipher.h"
+#include "dialogs/host_block.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/secure_keypad.h"
 
@@ -262,6 +263,11 @@ class MultiFieldDialog {
     // hexadecimal text. Any other outcome empties the three and returns 0.
     std::size_t ReadResults(std::u16string& confirmation, std::u16string& joined,
                             std::u16string& encipheredHex) const;
+    // After outcome 1: every row the bank receives (no PIN), by the form's
+    // own names, and the form's title, as data for the confirmation's host
+    // block: nothing the page wrote can become a tag there.
+    const HostBlock& confirmationRows() const { return confirmationRows_; }
+    const std::u16string& confirmationTitle() const { return doc_.titleCopy; }
 
   private:
     bool TakesInput(std::size_t row) const;
@@ -292,6 +298,7 @@ class MultiFieldDialog {
     std::optional<int> outcome_;
     bool opened_ = false;
     std::u16string confirmation_;
+    HostBlock confirmationRows_;
     std::u16string joined_;
     std::u16string encipheredHex_;
 };

@@ -24,18 +24,6 @@ constexpr std::u16string_view kItemEnd = u";;";
 constexpr char16_t kEmailNoteText[] =
     u"     Email通知最多五位收信人, 若收信人超過兩位, 請以分號( ;  )分隔";
 
-// The document reader reports through the dialog's sink, caption "Qorv銀行".
-class CaptionedSink final : public MessageSink {
-  public:
-    explicit CaptionedSink(ConfirmationMessageSink& sink) : sink_(sink) {}
-    void ShowMessage(std::u16string_view text) override {
-        sink_.ShowMessage(std::u16string(text), kMessageCaption);
-    }
-
-  private:
-    ConfirmationMessageSink& sink_;
-};
-
 // A text that is wiped on every exit.
 struct WipedText {
     WipedText() = default;
@@ -118,7 +106,7 @@ const TransferListView* TransferAccountView::List(int control) const {
 }
 
 TransferAccountDialog::TransferAccountDialog(FieldDecipher& decipher, FieldEncipher& encipher,
-                                             ConfirmationMessageSink& messages)
+                                             MessageSink& messages)
     : decipher_(decipher), encipher_(encipher), messages_(messages) {
     // The template's controls and texts.
     const std::pair<int, const char16_t*> texts[] = {
@@ -163,8 +151,7 @@ TransferAccountDialog::~TransferAccountDialog() {
 std::optional<int> TransferAccountDialog::Open(const std::optional<std::u16string>& document) {
     if (opened_) return outcome_;
     opened_ = true;
-    CaptionedSink sink(messages_);
-    if (!ReadTransferDocument(document, decipher_, sink, document_)) {
+    if (!ReadTransferDocument(document, decipher_, messages_, document_)) {
         End(kOutcomeCancelled);
         return outcome_;
     }

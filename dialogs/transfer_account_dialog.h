@@ -8,7 +8,7 @@
 //
 // The Qt view shows `view()` (every control by its template id) and feeds the
 // model the person's actions and the 200 ms countdown ticks. The model never
-// shows a window: its messages go to a ConfirmationMessageSink.
+// shows a window: its messages go to a MessageSink.
 #pragma once
 
 #include <array>
@@ -109,8 +109,7 @@ enum class AccountEditKey { kCharacter, kBackspace, kDelete };
 
 class TransferAccountDialog {
   public:
-    TransferAccountDialog(FieldDecipher& decipher, FieldEncipher& encipher,
-                          ConfirmationMessageSink& messages);
+    TransferAccountDialog(FieldDecipher& decipher, FieldEncipher& encipher, MessageSink& messages);
     ~TransferAccountDialog();
     TransferAccountDialog(const TransferAccountDialog&) = delete;
     TransferAccountDialog& operator=(const TransferAccountDialog&) = delete;
@@ -197,7 +196,7 @@ class TransferAccountDialog {
 
     FieldDecipher& decipher_;
     FieldEncipher& encipher_;
-    ConfirmationMessageSink& messages_;
+    MessageSink& messages_;
     TransferDocument document_;
     SecureKeypad keypad_{KeypadKind::kTransfer};
     EntryField entry_;

@@ -19,7 +19,7 @@ constexpr std::size_t kTag9 = 8;
 constexpr std::size_t kTag5 = 4;
 constexpr std::size_t kTag15 = 14;
 
-void ShowCipherError(ConfirmationMessageSink& messages) {
+void ShowCipherError(MessageSink& messages) {
     messages.ShowMessage(kMsgEncryptedDataError, kCipherErrorCaption);
 }
 
@@ -39,8 +39,9 @@ GuidedTransferIn::~GuidedTransferIn() {
 }
 
 void GuidedTransferIn::PrepareDisplay(SummaryTags& tags, SecureFieldContent& transferInField,
-                                      ConfirmationMessageSink& messages) {
+                                      MessageSink& messages) {
     TransferInDisplay shown = ReadTransferInRecord(input_.accountRecord);
+    bankText_ = shown.bankText;
     tags[kTag9] = std::move(shown.bankText);
     tags[kTag15] = std::move(shown.email);
     bankCode_ = std::move(shown.bankCode);
@@ -70,7 +71,12 @@ void GuidedTransferIn::PrepareDisplay(SummaryTags& tags, SecureFieldContent& tra
     SecureWipe(bytes);
 }
 
-std::optional<GuidedTransferResults> GuidedTransferIn::Results(ConfirmationMessageSink& messages) {
+HostBlock GuidedTransferIn::ProducedRows() const {
+    if (bankText_.empty()) return {};
+    return {{u"轉入銀行", bankText_, HostValueKind::Bank, bankCode_}};
+}
+
+std::optional<GuidedTransferResults> GuidedTransferIn::Results(MessageSink& messages) {
     std::u16string plain;
     GuidedTransferResults results;
     const bool deciphered = decipher_.Decipher(input_.encipheredTransferValues, plain);

@@ -48,8 +48,11 @@ class GuidedTransferIn final : public TransferInProcessing {
     // chooses the processing code. A record that does not decipher shows
     // "加密資料錯誤" (caption "Qorv商業銀行 WEB ATM") and leaves the field empty.
     void PrepareDisplay(SummaryTags& tags, SecureFieldContent& transferInField,
-                        ConfirmationMessageSink& messages) override;
+                        MessageSink& messages) override;
 
+    // The transfer-in bank as the record names it, after PrepareDisplay. The
+    // account itself stays in the secure field, never in a window text.
+    HostBlock ProducedRows() const override;
     // Chosen when the dialog opened; empty before.
     const std::u16string& processingCode() const { return processingCode_; }
     // The transfer-in bank code read from the record (at most 15 digits).
@@ -59,7 +62,7 @@ class GuidedTransferIn final : public TransferInProcessing {
     // code written over their fourth field, enciphered again. nullopt after
     // "加密資料錯誤" when a cipher step fails or the deciphered text has no
     // fourth field: nothing may then go to the card.
-    std::optional<GuidedTransferResults> Results(ConfirmationMessageSink& messages);
+    std::optional<GuidedTransferResults> Results(MessageSink& messages);
 
   private:
     GuidedTransferInput input_;
@@ -68,6 +71,7 @@ class GuidedTransferIn final : public TransferInProcessing {
     std::u16string homeBankCode_;
     std::u16string processingCode_;
     std::u16string bankCode_;
+    std::u16string bankText_;
 };
 
 }  // namespace qorv::dialogs

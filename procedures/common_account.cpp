@@ -6,19 +6,14 @@
 #include "card/card_session.h"
 #include "card/pin_block.h"
 #include "card/pin_pad.h"
-#include "dialogs/card_confirmation.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/document_text.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/multi_field_dialog.h"
-#include "reader/pcsc_api.h"
+#include "procedures/confirmation_runner.h"
 
 namespace qorv::procedures {
 namespace {
-
-// The result catalogue's codes this procedure returns.
-constexpr int32_t kPinPadRequired = result::kWrite6610;   // 20486: a PIN-pad reader is needed
-constexpr int32_t kDialogCancelled = result::kWrite69F0;  // 20756: a dialog was not confirmed
 
 // The PIN of the form's first Type 6 row, presented to the card of the session.
 class EnginePinCheck final : public dialogs::CardPinCheck {
@@ -36,17 +31,6 @@ class EnginePinCheck final : public dialogs::CardPinCheck {
     int32_t slot_;
 };
 
-class ConfirmationMessages final : public dialogs::ConfirmationMessageSink {
-  public:
-    explicit ConfirmationMessages(dialogs::UserInterface& ui) : ui_(ui) {}
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        ui_.ShowMessage(text, caption);
-    }
-
-  private:
-    dialogs::UserInterface& ui_;
-};
-
 // Runs a dialog whose checks before showing are done: the outcome it ended
 // with at once, or the one the person gave it.
 template <typename Dialog, typename Run>
@@ -62,14 +46,18 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
                         const ScriptText& cpukEncSessionKey, const ScriptText& commonInfo,
                         CommonAccountData kept) {
     card::CardSession card(engine, readerName);
-    if (card.result() != 0) return card.result();
+    if (const int32_t rc = card.result(); rc != 0) {
+        card.KeepSessionAfterFailedConnect();
+        return rc;
+    }
 
     const std::u16string_view document = commonInfo ? std::u16string_view(*commonInfo) : u"";
     const bool pinInForm = dialogs::SomeFieldTypeStartsWith(document, u'6') ||
                            dialogs::SomeFieldTypeStartsWith(document, u'7');
-    const int mode = pinInForm ? kModePinInForm : kModePinOnPad;
+    const dialogs::ConfirmationMode mode =
+        pinInForm ? dialogs::ConfirmationMode::PinInForm : dialogs::ConfirmationMode::PinOnPad;
     const int32_t readerClass = card::ClassifyPinPadReader(readerName);
-    if (mode == kModePinOnPad && readerClass == 0) return kPinPadRequired;
+    if (!pinInForm && readerClass == 0) return kPinPadRequired;
 
     const std::u16string hash = sessionKeyHash.value_or(u"");
     const std::u16string key = cpukEncSessionKey.value_or(u"");
@@ -77,33 +65,31 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
     dialogs::SessionFieldEncipher encipher(hash, key);
     EnginePinCheck pinCheck(engine, card.slot());
     dialogs::UserInterfaceMessageSink messages(ui);
-    std::u16string summary;
+    dialogs::ConfirmationRequest request;
+    request.mode = mode;
+    request.message = u"<Tag2>※請核常用帳號資料，並依畫面指示進行操作。</Tag2>";
     {
         dialogs::MultiFieldDialog entry(commonInfo, {decipher, encipher, pinCheck, messages});
         const int outcome =
             Outcome(entry, [&ui](dialogs::MultiFieldDialog& d) { return ui.RunMultiField(d); });
         if (outcome == dialogs::kOutcomePinRefused) return kPinPadRequired;
-        if (outcome != dialogs::kOutcomeOk) return kDialogCancelled;
+        if (outcome != dialogs::kOutcomeOk) return kConfirmationCancelled;
         SecureWipe(kept.clear);
         SecureWipe(kept.enciphered);
-        entry.ReadResults(summary, kept.clear, kept.enciphered);
+        std::u16string pasted;
+        entry.ReadResults(pasted, kept.clear, kept.enciphered);
+        SecureWipe(pasted);
+        // The form's rows go to the confirmation as data, every one of them.
+        request.title = entry.confirmationTitle();
+        request.produced = entry.confirmationRows();
     }
 
-    reader::ReaderSession& session = engine.session();
-    const int32_t slot = card.slot();
-    // Polled by the reader's name: the handle of a card taken out answers
-    // "removed" for ever, so the card put back would never be seen.
-    dialogs::ReaderCardProbe probe(session, slot);
-    ConfirmationMessages confirmationMessages(ui);
-    dialogs::ConfirmationRequest request{summary, std::nullopt, std::nullopt, kept.enciphered,
-                                         mode};
-    dialogs::ConfirmationDialog confirmation(std::move(request), probe, confirmationMessages);
-    const int confirmed = Outcome(
-        confirmation, [&ui](dialogs::ConfirmationDialog& d) { return ui.RunConfirmation(d); });
-    if (confirmed != dialogs::kConfirmOk) return kDialogCancelled;
-    if (mode == kModePinInForm) return 0;
+    const int32_t confirmed =
+        RunConfirmation(ui, engine.session(), card.slot(), std::move(request));
+    if (confirmed != 0) return kConfirmationCancelled;
+    if (pinInForm) return 0;
 
-    return card::VerifyPinOnPadForClass(engine, slot, readerClass);
+    return card::VerifyPinOnPadForClass(engine, card.slot(), readerClass);
 }
 
 }  // namespace qorv::procedures

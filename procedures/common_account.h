@@ -15,11 +15,6 @@
 
 namespace qorv::procedures {
 
-// Confirmation modes: the form verifies the PIN itself (a Type 6 or 7 field),
-// or the PIN is typed on the reader's pad after the confirmation.
-inline constexpr int kModePinInForm = 25;
-inline constexpr int kModePinOnPad = 26;
-
 // The values the control keeps for its getters; replaced as soon as the
 // entry dialog ends with OK, so they stay readable after a later cancel.
 struct CommonAccountData {

@@ -6,11 +6,12 @@
 #include "base/secure_wipe.h"
 #include "card/card_session.h"
 #include "card/pin_block.h"
-#include "dialogs/card_confirmation.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/document_text.h"
+#include "dialogs/message_sink.h"
 #include "dialogs/transfer_in_processing.h"
 #include "dialogs/transfer_values.h"
+#include "procedures/confirmation_runner.h"
 
 namespace qorv::procedures {
 namespace {
@@ -23,18 +24,6 @@ constexpr std::size_t kAccountLength = 16;
 constexpr std::size_t kSessionKeyHashLength = 40;
 constexpr std::size_t kEncSessionKeyLength = 256;
 constexpr std::size_t kShortEncSessionKeyLength = 254;
-
-// The dialogs' message boxes go to the person through the user interface.
-class InterfaceMessages final : public dialogs::ConfirmationMessageSink {
-  public:
-    explicit InterfaceMessages(dialogs::UserInterface& ui) : ui_(ui) {}
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        ui_.ShowMessage(text, caption);
-    }
-
-  private:
-    dialogs::UserInterface& ui_;
-};
 
 // A text that is wiped when it goes.
 struct WipedText {
@@ -51,8 +40,8 @@ std::size_t LengthOf(const ScriptText& text) {
 
 // Presence first, then lengths; a missing session value counts as empty.
 int32_t CheckArguments(const TransferProcArguments& a, bool pinStep) {
-    for (const ScriptText* required :
-         {&a.pPCode, &a.pFdid, &a.pFdChkCode, &a.pMoney, &a.pAccount, &a.pReaderName, &a.pShowMsg})
+    for (const ScriptText* required : {&a.pPCode, &a.pFdid, &a.pFdChkCode, &a.pMoney, &a.pAccount,
+                                       &a.pReaderName, &a.pShowMsg, &a.serviceType})
         if (!*required) return result::kArgumentMissing;
     if (pinStep && !a.pPassword) return result::kArgumentMissing;
     if (LengthOf(a.pPCode) != kPCodeLength || LengthOf(a.pFdid) != kFdidLength ||
@@ -62,20 +51,10 @@ int32_t CheckArguments(const TransferProcArguments& a, bool pinStep) {
     if (LengthOf(a.pSessionKeyHash) != kSessionKeyHashLength) return result::kBadLength;
     const std::size_t key = LengthOf(a.pCpukEncSessionKey);
     if (key != kEncSessionKeyLength && key != kShortEncSessionKeyLength) return result::kBadLength;
+    // An empty ServiceType names no transaction kind: the card would be
+    // asked nothing while the page is told the transfer went through.
+    if (a.serviceType->empty()) return result::kBadLength;
     return result::kOk;
-}
-
-int32_t ConfirmationResult(int outcome) {
-    switch (outcome) {
-        case dialogs::kConfirmOk:
-            return result::kOk;
-        case dialogs::kConfirmAccountNotInSummary:
-            return result::kAccountMismatch;
-        case dialogs::kConfirmAmountNotInSummary:
-            return result::kSummaryMismatch;
-        default:
-            return result::kWrite69F0;  // cancelled or timed out
-    }
 }
 
 }  // namespace
@@ -104,7 +83,7 @@ int32_t TransferProcedure::Run(const TransferProcArguments& args, bool pinStep,
     dialogs::SessionFieldEncipher sessionEncipher(*args.pSessionKeyHash, *args.pCpukEncSessionKey);
     dialogs::FieldDecipher& decipher = testDecipher_ ? *testDecipher_ : sessionDecipher;
     dialogs::FieldEncipher& encipher = testEncipher_ ? *testEncipher_ : sessionEncipher;
-    InterfaceMessages messages(ui_);
+    dialogs::UserInterfaceMessageSink messages(ui_);
 
     // The transfer-in account.
     WipedText record;
@@ -120,8 +99,7 @@ int32_t TransferProcedure::Run(const TransferProcArguments& args, bool pinStep,
         encipheredValues = dialog.encipheredTransferValues();
         encipheredRecord = dialog.encipheredAccountRecord();
     }
-    const char16_t serviceType =
-        args.serviceType && !args.serviceType->empty() ? (*args.serviceType)[0] : u'\0';
+    const char16_t serviceType = (*args.serviceType)[0];
 
     // The confirmation, with the processing code chosen from the banks involved.
     std::u16string processingCode;
@@ -129,18 +107,13 @@ int32_t TransferProcedure::Run(const TransferProcArguments& args, bool pinStep,
         dialogs::GuidedTransferIn transferIn(
             {record.text, std::move(encipheredValues), std::move(encipheredRecord), serviceType},
             decipher, encipher);
-        reader::ReaderSession& session = engine_.session();
-        const int32_t slot = card.slot();
-        dialogs::ReaderCardProbe probe(session, slot);
-        dialogs::ConfirmationDialog confirm({*args.pShowMsg, args.pMoney, args.pAccount,
-                                             record.text, dialogs::kModeTransferProcedure},
-                                            probe, messages, &transferIn);
-        std::optional<int> outcome = confirm.Open();
-        if (!outcome) {
-            const int shown = ui_.RunConfirmation(confirm);
-            outcome = shown == dialogs::kDialogOk ? confirm.outcome().value_or(shown) : shown;
-        }
-        if (const int32_t rc = ConfirmationResult(*outcome); rc != result::kOk) return rc;
+        dialogs::ConfirmationRequest request{*args.pShowMsg, args.pMoney, args.pAccount,
+                                             record.text,
+                                             dialogs::ConfirmationMode::GuidedTransfer};
+        if (const int32_t rc = RunConfirmation(ui_, engine_.session(), card.slot(),
+                                               std::move(request), &transferIn);
+            rc != result::kOk)
+            return rc;
         // Transfer values that do not decipher leave the kept texts as they
         // were and no processing code for the card.
         if (std::optional<dialogs::GuidedTransferResults> values = transferIn.Results(messages)) {
@@ -150,11 +123,10 @@ int32_t TransferProcedure::Run(const TransferProcArguments& args, bool pinStep,
         }
     }
 
-    // The card was taken out and put back: connect it again.
-    int32_t slot = 0;
-    reader::Atr atr;
-    if (const int32_t rc = engine_.ConnectCard(args.pReaderName, slot, atr); rc != result::kOk)
-        return rc;
+    // The card was taken out and put back: connect it again, in the session
+    // that closes on the way out.
+    if (const int32_t rc = card.Reconnect(args.pReaderName); rc != result::kOk) return rc;
+    const int32_t slot = card.slot();
     dialogs::WaitCursorGuard wait(ui_);
     if (engine_.SelectCardApplication(slot) != result::kOk) return result::kSelectFailed;
     if (pinStep) {
@@ -165,7 +137,12 @@ int32_t TransferProcedure::Run(const TransferProcArguments& args, bool pinStep,
 
     const dialogs::GuidedRecordLayout layout =
         dialogs::GuidedRecordLayoutFor(serviceType, processingCode);
-    if (layout == dialogs::GuidedRecordLayout::kNone) return result::kOk;
+    if (layout == dialogs::GuidedRecordLayout::kNone) {
+        // A ServiceType outside 0-2 asks the card nothing: no SNUM or TAC of
+        // an earlier transaction may pass for this one's.
+        results = card::TransactionResults{};
+        return result::kOk;
+    }
     card::TransactionRequest request;
     request.fields.pCode = processingCode;
     request.fields.fdid = args.pFdid;

@@ -197,6 +197,10 @@ void ConfirmationWindow::Build() {
         return label;
     };
 
+    // The host block first: the values the card or the bank will act on,
+    // as the host formats them, wrapped, outside the scrolling rows.
+    BuildHostBlock(layout);
+
     // The title line and the two note lines.
     QLabel* title = tagLabel(1, kContentWidth, this);
     title->setFont(DialogFont(18, true));
@@ -320,6 +324,49 @@ void ConfirmationWindow::Build() {
     });
 }
 
+void ConfirmationWindow::BuildHostBlock(QVBoxLayout* layout) {
+    const dialogs::HostBlock& block = logic_.view().hostBlock;
+    hostBlock_ = new QFrame(this);
+    hostBlock_->setObjectName(QStringLiteral("hostBlock"));
+    hostBlock_->setFrameShape(QFrame::StyledPanel);
+    hostBlock_->setStyleSheet(QStringLiteral(
+        "QFrame#hostBlock { background: #ffffff; border: 2px solid #1c3f73; border-radius: 4px; }"
+        "QFrame#hostBlock:focus { border-color: #b3261e; }"));
+    // Not a secret: a screen reader reads the whole block when it opens.
+    hostBlock_->setFocusPolicy(Qt::StrongFocus);
+    hostBlock_->setAccessibleName(QStringLiteral("交易確認資料"));
+    QStringList spoken;
+    auto* rows = new QVBoxLayout(hostBlock_);
+    rows->setContentsMargins(10, 8, 10, 8);
+    rows->setSpacing(4);
+    auto* heading = new SummaryText(0, kContentWidth - 24, hostBlock_);
+    heading->setObjectName(QStringLiteral("hostBlockHeading"));
+    heading->setFont(DialogFont(13));
+    heading->setStyleSheet(QStringLiteral("color: #1c3f73; border: none"));
+    heading->setText(QStringLiteral("本程式核對之交易資料（以此為準）"));
+    rows->addWidget(heading);
+    for (const dialogs::HostRow& row : block) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(kRowSpacing);
+        auto* name = new SummaryText(0, kRowLabelWidth - 12, hostBlock_);
+        name->setObjectName(QStringLiteral("hostLabel"));
+        name->setStyleSheet(QStringLiteral("color: #4a5566; border: none"));
+        name->setText(Q(row.label));
+        auto* value = new SummaryText(0, kValueWidth - 12, hostBlock_);
+        value->setObjectName(QStringLiteral("hostValue"));
+        value->setFont(DialogFont(16, true));
+        value->setStyleSheet(QStringLiteral("color: #101010; border: none"));
+        value->setText(Q(row.value));
+        line->addWidget(name, 0, Qt::AlignTop);
+        line->addWidget(value, 0, Qt::AlignTop);
+        rows->addLayout(line);
+        spoken << Q(row.label) + QStringLiteral("：") + Q(row.value);
+    }
+    hostBlock_->setAccessibleDescription(spoken.join(QStringLiteral("；")));
+    hostBlock_->setVisible(!block.empty());
+    layout->addWidget(hostBlock_);
+}
+
 void ConfirmationWindow::Refresh() {
     const dialogs::ConfirmationView& view = logic_.view();
     setWindowTitle(Q(view.caption));
@@ -414,6 +461,8 @@ void ConfirmationWindow::keyPressEvent(QKeyEvent* event) {
 void ConfirmationWindow::showEvent(QShowEvent* event) {
     FitRows();
     QDialog::showEvent(event);
+    // Focus opens on what the customer confirms, never on a button.
+    if (!hostBlock_->isHidden()) hostBlock_->setFocus(Qt::OtherFocusReason);
     if (logic_.timerRunning()) pollTimer_.start();
 }
 

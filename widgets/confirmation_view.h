@@ -10,7 +10,9 @@
 
 #include "dialogs/confirmation_dialog.h"
 
+class QFrame;
 class QLabel;
+class QVBoxLayout;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
@@ -70,6 +72,7 @@ class ConfirmationWindow final : public QDialog {
 
   private:
     void Build();
+    void BuildHostBlock(QVBoxLayout* layout);
     // The rows area as tall as its shown rows, up to a limit past which
     // it scrolls.
     void FitRows();
@@ -89,6 +92,7 @@ class ConfirmationWindow final : public QDialog {
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
     CardReaderAnimation* animation_ = nullptr;
+    QFrame* hostBlock_ = nullptr;
     QScrollArea* rowsArea_ = nullptr;
     QWidget* rowsBox_ = nullptr;
 };

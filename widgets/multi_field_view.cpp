@@ -58,8 +58,10 @@ MultiFieldView::~MultiFieldView() {
 }
 
 void MultiFieldView::build() {
+    // The title and the row names are the page's text: plain, never markup.
     title_ = new QLabel(this);
     title_->setObjectName(Id(ec::kTitle));
+    title_->setTextFormat(Qt::PlainText);
     QFont titleFont = title_->font();
     titleFont.setPixelSize(18);
     titleFont.setBold(true);
@@ -69,6 +71,7 @@ void MultiFieldView::build() {
         Row& row = rows_[i];
         row.label = new QLabel(this);
         row.label->setObjectName(Id(ec::RowLabel(i)));
+        row.label->setTextFormat(Qt::PlainText);
         row.label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         row.field = new CSecureStatic(ec::RowSecureField(i), this);
         row.dropDown = new QComboBox(this);
@@ -95,6 +98,7 @@ void MultiFieldView::build() {
 
     hint_ = new QLabel(this);
     hint_->setObjectName(Id(ec::kHint));
+    hint_->setTextFormat(Qt::PlainText);
     QFont hintFont(QStringLiteral("Verdana"));
     hintFont.setPointSize(9);
     hint_->setFont(hintFont);
@@ -118,6 +122,7 @@ void MultiFieldView::build() {
 
     countdown_ = new QLabel(this);
     countdown_->setObjectName(Id(ec::kCountdown));
+    countdown_->setTextFormat(Qt::PlainText);
     ok_ = Button(ec::kOk, this);
     cancel_ = Button(ec::kCancel, this);
     connect(ok_, &QPushButton::clicked, this, [this] {

@@ -7,6 +7,7 @@
 #include "banksim/fixed_bank_session.h"
 #include "base/utf16.h"
 #include "dialogs/multi_field_dialog.h"
+#include "support/recorded_messages.h"
 #include "tools/banksim/bank_setup.h"
 #include "tools/banksim/openssl_primitives.h"
 
@@ -39,7 +40,7 @@ TEST_F(MultiFieldWithBank, TheBankReadsWhatTheDialogEncipheredFromItsEncipheredF
         dialogs::SessionFieldDecipher decipher(keyHash_, encryptedKey_);
         dialogs::SessionFieldEncipher encipher(keyHash_, encryptedKey_);
         RecordedPin pin;
-        dialogs::CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         dialogs::MultiFieldDialog dialog(Document(form), {decipher, encipher, pin, messages});
         ASSERT_FALSE(dialog.Open());
         ASSERT_TRUE(messages.messages.empty()) << form;

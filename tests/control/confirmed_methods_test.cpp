@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "control/qorv_client_atm_ctrl.h"
-#include "dialogs/card_confirmation.h"
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/user_interface.h"
+#include "procedures/confirmation_runner.h"
 #include "support/fake_pcsc.h"
 
 namespace qorv::testing {
@@ -43,7 +43,7 @@ class ScriptedUserInterface final : public dialogs::UserInterface {
     }
     void SetWaitCursor(bool waiting) override { Note(waiting ? "wait" : "arrow"); }
     int RunConfirmation(dialogs::ConfirmationDialog& dialog) override {
-        modes.push_back(dialog.request().mode);
+        modes.push_back(static_cast<int>(dialog.request().mode));
         shown.push_back(dialog.request());
         Note("dialog");
         return answer ? answer(dialog) : dialogs::kConfirmOk;
@@ -381,7 +381,7 @@ TEST_F(ConfirmedMethodsTest, OtherOutcomesOfTheDialogAreMappedToo) {
         ui.answer = [outcome = outcome](dialogs::ConfirmationDialog&) { return outcome; };
         EXPECT_EQ(TransferSndEx(transferSummary), result) << outcome;
     }
-    EXPECT_EQ(dialogs::ConfirmationResult(dialogs::kConfirmOk), 0);
+    EXPECT_EQ(procedures::ConfirmationResult(dialogs::kConfirmOk), 0);
     EXPECT_TRUE(Sent().empty());
 }
 
@@ -423,7 +423,7 @@ TEST_F(ConfirmedMethodsTest, ConfirmationModesFollowTheMethodAndAnAllZeroWithdra
     EXPECT_EQ(ui.shown[0].account, u"0058100012345678");
     EXPECT_FALSE(ui.shown[0].transferIn);
     EXPECT_FALSE(ui.shown[8].amount) << "an inquiry shows no amount";
-    EXPECT_FALSE(ui.shown[8].account);
+    EXPECT_EQ(ui.shown[8].account, u"0058100012345678") << "the host block names the account";
     EXPECT_TRUE(Sent().empty());
 }
 
@@ -493,6 +493,8 @@ TEST_F(ConfirmedMethodsTest, SuppliedRecordLengthIsCheckedBeforeAnyReader) {
     EXPECT_EQ(ctrl.WriteRecordWithSNUMTAC(std::nullopt, u"A", u"<Tag1/>", u"123456"), 8195);
     EXPECT_EQ(ctrl.WriteRecordWithSNUMTACSnd(kPadReader16, u"A", std::nullopt), 8195);
     EXPECT_EQ(ctrl.WriteRecordWithSNUMTACSnd(u"ACS", u"A", u"<Tag1/>"), 8194);
+    // A character the card cannot take as one byte, before the dialog too.
+    EXPECT_EQ(ctrl.WriteRecordWithSNUMTAC(kPadReader16, u"AB\u0100", u"<Tag1/>", u"123456"), 8194);
     EXPECT_TRUE(pcsc.calls().empty());
     EXPECT_EQ(pcsc.loads(), 0);
     EXPECT_TRUE(ui.modes.empty());
@@ -570,7 +572,7 @@ TEST(ReaderCardProbe, MapsTheConnectOfTheSlotsReader) {
     int32_t slot = -1;
     reader::Atr atr;
     ASSERT_EQ(engine.ConnectCard(kPlainReader16, slot, atr), 0);
-    dialogs::ReaderCardProbe probe(session, slot);
+    procedures::ReaderCardProbe probe(session, slot);
     EXPECT_EQ(probe.readerName(), kPlainReader16);
     EXPECT_EQ(probe.Poll(), dialogs::CardPresence::Present);
     EXPECT_EQ(probe.lastResult(), 0);

@@ -11,6 +11,7 @@
 #include "dialogs/config_document.h"
 #include "dialogs/document_text.h"
 #include "fake_decipher.h"
+#include "support/recorded_messages.h"
 
 namespace qorv::dialogs {
 namespace {
@@ -20,7 +21,7 @@ using testing::HexDecipher;
 
 struct Read {
     EntryDocument doc;
-    CollectingMessageSink messages;
+    qorv::testing::RecordedMessages messages;
     HexDecipher decipher;
     bool ok = false;
 };
@@ -31,7 +32,7 @@ void ReadEntry(const std::u16string& text, Read& r) {
 
 struct ReadTransfer {
     TransferDocument doc;
-    CollectingMessageSink messages;
+    qorv::testing::RecordedMessages messages;
     HexDecipher decipher;
     bool ok = false;
     explicit ReadTransfer(const std::u16string& text) {
@@ -96,7 +97,7 @@ TEST(DialogValues, MissingOrEmptyDocumentIsRefusedWithItsMessage) {
     for (const std::optional<std::u16string>& text :
          {std::optional<std::u16string>(), std::optional<std::u16string>(u"")}) {
         EntryDocument doc;
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         HexDecipher decipher;
         EXPECT_FALSE(ReadEntryDocument(text, decipher, messages, doc));
         ASSERT_EQ(messages.messages.size(), 1u);
@@ -199,7 +200,7 @@ TEST(DropDownRows, DisplayTextLooksOnlyAtTheFirst80Characters) {
 
 TEST(DropDownRows, EmptyItemsAreSkippedAlikeWhenShownAndWhenRead) {
     HexDecipher decipher;
-    CollectingMessageSink messages;
+    qorv::testing::RecordedMessages messages;
     const std::u16string data = u"a%%001;;;;b%%002;;";
     EXPECT_EQ(ParseListItems(data, ListKind::kEntryRow).size(), 2u);
     const auto item = ReadSelectedItem(data, false, 1, ListKind::kEntryRow, decipher, messages);
@@ -275,7 +276,7 @@ TEST(EncipheredContent, TheSessionCipherLeavesTheKeyStoreWiped) {
         EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b == 0; }));
 
     EntryDocument doc;
-    CollectingMessageSink messages;
+    qorv::testing::RecordedMessages messages;
     ASSERT_TRUE(ReadEntryDocument(
         u"<AtmNode Type=\"0\" Ciph=\"1\">00112233445566778899AABBCCDDEEFF</AtmNode>", decipher,
         messages, doc));

@@ -8,6 +8,7 @@
 
 #include "dialogs/confirmation_dialog.h"
 #include "reader/pcsc_api.h"
+#include "support/recorded_messages.h"
 
 namespace qorv::dialogs {
 namespace {
@@ -28,34 +29,23 @@ class ScriptedCard final : public CardPresenceProbe {
     int polls = 0;
 };
 
-class RecordedMessages final : public ConfirmationMessageSink {
-  public:
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        texts.push_back(text);
-        captions.push_back(caption);
-        if (dialog != nullptr) {
-            timerRunningDuringMessage = dialog->timerRunning();
-        }
-    }
-    std::vector<std::u16string> texts;
-    std::vector<std::u16string> captions;
-    const ConfirmationDialog* dialog = nullptr;
-    bool timerRunningDuringMessage = false;
-};
-
 std::u16string TransferSummary() {
     return u"<MSG><Tag1>轉帳：確認交易資料</Tag1><Tag6>轉出帳號</Tag6><Tag7>" +
            std::u16string(kAccount) + u"</Tag7><Tag10>轉入帳號</Tag10><Tag11>" + kTransferIn +
            u"</Tag11><Tag12>金額</Tag12><Tag13>NT$ 1234</Tag13></MSG>";
 }
 
+ConfirmationMode Mode(int number) {
+    return static_cast<ConfirmationMode>(number);
+}
+
 ConfirmationRequest Transfer(int mode = 3) {
-    return {TransferSummary(), kAmount, kAccount, kTransferIn, mode};
+    return {TransferSummary(), kAmount, kAccount, kTransferIn, Mode(mode)};
 }
 
 struct Fixture {
     explicit Fixture(ConfirmationRequest request) : dialog(std::move(request), card, messages) {
-        messages.dialog = &dialog;
+        messages.onShow = [this] { timerRunningDuringMessage = dialog.timerRunning(); };
     }
     void Ticks(int count) {
         for (int i = 0; i < count && dialog.timerRunning(); ++i) {
@@ -70,17 +60,19 @@ struct Fixture {
         Ticks(1);
     }
     ScriptedCard card;
-    RecordedMessages messages;
+    qorv::testing::RecordedMessages messages;
     ConfirmationDialog dialog;
+    bool timerRunningDuringMessage = false;
 };
 
 TEST(ConfirmationChecks, AccountMissingFromItsTagEndsWith101BeforeTheDialogShows) {
-    Fixture f({u"<Tag7>0058100099999999</Tag7><Tag13>1234</Tag13>", kAmount, kAccount, {}, 4});
+    Fixture f(
+        {u"<Tag7>0058100099999999</Tag7><Tag13>1234</Tag13>", kAmount, kAccount, {}, Mode(4)});
     EXPECT_EQ(f.dialog.Open(), kConfirmAccountNotInSummary);
     EXPECT_EQ(f.dialog.phase(), ConfirmationPhase::Ended);
     f.Ticks(10);
     EXPECT_EQ(f.card.polls, 0);
-    EXPECT_TRUE(f.messages.texts.empty());
+    EXPECT_TRUE(f.messages.messages.empty());
 }
 
 TEST(ConfirmationChecks, TransferInAccountIsCheckedBetweenAccountAndAmount) {
@@ -125,26 +117,27 @@ TEST(ConfirmationChecks, EachModeComparesItsOwnTags) {
         const std::u16string amountTag = tag(c.amountTag, u"1234");
         const std::u16string transferInTag = tag(11, kTransferIn);
         Fixture good({tag(c.accountTag, kAccount) + amountTag + transferInTag, kAmount, kAccount,
-                      kTransferIn, c.mode});
+                      kTransferIn, Mode(c.mode)});
         EXPECT_EQ(good.dialog.Open(), std::nullopt);
         EXPECT_EQ(good.dialog.tags()[static_cast<std::size_t>(c.amountTag - 1)], u"1,234");
-        Fixture noAccount({amountTag + transferInTag, kAmount, kAccount, kTransferIn, c.mode});
+        Fixture noAccount(
+            {amountTag + transferInTag, kAmount, kAccount, kTransferIn, Mode(c.mode)});
         EXPECT_EQ(noAccount.dialog.Open(), kConfirmAccountNotInSummary);
-        Fixture noAmount(
-            {tag(c.accountTag, kAccount) + transferInTag, kAmount, kAccount, kTransferIn, c.mode});
+        Fixture noAmount({tag(c.accountTag, kAccount) + transferInTag, kAmount, kAccount,
+                          kTransferIn, Mode(c.mode)});
         EXPECT_EQ(noAmount.dialog.Open(), kConfirmAmountNotInSummary);
     }
     for (const int mode : {0, 5, 10, 11, 12, 13, 25, 26}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
-        Fixture f({u"nothing tagged", kAmount, kAccount, kTransferIn, mode});
+        Fixture f({u"nothing tagged", kAmount, kAccount, kTransferIn, Mode(mode)});
         EXPECT_EQ(f.dialog.Open(), std::nullopt);
     }
 }
 
 TEST(ConfirmationChecks, AValueTheModeComparesButTheCallerLeftOutFails) {
-    Fixture noAccount({TransferSummary(), kAmount, std::nullopt, kTransferIn, 3});
+    Fixture noAccount({TransferSummary(), kAmount, std::nullopt, kTransferIn, Mode(3)});
     EXPECT_EQ(noAccount.dialog.Open(), kConfirmAccountNotInSummary);
-    Fixture noAmount({TransferSummary(), std::nullopt, kAccount, kTransferIn, 3});
+    Fixture noAmount({TransferSummary(), std::nullopt, kAccount, kTransferIn, Mode(3)});
     EXPECT_EQ(noAmount.dialog.Open(), kConfirmAmountNotInSummary);
 }
 
@@ -153,7 +146,7 @@ TEST(ConfirmationChecks, AllZeroWithdrawalAgainstZeroWithADot) {
                u"00000000000000",
                kAccount,
                {},
-               4});
+               Mode(4)});
     EXPECT_EQ(f.dialog.Open(), std::nullopt);
 }
 
@@ -185,8 +178,11 @@ TEST(ConfirmationView, ShowsTagsInTheirControlsAndHidesEmptyRows) {
 }
 
 TEST(ConfirmationView, EmptyTitleKeepsTheTemplateTextAndTag17GoesToTheEditField) {
-    Fixture f(
-        {u"<Tag16>備註</Tag16><Tag17>line one\r\nline two</Tag17><Tag19>x</Tag19>", {}, {}, {}, 0});
+    Fixture f({u"<Tag16>備註</Tag16><Tag17>line one\r\nline two</Tag17><Tag19>x</Tag19>",
+               {},
+               {},
+               {},
+               Mode(0)});
     ASSERT_EQ(f.dialog.Open(), std::nullopt);
     const auto& view = f.dialog.view();
     EXPECT_EQ(view.TextOf(1011), u"繳費：確認交易資料");
@@ -205,14 +201,14 @@ TEST(ConfirmationCountdown, CardNeverTakenOutCancelsAfterSixtySecondsWithTheInse
     f.Ticks(kAllTicks - 5);
     EXPECT_TRUE(f.dialog.timerRunning()) << "ended before 60 seconds";
     EXPECT_EQ(f.dialog.view().countdown, u"請於 1 秒內，將您的晶片卡抽出後，再重新置入讀卡機。");
-    EXPECT_TRUE(f.messages.texts.empty());
+    EXPECT_TRUE(f.messages.messages.empty());
     f.dialog.Tick();
     EXPECT_EQ(f.dialog.outcome(), kConfirmCancelled);
     EXPECT_EQ(f.card.polls, kAllTicks);
-    ASSERT_EQ(f.messages.texts.size(), 1U);
-    EXPECT_EQ(f.messages.texts[0], u"超過允許插拔時間,取消交易");
+    ASSERT_EQ(f.messages.messages.size(), 1U);
+    EXPECT_EQ(f.messages.messages[0], u"超過允許插拔時間,取消交易");
     EXPECT_EQ(f.messages.captions[0], u"Qorv銀行");
-    EXPECT_FALSE(f.messages.timerRunningDuringMessage);
+    EXPECT_FALSE(f.timerRunningDuringMessage);
     f.Ticks(8);
     EXPECT_EQ(f.card.polls, kAllTicks);
 }
@@ -251,7 +247,7 @@ TEST(ConfirmationCountdown, CardOutAsksForItBackAndOkFollowsTheCardInTheSecondPh
     f.dialog.PressOk();
     EXPECT_EQ(f.dialog.outcome(), kConfirmOk);
     EXPECT_FALSE(f.dialog.timerRunning());
-    EXPECT_TRUE(f.messages.texts.empty());
+    EXPECT_TRUE(f.messages.messages.empty());
 }
 
 TEST(ConfirmationCountdown, TheTickThatSeesTheCardBackDoesNotCountDown) {
@@ -281,10 +277,10 @@ TEST(ConfirmationCountdown, SixtySecondsCoverBothPhasesThenTheTransactionTimeOut
     EXPECT_EQ(f.dialog.view().countdown, u"請於 0 秒內，按下本頁『確定』鍵，即可完成交易。");
     f.Ticks(4);
     EXPECT_EQ(f.dialog.outcome(), kConfirmCancelled);
-    ASSERT_EQ(f.messages.texts.size(), 1U);
-    EXPECT_EQ(f.messages.texts[0], u"超過允許交易時間，取消交易。");
+    ASSERT_EQ(f.messages.messages.size(), 1U);
+    EXPECT_EQ(f.messages.messages[0], u"超過允許交易時間，取消交易。");
     EXPECT_EQ(f.messages.captions[0], u"Qorv銀行");
-    EXPECT_FALSE(f.messages.timerRunningDuringMessage);
+    EXPECT_FALSE(f.timerRunningDuringMessage);
     EXPECT_EQ(f.dialog.view().countdown.find(u"-1"), std::u16string::npos);
 }
 
@@ -302,7 +298,7 @@ TEST(ConfirmationCountdown, ReaderGroupAsksToFollowTheReaderAfterOk) {
                   u"請於 58 秒內，按本頁『確定』鍵後，依讀卡機上顯示指示繼續操作．．．");
     }
     for (const int mode : {0, 1, 2, 3, 4, 10, 12, 23, 25}) {
-        EXPECT_EQ(RuleForConfirmationMode(mode).group, PromptGroup::CardPin) << mode;
+        EXPECT_EQ(RuleForConfirmationMode(Mode(mode)).group, PromptGroup::CardPin) << mode;
     }
 }
 
@@ -320,8 +316,8 @@ TEST(ConfirmationCountdown, CancelEndsEitherPhaseWithoutAMessage) {
     second.dialog.PressCancel();
     second.dialog.PressOk();  // too late: the dialog has ended
     EXPECT_EQ(second.dialog.outcome(), kConfirmCancelled);
-    EXPECT_TRUE(first.messages.texts.empty());
-    EXPECT_TRUE(second.messages.texts.empty());
+    EXPECT_TRUE(first.messages.messages.empty());
+    EXPECT_TRUE(second.messages.messages.empty());
 }
 
 TEST(ConfirmationProbe, OnlyNoCardAndRemovedCardMeanAbsent) {
@@ -340,8 +336,7 @@ TEST(ConfirmationProbe, OnlyNoCardAndRemovedCardMeanAbsent) {
 
 class RecordedTransferIn final : public TransferInProcessing {
   public:
-    void PrepareDisplay(SummaryTags& tags, SecureFieldContent& field,
-                        ConfirmationMessageSink&) override {
+    void PrepareDisplay(SummaryTags& tags, SecureFieldContent& field, MessageSink&) override {
         ++calls;
         amountSeen = tags[12];
         tags[8] = u"台灣銀行";
@@ -355,7 +350,7 @@ class RecordedTransferIn final : public TransferInProcessing {
 TEST(ConfirmationTransferIn, Mode23FillsItsPlacesAfterTheChecks) {
     RecordedTransferIn transferIn;
     ScriptedCard card;
-    RecordedMessages messages;
+    qorv::testing::RecordedMessages messages;
     ConfirmationDialog dialog(Transfer(23), card, messages, &transferIn);
     ASSERT_EQ(dialog.Open(), std::nullopt);
     EXPECT_EQ(transferIn.calls, 1);

@@ -14,6 +14,7 @@
 #include "crypto/value_protection.h"
 #include "dialogs/multi_field_dialog.h"
 #include "fake_decipher.h"
+#include "support/recorded_messages.h"
 
 namespace qorv::dialogs {
 namespace {
@@ -56,7 +57,7 @@ struct Fixture {
     HexDecipher decipher;
     FakeEncipher encipher;
     FakePinCheck pin;
-    CollectingMessageSink messages;
+    qorv::testing::RecordedMessages messages;
     MultiFieldDialog dialog;
     std::optional<int> opened;
 

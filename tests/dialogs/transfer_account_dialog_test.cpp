@@ -3,6 +3,7 @@
 // account number, the e-mail edit, the OK rules and the results it builds
 // and enciphers.
 #include "dialogs/transfer_account_dialog.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -25,16 +26,6 @@ namespace id = transfer_control;
 using testing::WideHex;
 using testing::WideHexDecipher;
 using testing::WideHexEncipher;
-
-class RecordedMessages final : public ConfirmationMessageSink {
-  public:
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        texts.push_back(text);
-        captions.push_back(caption);
-    }
-    std::vector<std::u16string> texts;
-    std::vector<std::u16string> captions;
-};
 
 constexpr char16_t kAgreed[] =
     u"台灣銀行-薪轉%%004||12345678901234;;第一銀行%%007||98765432109$$pay@bank.tw;;";
@@ -81,7 +72,7 @@ struct Fixture {
     }
     WideHexDecipher decipher;
     WideHexEncipher encipher;
-    RecordedMessages messages;
+    qorv::testing::RecordedMessages messages;
     TransferAccountDialog dialog{decipher, encipher, messages};
 };
 
@@ -293,7 +284,7 @@ TEST(TransferEmail, TheEditFiltersTypedAndPastedText) {
     EXPECT_FALSE(f.dialog.PasteIntoEmail(u"x@y.z;w@v.u"));
     EXPECT_FALSE(f.dialog.PasteIntoEmail(u"x y"));
     EXPECT_TRUE(f.dialog.PasteIntoEmail(u"x@y.z"));
-    EXPECT_EQ(f.messages.texts,
+    EXPECT_EQ(f.messages.messages,
               (std::vector<std::u16string>{kMsgMustBeEmailCharacters, kMsgMustBeEmailCharacters}));
     EXPECT_EQ(f.messages.captions[0], u"Qorv銀行");
     EXPECT_EQ(f.dialog.view().TextOf(id::kEmailEdit), u"a@b;c|d%ex@y.z");
@@ -364,7 +355,7 @@ TEST(TransferResults, BothResultsAreEncipheredRecordFirst) {
     EXPECT_EQ(f.encipher.inputs[1], u"004||12345678901234||0||2523||");
     EXPECT_EQ(f.dialog.encipheredAccountRecord(), WideHex(f.encipher.inputs[0]));
     EXPECT_EQ(f.dialog.encipheredTransferValues(), WideHex(f.encipher.inputs[1]));
-    EXPECT_TRUE(f.messages.texts.empty());
+    EXPECT_TRUE(f.messages.messages.empty());
 }
 
 TEST(TransferResults, AnEncipherFailureIsReportedAndStillEndsWithOk) {
@@ -375,7 +366,7 @@ TEST(TransferResults, AnEncipherFailureIsReportedAndStillEndsWithOk) {
         ASSERT_EQ(f.Open(Document(1)), std::nullopt);
         f.dialog.PressOk();
         EXPECT_EQ(f.dialog.outcome(), kOutcomeOk);
-        EXPECT_EQ(f.messages.texts, std::vector<std::u16string>{kMsgEncipherFailed});
+        EXPECT_EQ(f.messages.messages, std::vector<std::u16string>{kMsgEncipherFailed});
         EXPECT_EQ(f.encipher.inputs.size(), static_cast<std::size_t>(failFrom + 1));
         EXPECT_EQ(f.dialog.encipheredAccountRecord().empty(), failFrom == 0);
         EXPECT_EQ(f.dialog.encipheredTransferValues(), u"");
@@ -405,7 +396,7 @@ TEST(TransferResults, AnEncipheredListIsReadAgainOnOkAndAFailureBuildsNothing) {
     bad.dialog.SelectCategory(TransferCategory::kCommon);
     bad.dialog.PressOk();
     EXPECT_EQ(bad.dialog.outcome(), kOutcomeOk);
-    EXPECT_EQ(bad.messages.texts, std::vector<std::u16string>{kMsgListDataFailed});
+    EXPECT_EQ(bad.messages.messages, std::vector<std::u16string>{kMsgListDataFailed});
     EXPECT_EQ(bad.dialog.TakeAccountRecord(), u"");
     EXPECT_EQ(bad.dialog.transferValues(), u"");
     EXPECT_TRUE(bad.encipher.inputs.empty());
@@ -417,7 +408,7 @@ TEST(TransferOk, AnotherAccountNeedsDigitsAndTheDialogStaysOpenOtherwise) {
     keypad.dialog.SelectCategory(TransferCategory::kOther);
     keypad.dialog.PressOk();  // OK is enabled by the lists, but nothing was entered
     EXPECT_EQ(keypad.dialog.outcome(), std::nullopt);
-    EXPECT_EQ(keypad.messages.texts, std::vector<std::u16string>{kMsgCheckAccount});
+    EXPECT_EQ(keypad.messages.messages, std::vector<std::u16string>{kMsgCheckAccount});
 
     Fixture typed;
     ASSERT_EQ(typed.Open(Document(5)), std::nullopt);
@@ -428,7 +419,7 @@ TEST(TransferOk, AnotherAccountNeedsDigitsAndTheDialogStaysOpenOtherwise) {
     const unsigned serial = typed.dialog.view().focusSerial;
     typed.dialog.PressOk();
     EXPECT_EQ(typed.dialog.outcome(), std::nullopt);
-    EXPECT_EQ(typed.messages.texts,
+    EXPECT_EQ(typed.messages.messages,
               (std::vector<std::u16string>{kMsgCheckAccount, kMsgAccountMustBeDigits}));
     EXPECT_EQ(typed.messages.captions.back(), u"Qorv銀行");
     EXPECT_EQ(typed.dialog.view().TextOf(id::kAccountEdit), u"");
@@ -498,7 +489,7 @@ TEST(TransferAccountEdit, DigitsOnlySixteenAtMostAndPastesChecked) {
     f.Type(u"12a3");
     EXPECT_EQ(f.dialog.view().TextOf(id::kAccountEdit), u"123");
     EXPECT_FALSE(f.dialog.PasteIntoAccount(u"45x6"));
-    EXPECT_EQ(f.messages.texts, std::vector<std::u16string>{kMsgMustBeDigits});
+    EXPECT_EQ(f.messages.messages, std::vector<std::u16string>{kMsgMustBeDigits});
     EXPECT_TRUE(f.dialog.PasteIntoAccount(u"45678901234567890"));
     EXPECT_EQ(f.dialog.view().TextOf(id::kAccountEdit), u"1234567890123456");
     EXPECT_FALSE(f.dialog.TypeInAccount(u'7'));
@@ -561,7 +552,7 @@ TEST(TransferLifecycle, AnUnreadableDocumentEndsTheDialogAsCancelled) {
          {std::optional<std::u16string>(), std::optional<std::u16string>(u"")}) {
         Fixture f;
         EXPECT_EQ(f.Open(document), kOutcomeCancelled);
-        EXPECT_EQ(f.messages.texts, std::vector<std::u16string>{kMsgCheckDocument});
+        EXPECT_EQ(f.messages.messages, std::vector<std::u16string>{kMsgCheckDocument});
         f.dialog.PressOk();
         f.PressDigits(u"1");
         EXPECT_EQ(f.dialog.outcome(), kOutcomeCancelled);
@@ -581,7 +572,7 @@ TEST(TransferLifecycle, TheCountdownShowsItsLabelAndEndsTheDialog) {
     EXPECT_EQ(f.dialog.outcome(), std::nullopt);
     f.dialog.Tick();
     EXPECT_EQ(f.dialog.outcome(), kOutcomeCancelled);
-    EXPECT_EQ(f.messages.texts, std::vector<std::u16string>{kMsgTimedOut});
+    EXPECT_EQ(f.messages.messages, std::vector<std::u16string>{kMsgTimedOut});
     EXPECT_EQ(f.messages.captions, std::vector<std::u16string>{u"Qorv銀行"});
     f.dialog.PressOk();
     EXPECT_TRUE(f.encipher.inputs.empty());

@@ -3,6 +3,7 @@
 // code by ServiceType and the banks involved, and the transfer values after
 // OK, with the cipher failures.
 #include "dialogs/transfer_in_processing.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -31,16 +32,6 @@ class ScriptedCard final : public CardPresenceProbe {
     bool present = true;
 };
 
-class RecordedMessages final : public ConfirmationMessageSink {
-  public:
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        texts.push_back(text);
-        captions.push_back(caption);
-    }
-    std::vector<std::u16string> texts;
-    std::vector<std::u16string> captions;
-};
-
 std::u16string Summary(std::u16string_view tag5) {
     return u"<MSG><Tag1>轉帳：確認交易資料</Tag1><Tag4>轉出銀行</Tag4><Tag5>" +
            std::u16string(tag5) + u"</Tag5><Tag6>轉出帳號</Tag6><Tag7>" + kAccount +
@@ -53,8 +44,8 @@ struct Fixture {
             std::u16string values = kValues)
         : transferIn({record, WideHex(values), WideHex(record), serviceType}, decipher, encipher,
                      kHome),
-          dialog({Summary(tag5), kAmount, kAccount, record, kModeTransferProcedure}, card, messages,
-                 &transferIn) {}
+          dialog({Summary(tag5), kAmount, kAccount, record, ConfirmationMode::GuidedTransfer}, card,
+                 messages, &transferIn) {}
 
     // Opens, takes the card out and puts it back, presses OK.
     void Confirm() {
@@ -70,7 +61,7 @@ struct Fixture {
     WideHexDecipher decipher;
     WideHexEncipher encipher;
     ScriptedCard card;
-    RecordedMessages messages;
+    qorv::testing::RecordedMessages messages;
     GuidedTransferIn transferIn;
     ConfirmationDialog dialog;
 };
@@ -82,7 +73,7 @@ TEST(GuidedTransferIn, ShowsTheBankTextTheAddressesAndTheAccountOnlyScrambled) {
     EXPECT_EQ(view.TextOf(ControlForTag(9)), u"004 臺灣銀行");
     EXPECT_EQ(view.TextOf(ControlForTag(15)), u"me@home.tw");
     EXPECT_EQ(f.transferIn.bankCode(), u"004");
-    EXPECT_TRUE(f.messages.texts.empty());
+    EXPECT_TRUE(f.messages.messages.empty());
 
     const SecureFieldContent& field = view.transferInField;
     EXPECT_EQ(field.mode, kModeCells);
@@ -172,7 +163,7 @@ TEST(GuidedTransferIn, ARecordThatDoesNotDecipherShowsTheCipherErrorAndAnEmptyFi
     Fixture f(u"812", u'0');
     f.decipher.failFromCall = 0;
     ASSERT_EQ(f.dialog.Open(), std::nullopt);
-    EXPECT_EQ(f.messages.texts, std::vector<std::u16string>{u"加密資料錯誤"});
+    EXPECT_EQ(f.messages.messages, std::vector<std::u16string>{u"加密資料錯誤"});
     EXPECT_EQ(f.messages.captions, std::vector<std::u16string>{u"Qorv商業銀行 WEB ATM"});
     EXPECT_EQ(f.dialog.view().transferInField.text, u"");
     // The rest of the dialog goes on: the bank text and the code come from the record.
@@ -185,7 +176,7 @@ TEST(GuidedTransferIn, TransferValuesThatDoNotDecipherOrEncipherYieldNoResults) 
     undecipherable.Confirm();
     undecipherable.decipher.failFromCall = undecipherable.decipher.calls;
     EXPECT_EQ(undecipherable.transferIn.Results(undecipherable.messages), std::nullopt);
-    EXPECT_EQ(undecipherable.messages.texts, std::vector<std::u16string>{u"加密資料錯誤"});
+    EXPECT_EQ(undecipherable.messages.messages, std::vector<std::u16string>{u"加密資料錯誤"});
     EXPECT_EQ(undecipherable.messages.captions,
               std::vector<std::u16string>{u"Qorv商業銀行 WEB ATM"});
     EXPECT_TRUE(undecipherable.encipher.inputs.empty());
@@ -194,7 +185,7 @@ TEST(GuidedTransferIn, TransferValuesThatDoNotDecipherOrEncipherYieldNoResults) 
     unencipherable.Confirm();
     unencipherable.encipher.failFromCall = 0;
     EXPECT_EQ(unencipherable.transferIn.Results(unencipherable.messages), std::nullopt);
-    EXPECT_EQ(unencipherable.messages.texts, std::vector<std::u16string>{u"加密資料錯誤"});
+    EXPECT_EQ(unencipherable.messages.messages, std::vector<std::u16string>{u"加密資料錯誤"});
 
     // The dialog's empty transfer values (no item chosen) have no fourth field.
     Fixture empty(u"812", u'0', u"00000000000000000", u"");

@@ -11,6 +11,7 @@
 #include "dialogs/message_sink.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
+#include "tests/support/recorded_messages.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ class HexDecipher final : public FieldDecipher {
 
 void CheckEntry(const std::u16string& document, bool asPlainBytes) {
     HexDecipher decipher;
-    CollectingMessageSink messages;
+    qorv::testing::RecordedMessages messages;
     EntryDocument entry;
     const bool read = ReadEntryDocument(document, decipher, messages, entry);
     if (document.empty()) FUZZ_CHECK(!read);
@@ -71,7 +72,7 @@ void CheckEntry(const std::u16string& document, bool asPlainBytes) {
 
 void CheckTransfer(const std::u16string& document) {
     HexDecipher decipher;
-    CollectingMessageSink messages;
+    qorv::testing::RecordedMessages messages;
     TransferDocument transfer;
     if (!ReadTransferDocument(document, decipher, messages, transfer)) return;
     FUZZ_CHECK(transfer.listCount <= transfer.lists.size());

@@ -4,10 +4,12 @@
 // the Qt user interface with the scripted person.
 #include <gtest/gtest.h>
 
+#include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "crypto/text_bytes.h"
 #include "crypto/value_protection.h"
 #include "dialogs/confirmation_dialog.h"
+#include "dialogs/message_sink.h"
 #include "widgets/confirmation_view.h"
 #include "widgets/person_script.h"
 #include "widgets/qt_user_interface.h"
@@ -42,18 +45,6 @@ class ScriptedCard final : public dialogs::CardPresenceProbe {
     bool present = true;
 };
 
-// The dialog's message boxes go to the real user interface.
-class BoxesOf final : public dialogs::ConfirmationMessageSink {
-  public:
-    explicit BoxesOf(QtUserInterface& ui) : ui_(ui) {}
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        ui_.ShowMessage(text, caption);
-    }
-
-  private:
-    QtUserInterface& ui_;
-};
-
 std::u16string TransferSummary(const std::u16string& extra = {}) {
     return u"<MSG><Tag1>轉帳：確認交易資料</Tag1><Tag6>轉出帳號</Tag6><Tag7>" +
            std::u16string(kAccount) + u"</Tag7><Tag10>轉入帳號</Tag10><Tag11>" + kTransferIn +
@@ -63,7 +54,8 @@ std::u16string TransferSummary(const std::u16string& extra = {}) {
 struct Shown {
     explicit Shown(int mode = 3, const std::u16string& extra = {})
         : messages(ui),
-          logic(ConfirmationRequest{TransferSummary(extra), kAmount, kAccount, kTransferIn, mode},
+          logic(ConfirmationRequest{TransferSummary(extra), kAmount, kAccount, kTransferIn,
+                                    static_cast<dialogs::ConfirmationMode>(mode)},
                 card, messages) {
         EXPECT_EQ(logic.Open(), std::nullopt);
         window = std::make_unique<ConfirmationWindow>(logic);
@@ -86,7 +78,7 @@ struct Shown {
 
     QtUserInterface ui;
     ScriptedCard card;
-    BoxesOf messages;
+    dialogs::UserInterfaceMessageSink messages;
     ConfirmationDialog logic;
     std::unique_ptr<ConfirmationWindow> window;
 };
@@ -96,6 +88,36 @@ std::vector<PersonStep> Script(const char* text) {
     std::string error;
     EXPECT_TRUE(ParsePersonScript(text, steps, error)) << error;
     return steps;
+}
+
+// The host block comes first, above the page's scrolling rows, takes the
+// focus with a Chinese name, and wraps a long value instead of cutting it.
+TEST(ConfirmationView, HostBlockComesFirstWholeAndFocused) {
+    std::u16string rows;
+    for (int tag = 14; tag <= 19; ++tag) {
+        const std::u16string n{u'1', static_cast<char16_t>(u'0' + tag % 10)};
+        rows += u"<Tag" + n + u">" + std::u16string(40, u'長') + u"</Tag" + n + u">";
+    }
+    Shown s(3, rows);
+    s.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(s.window.get()));
+    auto* block = s.window->findChild<QFrame*>(QStringLiteral("hostBlock"));
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(block->hasFocus());
+    EXPECT_EQ(block->accessibleName(), "交易確認資料");
+    EXPECT_TRUE(block->accessibleDescription().contains("新臺幣 1,234.00 元"));
+    auto* rowsArea = s.window->findChild<QScrollArea*>();
+    ASSERT_NE(rowsArea, nullptr);
+    EXPECT_LT(block->mapTo(s.window.get(), QPoint(0, block->height())).y(),
+              rowsArea->mapTo(s.window.get(), QPoint(0, 0)).y());
+    QStringList values;
+    for (QLabel* value : block->findChildren<QLabel*>(QStringLiteral("hostValue"))) {
+        values << value->text();
+        EXPECT_GE(value->height(), value->heightForWidth(value->width()))
+            << value->text().toStdString();
+        EXPECT_TRUE(block->rect().contains(value->geometry())) << value->text().toStdString();
+    }
+    EXPECT_EQ(values, QStringList({Q(kAccount), Q(kTransferIn), "新臺幣 1,234.00 元"}));
 }
 
 TEST(ConfirmationView, ShowsTheSummaryByControlIdWithEmptyRowsHiddenAndTheAmountRegrouped) {
@@ -145,8 +167,12 @@ TEST(ConfirmationView, WithoutATitleTagTheTemplateTitleStaysAndLongTextsWrapUncu
     const std::u16string longDigits(279, u'8');
     ScriptedCard card;
     QtUserInterface ui;
-    BoxesOf messages(ui);
-    ConfirmationDialog logic({u"<Tag4>帳號</Tag4><Tag5>" + longDigits + u"</Tag5>", {}, {}, {}, 5},
+    dialogs::UserInterfaceMessageSink messages(ui);
+    ConfirmationDialog logic({u"<Tag4>帳號</Tag4><Tag5>" + longDigits + u"</Tag5>",
+                              {},
+                              {},
+                              {},
+                              dialogs::ConfirmationMode::VerifyPinOnPad},
                              card, messages);
     ASSERT_EQ(logic.Open(), std::nullopt);
     ConfirmationWindow w(logic);
@@ -175,7 +201,7 @@ TEST(ConfirmationView, WithoutATitleTagTheTemplateTitleStaysAndLongTextsWrapUncu
 class ScrambledTransferIn final : public dialogs::TransferInProcessing {
   public:
     void PrepareDisplay(dialogs::SummaryTags& tags, dialogs::SecureFieldContent& field,
-                        dialogs::ConfirmationMessageSink&) override {
+                        dialogs::MessageSink&) override {
         const std::u16string plain = kTransferIn;
         std::vector<uint8_t> bytes(2 * plain.size());
         crypto::Utf16ToBytes(plain, bytes.data());
@@ -189,11 +215,11 @@ class ScrambledTransferIn final : public dialogs::TransferInProcessing {
 TEST(ConfirmationView, TheGuidedTransferShowsTheTransferInAccountOnlyScrambled) {
     QtUserInterface ui;
     ScriptedCard card;
-    BoxesOf messages(ui);
+    dialogs::UserInterfaceMessageSink messages(ui);
     ScrambledTransferIn processing;
-    ConfirmationDialog logic(
-        {TransferSummary(), kAmount, kAccount, kTransferIn, dialogs::kModeTransferProcedure}, card,
-        messages, &processing);
+    ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn,
+                              dialogs::ConfirmationMode::GuidedTransfer},
+                             card, messages, &processing);
     ASSERT_EQ(logic.Open(), std::nullopt);
     ConfirmationWindow w(logic);
     w.show();
@@ -317,9 +343,10 @@ TEST(ConfirmationView, EachTimeOutShowsItsMessageBoxThenCancels) {
 TEST(ConfirmationRun, TheScriptedPersonPressesOkOnceTheCardCameBack) {
     QtUserInterface ui;
     ScriptedCard card;
-    BoxesOf messages(ui);
-    ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn, 3}, card,
-                             messages);
+    dialogs::UserInterfaceMessageSink messages(ui);
+    ConfirmationDialog logic(
+        {TransferSummary(), kAmount, kAccount, kTransferIn, dialogs::ConfirmationMode::Transfer},
+        card, messages);
     ASSERT_EQ(logic.Open(), std::nullopt);
     ui.SetPerson(std::make_unique<ScriptedPerson>(Script("wait-enabled 1\npress 1\n")));
     // The customer takes the card out and puts it back while the dialog waits.
@@ -340,9 +367,10 @@ TEST(ConfirmationRun, EndsAsCancelledWhenThePageGoesAwayOrFailsItsChecksWithoutS
     {
         QtUserInterface ui;
         ScriptedCard card;
-        BoxesOf messages(ui);
-        ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn, 3}, card,
-                                 messages);
+        dialogs::UserInterfaceMessageSink messages(ui);
+        ConfirmationDialog logic({TransferSummary(), kAmount, kAccount, kTransferIn,
+                                  dialogs::ConfirmationMode::Transfer},
+                                 card, messages);
         std::thread reader;
         ui.runner().SetShownHook([&](QDialog&) { reader = std::thread([&] { ui.InputEnded(); }); });
         EXPECT_EQ(ui.RunConfirmation(logic), dialogs::kConfirmCancelled);
@@ -354,8 +382,9 @@ TEST(ConfirmationRun, EndsAsCancelledWhenThePageGoesAwayOrFailsItsChecksWithoutS
     {
         QtUserInterface ui;
         ScriptedCard card;
-        BoxesOf messages(ui);
-        ConfirmationDialog logic({TransferSummary(), u"00000000123500", kAccount, kTransferIn, 3},
+        dialogs::UserInterfaceMessageSink messages(ui);
+        ConfirmationDialog logic({TransferSummary(), u"00000000123500", kAccount, kTransferIn,
+                                  dialogs::ConfirmationMode::Transfer},
                                  card, messages);
         bool shown = false;
         ui.runner().SetShownHook([&](QDialog& d) {

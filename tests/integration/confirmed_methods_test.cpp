@@ -89,6 +89,20 @@ TEST_F(ConfirmedThroughTheHost, VerifyOnAPinPadReaderAfterTheConfirmation) {
     EXPECT_EQ(CallConfirmed("VerifyPINSndEx", json::array({summary}), true), 0);
 }
 
+// A summary that relabels another figure as the transfer amount is refused
+// before any window or card command, through the whole host.
+TEST_F(ConfirmedThroughTheHost, RelabelledAmountIsRefusedBeforeAnyWindow) {
+    StartCard("Virtual PCD");
+    StartHost("press 1\n");
+    json params = TransferParams(reader());
+    std::string summary = TransferSummary();
+    summary.insert(summary.find("</MSG>"), "<Tag14>轉帳金額</Tag14><Tag15>５０</Tag15>");
+    params[8] = summary;
+    EXPECT_EQ(Call("AccountTransferEx", params), 20758);
+    EXPECT_EQ(CountOf(HostErrors(), kShownLine), 0u) << HostErrors();
+    EXPECT_TRUE(card_->WrittenRecords().empty());
+}
+
 #endif  // QORV_TEST_HOOKS
 
 }  // namespace

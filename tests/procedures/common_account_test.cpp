@@ -13,6 +13,7 @@
 #include "dialogs/confirmation_dialog.h"
 #include "dialogs/multi_field_dialog.h"
 #include "procedures/common_account.h"
+#include "reader/pcsc_api.h"
 #include "support/fake_pcsc.h"
 
 namespace qorv::procedures {
@@ -54,7 +55,8 @@ class ScriptedPerson final : public dialogs::UserInterface {
     int RunConfirmation(dialogs::ConfirmationDialog& dialog) override {
         ++confirmationRuns;
         confirmationMode = dialog.request().mode;
-        summary = dialog.request().message;
+        for (const dialogs::HostRow& row : dialog.view().hostBlock)
+            hostBlock += row.label + u"=" + row.value + u";";
         return confirmAnswer;
     }
 
@@ -62,8 +64,8 @@ class ScriptedPerson final : public dialogs::UserInterface {
     int confirmAnswer = dialogs::kConfirmOk;
     int entryRuns = 0;
     int confirmationRuns = 0;
-    int confirmationMode = -1;
-    std::u16string summary;
+    std::optional<dialogs::ConfirmationMode> confirmationMode;
+    std::u16string hostBlock;
     std::vector<std::u16string> messages;
 };
 
@@ -90,11 +92,11 @@ TEST_F(CommonAccount, AFormWithAPinFieldOnAPlainReaderVerifiesInTheFormAndEndsWi
     pcsc.Expect(kSelectApplication, "9000");
     pcsc.Expect("0020001008123456FFFFFFFFFF", "9000");
     EXPECT_EQ(Run(u"Virtual PCD 00 00", kPinForm), 0);
-    EXPECT_EQ(person.confirmationMode, kModePinInForm);
+    EXPECT_EQ(person.confirmationMode, dialogs::ConfirmationMode::PinInForm);
     EXPECT_TRUE(pcsc.ScriptDone());
     EXPECT_EQ(pcsc.unexpectedTransmits(), 0);
     EXPECT_EQ(clear, u"0058100098765432||");
-    EXPECT_NE(person.summary.find(u"<Tag5>0058100098765432</Tag5>"), std::u16string::npos);
+    EXPECT_EQ(person.hostBlock, u"轉入帳號=0058100098765432;");  // no PIN row
 }
 
 TEST_F(CommonAccount, AFormWithoutAPinFieldNeedsAPinPadReaderBeforeAnyDialog) {
@@ -115,7 +117,7 @@ TEST_F(CommonAccount, EachPadClassVerifiesWithItsOwnCommandAfterTheConfirmation)
         pcsc.Expect(kSelectApplication, "9000");
         pcsc.Expect(c.verify, "9000");
         EXPECT_EQ(Run(c.reader, kPadForm), 0);
-        EXPECT_EQ(person.confirmationMode, kModePinOnPad);
+        EXPECT_EQ(person.confirmationMode, dialogs::ConfirmationMode::PinOnPad);
         EXPECT_TRUE(pcsc.ScriptDone());
         EXPECT_EQ(pcsc.unexpectedTransmits(), 0);
     }
@@ -146,6 +148,24 @@ TEST_F(CommonAccount, ANameThatCannotBeAReaderEndsBeforeThePcscIsAsked) {
         8195);
     EXPECT_EQ(clear, u"earlier");  // untouched before the entry dialog
     EXPECT_EQ(Run(u"ACS", kPinForm), 8194);
+    EXPECT_EQ(person.entryRuns, 0);
+}
+
+// A failed connect leaves the context and the card another call of the
+// page holds in its slot alone.
+TEST_F(CommonAccount, AFailedConnectDisconnectsThatReaderAndKeepsTheContext) {
+    int32_t slot = -1;
+    reader::Atr atr;
+    ASSERT_EQ(engine.ConnectCard(u"Virtual PCD 00 00", slot, atr), 0);
+    pcsc.ClearCalls();
+    pcsc.Force("connect", reader::pcsc::kNoSmartcard, 4);
+    EXPECT_EQ(Run(u"ACS ACR83U 00 00", kPinForm), reader::pcsc::kNoSmartcard);
+    EXPECT_EQ(pcsc.Count("release"), 0);
+    EXPECT_EQ(pcsc.openContexts(), 1);
+    for (const auto& call : pcsc.calls()) {
+        EXPECT_NE(call.function, "disconnect")
+            << "the page's card in slot " << slot << " was reset";
+    }
     EXPECT_EQ(person.entryRuns, 0);
 }
 

@@ -191,6 +191,11 @@ TEST_F(TransferProcedureTest, ArgumentsAreCheckedBeforeAnyReaderIsTouched) {
     a = Arguments(u"812", u"0");
     a.pMoney = u"0000000012340";
     EXPECT_EQ(procedure.TransferProc(a, results), 8194);
+    // A ServiceType that names no transaction kind never reaches the PIN.
+    EXPECT_EQ(procedure.TransferProc(Arguments(u"812", u""), results), 8194);
+    a = Arguments(u"812", u"0");
+    a.serviceType.reset();
+    EXPECT_EQ(procedure.TransferProc(a, results), 8195);
     EXPECT_TRUE(pcsc.calls().empty());
 }
 
@@ -294,8 +299,12 @@ TEST_F(TransferProcedureTest, UndecipherableValuesKeepTheOldTextsAndSendNothingU
 TEST_F(TransferProcedureTest, AServiceTypeOfNoKindSendsNoRecord) {
     ExpectSelect();
     ExpectPin();
+    results.snum = u"00000007";  // an earlier transaction's
+    results.tac = u"1122334455667788";
     EXPECT_EQ(procedure.TransferProc(Arguments(u"812", u"9"), results), 0);
     EXPECT_TRUE(pcsc.ScriptDone());
+    EXPECT_EQ(results.snum, u"");
+    EXPECT_EQ(results.tac, u"");
     EXPECT_EQ(procedure.GetClearImportAccount(), u"812||0001234567||1||2523||mom@mail.tw||");
 }
 

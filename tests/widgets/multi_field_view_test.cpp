@@ -16,6 +16,7 @@
 
 #include "base/utf16.h"
 #include "dialogs/multi_field_dialog.h"
+#include "support/recorded_messages.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/multi_field_view.h"
 #include "widgets/secure_static.h"
@@ -62,8 +63,8 @@ struct Harness {
         QApplication::processEvents();
     }
     Services services;
-    CollectingMessageSink messages;
-    CollectingMessageSink viewMessages;
+    qorv::testing::RecordedMessages messages;
+    qorv::testing::RecordedMessages viewMessages;
     MultiFieldDialog model;
     std::unique_ptr<MultiFieldView> view;
     std::optional<int> opened;
@@ -116,6 +117,9 @@ class MultiFieldViewTest : public QObject {
             QVERIFY(h.control<QLineEdit>(ec::RowEdit(i)));
         }
         for (int id : {ec::kHint, ec::kCountdown}) QVERIFY(h.control<QLabel>(id));
+        // The page's title and row names are shown as written, never as markup.
+        QCOMPARE(h.control<QLabel>(ec::kTitle)->textFormat(), Qt::PlainText);
+        QCOMPARE(h.control<QLabel>(ec::RowLabel(0))->textFormat(), Qt::PlainText);
         for (int id : {ec::kUseKeyboard, ec::kUseKeypad}) QVERIFY(h.control<QRadioButton>(id));
         for (int id : {ec::kOk, ec::kCancel}) QVERIFY(h.control<QPushButton>(id));
         for (int id = kFirstKeyId; id <= kEntryCaseKeyId; ++id)
@@ -252,7 +256,7 @@ class MultiFieldViewTest : public QObject {
     }
 
     void anUnreadableDocumentEndsBeforeAnythingShows() {
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         Services services;
         MultiFieldDialog model(std::u16string(), {services, services, services, messages});
         MultiFieldView view(model, messages);

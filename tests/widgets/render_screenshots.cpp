@@ -20,6 +20,7 @@
 #include "dialogs/multi_field_dialog.h"
 #include "dialogs/secure_keypad.h"
 
+#include "support/recorded_messages.h"
 #include "widgets/confirmation_view.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/keypad_widget.h"
@@ -75,7 +76,8 @@ struct PictureServices final : FieldDecipher, FieldEncipher, CardPinCheck, Messa
         return false;
     }
     int32_t VerifyPin(std::u16string_view) override { return 0; }
-    void ShowMessage(std::u16string_view text) override {
+    using MessageSink::ShowMessage;
+    void ShowMessage(std::u16string_view text, std::u16string_view) override {
         std::fprintf(stderr, "%s\n", Utf16ToUtf8(text).c_str());
     }
 };
@@ -160,30 +162,13 @@ class PictureCard final : public CardPresenceProbe {
     bool present = true;
 };
 
-class NoMessages final : public ConfirmationMessageSink {
-  public:
-    void ShowMessage(const std::u16string&, const std::u16string&) override {}
-};
-
-// The confirmation dialog for a transfer in `mode`, some seconds in; in the
-// second phase once the card went out and came back.
-bool SaveConfirmation(const QDir& dir, int mode, bool secondPhase, const QString& name) {
+// A confirmation of `request`, some seconds in; in the second phase once the
+// card went out and came back.
+bool SaveConfirmationOf(const QDir& dir, ConfirmationRequest request, bool secondPhase,
+                        const QString& name) {
     PictureCard card;
-    NoMessages messages;
-    const bool pinPad = RuleForConfirmationMode(mode).group == PromptGroup::Reader;
-    std::u16string summary =
-        u"<MSG><Tag1>轉帳：確認交易資料</Tag1>"
-        u"<Tag2>請核對下列交易資料，確認無誤後依畫面指示操作。</Tag2>"
-        u"<Tag6>轉出帳號</Tag6><Tag7>0058100012345678</Tag7>"
-        u"<Tag8>轉入銀行</Tag8><Tag9>812 台新國際商業銀行</Tag9>"
-        u"<Tag10>轉入帳號</Tag10><Tag11>0081234567890123</Tag11>"
-        u"<Tag12>轉帳金額</Tag12><Tag13>新臺幣 1234567.00 元</Tag13>"
-        u"<Tag14>手續費</Tag14><Tag15>新臺幣 15 元</Tag15>"
-        u"<Tag16>備註</Tag16><Tag17>十二月房租\n（含管理費）</Tag17>";
-    summary += pinPad ? u"<Tag3>密碼請於讀卡機的按鍵上輸入。</Tag3></MSG>" : u"</MSG>";
-    ConfirmationDialog logic(
-        {summary, u"00000123456700", u"0058100012345678", u"0081234567890123", mode}, card,
-        messages);
+    qorv::testing::RecordedMessages messages;
+    ConfirmationDialog logic(std::move(request), card, messages);
     if (logic.Open()) return false;
     ConfirmationWindow window(logic);
     // Three seconds with the card in; then out for a second and back in.
@@ -199,6 +184,44 @@ bool SaveConfirmation(const QDir& dir, int mode, bool secondPhase, const QString
     QApplication::processEvents();
     if (picture != nullptr) picture->setFrame(secondPhase ? 0 : CardReaderAnimation::kFrames / 2);
     return SaveWindow(window, dir, name);
+}
+
+// The confirmation dialog for a transfer in `mode`.
+bool SaveConfirmation(const QDir& dir, ConfirmationMode mode, bool secondPhase,
+                      const QString& name) {
+    const bool pinPad = RuleForConfirmationMode(mode).group == PromptGroup::Reader;
+    std::u16string summary =
+        u"<MSG><Tag1>轉帳：確認交易資料</Tag1>"
+        u"<Tag2>請核對下列交易資料，確認無誤後依畫面指示操作。</Tag2>"
+        u"<Tag6>轉出帳號</Tag6><Tag7>0058100012345678</Tag7>"
+        u"<Tag8>轉入銀行</Tag8><Tag9>812 台新國際商業銀行</Tag9>"
+        u"<Tag10>轉入帳號</Tag10><Tag11>0081234567890123</Tag11>"
+        u"<Tag12>轉帳金額</Tag12><Tag13>新臺幣 1234567.00 元</Tag13>"
+        u"<Tag14>手續費</Tag14><Tag15>新臺幣 15 元</Tag15>"
+        u"<Tag16>備註</Tag16><Tag17>十二月房租\n（含管理費）</Tag17>";
+    summary += pinPad ? u"<Tag3>密碼請於讀卡機的按鍵上輸入。</Tag3></MSG>" : u"</MSG>";
+    return SaveConfirmationOf(
+        dir, {summary, u"00000123456700", u"0058100012345678", u"0081234567890123", mode},
+        secondPhase, name);
+}
+
+// A withdrawal, and the common-account entry's form rows as data.
+bool SaveOtherConfirmations(const QDir& dir) {
+    bool ok = SaveConfirmationOf(
+        dir,
+        {u"<MSG><Tag1>提款：確認交易資料</Tag1><Tag6>轉出帳號</Tag6><Tag7>0058100012345678</Tag7>"
+         u"<Tag12>提款金額</Tag12><Tag13>20000</Tag13></MSG>",
+         u"00000002000000", u"0058100012345678", std::nullopt, ConfirmationMode::Withdraw},
+        false, QStringLiteral("confirm-withdraw.png"));
+    ConfirmationRequest common;
+    common.mode = ConfirmationMode::PinInForm;
+    common.title = u"新增常用帳號";
+    common.message = u"<Tag2>※請核常用帳號資料，並依畫面指示進行操作。</Tag2>";
+    common.produced = {{u"轉入銀行", u"822 中國信託", HostValueKind::Other, {}},
+                       {u"轉入帳號", u"0058100098765432", HostValueKind::Other, {}},
+                       {u"帳號暱稱", u"房東 Chen", HostValueKind::Other, {}}};
+    ok &= SaveConfirmationOf(dir, common, true, QStringLiteral("confirm-common-account.png"));
+    return ok;
 }
 
 }  // namespace
@@ -320,10 +343,15 @@ int main(int argc, char** argv) {
     // The confirmation dialog: the card PIN group (the PIN is typed on the
     // computer) and the reader group (on a PIN-pad reader), before and after
     // the card went out and came back.
-    ok &= SaveConfirmation(dir, 3, false, QStringLiteral("confirm-pin-take-out.png"));
-    ok &= SaveConfirmation(dir, 3, true, QStringLiteral("confirm-pin-press-ok.png"));
-    ok &= SaveConfirmation(dir, 8, false, QStringLiteral("confirm-reader-take-out.png"));
-    ok &= SaveConfirmation(dir, 8, true, QStringLiteral("confirm-reader-press-ok.png"));
+    ok &= SaveConfirmation(dir, ConfirmationMode::Transfer, false,
+                           QStringLiteral("confirm-pin-take-out.png"));
+    ok &= SaveConfirmation(dir, ConfirmationMode::Transfer, true,
+                           QStringLiteral("confirm-pin-press-ok.png"));
+    ok &= SaveConfirmation(dir, ConfirmationMode::TransferOnPad, false,
+                           QStringLiteral("confirm-reader-take-out.png"));
+    ok &= SaveConfirmation(dir, ConfirmationMode::TransferOnPad, true,
+                           QStringLiteral("confirm-reader-press-ok.png"));
+    ok &= SaveOtherConfirmations(dir);
     // The multi-field entry dialog: the bank's common-account form with the
     // PIN typed and the account row active, and the same form in review mode.
     ok &= SaveMultiField(dir, "common-account.xml", QStringLiteral("multi-field-normal.png"),

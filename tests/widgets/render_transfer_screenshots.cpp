@@ -7,6 +7,7 @@
 
 #include "dialogs/message_sink.h"
 #include "dialogs/transfer_account_dialog.h"
+#include "support/recorded_messages.h"
 #include "widgets/transfer_account_view.h"
 
 using namespace qorv;
@@ -31,16 +32,11 @@ class NoCipher final : public FieldDecipher, public FieldEncipher {
     bool Encipher(std::u16string_view, std::u16string&) override { return false; }
 };
 
-class Silent final : public ConfirmationMessageSink {
-  public:
-    void ShowMessage(const std::u16string&, const std::u16string&) override {}
-};
-
 bool Render(const QDir& dir, const QString& name, char16_t keyType,
             const std::function<void(TransferAccountDialog&)>& act) {
     NoCipher cipher;
-    Silent messages;
-    CollectingMessageSink filterMessages;
+    qorv::testing::RecordedMessages messages;
+    qorv::testing::RecordedMessages filterMessages;
     TransferAccountDialog model(cipher, cipher, messages);
     std::u16string document = kDocument;
     document[document.find(u'%')] = keyType;

@@ -16,6 +16,7 @@
 
 #include "dialogs/message_sink.h"
 #include "dialogs/transfer_account_dialog.h"
+#include "support/recorded_messages.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/secure_static.h"
 #include "widgets/shaded_key_button.h"
@@ -44,14 +45,6 @@ class RecordingEncipher final : public FieldEncipher {
         return true;
     }
     std::vector<std::u16string> inputs;
-};
-
-class Messages final : public ConfirmationMessageSink {
-  public:
-    void ShowMessage(const std::u16string& text, const std::u16string&) override {
-        texts.push_back(text);
-    }
-    std::vector<std::u16string> texts;
 };
 
 std::u16string Document(int keyType, const char16_t* extra = u"") {
@@ -85,8 +78,8 @@ struct Harness {
 
     PlainDecipher decipher;
     RecordingEncipher encipher;
-    Messages messages;
-    CollectingMessageSink filterMessages;
+    qorv::testing::RecordedMessages messages;
+    qorv::testing::RecordedMessages filterMessages;
     TransferAccountDialog model;
     std::unique_ptr<TransferAccountWindow> window;
 };
@@ -212,16 +205,16 @@ class TransferAccountViewTest : public QObject {
         for (int i = 0; i < kTicksPerSecond; ++i) timed.window->tick();
         QCOMPARE(timed.window->result(), kOutcomeCancelled);
         QVERIFY(!timed.window->isVisible());
-        QCOMPARE(timed.messages.texts.size(), std::size_t{1});
-        QCOMPARE(QString::fromStdU16String(timed.messages.texts[0]),
+        QCOMPARE(timed.messages.messages.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdU16String(timed.messages.messages[0]),
                  QStringLiteral("交易時間逾時，請重新執行交易 !"));
     }
 
     void runningTheWindowReturnsTheOutcome() {
         PlainDecipher decipher;
         RecordingEncipher encipher;
-        Messages messages;
-        CollectingMessageSink filterMessages;
+        qorv::testing::RecordedMessages messages;
+        qorv::testing::RecordedMessages filterMessages;
         TransferAccountDialog model(decipher, encipher, messages);
         QVERIFY(!model.Open(Document(1)));
         QTimer::singleShot(0, [] {

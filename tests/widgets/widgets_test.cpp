@@ -18,6 +18,7 @@
 #include "dialogs/countdown.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/secure_keypad.h"
+#include "support/recorded_messages.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/entry_input_filter.h"
 #include "widgets/keypad_widget.h"
@@ -267,7 +268,7 @@ class WidgetsTest : public QObject {
         Countdown countdown(62);
         QLabel label;
         label.setObjectName(QStringLiteral("1033"));
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         CountdownController controller(countdown, &label, messages);
         controller.start();
         QVERIFY(controller.timerActive());
@@ -286,7 +287,7 @@ class WidgetsTest : public QObject {
         QDialog dialog;
         auto* label = new QLabel(&dialog);
         Countdown countdown(kDefaultCountdown);
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         CountdownController controller(countdown, label, messages);
         connect(&controller, &CountdownController::expired, &dialog,
                 [&dialog] { dialog.done(kOutcomeCancelled); });
@@ -306,7 +307,7 @@ class WidgetsTest : public QObject {
 
     void theRealTimerTicksEveryTwoHundredMilliseconds() {
         Countdown countdown(1);
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         CountdownController controller(countdown, nullptr, messages);
         QSignalSpy spy(&controller, &CountdownController::expired);
         controller.start();
@@ -350,7 +351,7 @@ class WidgetsTest : public QObject {
         auto* ok = new QPushButton(QStringLiteral("確定"), &dialog);
         ok->setDefault(true);
         connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         EntryInputFilter filter(messages);
         filter.watchDialog(&dialog);
         filter.watchEdit(edit, EditKind::kEntryDigits, 8);
@@ -381,7 +382,7 @@ class WidgetsTest : public QObject {
     void emailEditRefusesDoubledSeparatorsAndForeignCharacters() {
         QWidget window;
         auto* edit = new QLineEdit(&window);
-        CollectingMessageSink messages;
+        qorv::testing::RecordedMessages messages;
         EntryInputFilter filter(messages);
         filter.watchEdit(edit, EditKind::kTransferEmail, 150);
         window.show();
