@@ -173,6 +173,11 @@ void CardSimulator::ServeLink() {
                 }
                 break;
             }
+            case vpcd::kPadQuery:
+                if (!link_->Send(pad_.PadQueryAnswer())) {
+                    DropLink("send failed");
+                }
+                break;
             case vpcd::kPowerOff:
             case vpcd::kPowerOn:
             case vpcd::kReset:

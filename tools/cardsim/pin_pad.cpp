@@ -129,6 +129,22 @@ std::string PinPadReader::HandleControl(const std::string& arguments) {
     return words.size() == 2 ? "ok pad typed, new PIN typed" : "ok pad typed";
 }
 
+std::vector<uint8_t> PinPadReader::PadQueryAnswer() const {
+    uint8_t state = 0;
+    if (settings_.active) {
+        state = settings_.answer == PadAnswer::Typed       ? 1
+                : settings_.answer == PadAnswer::Cancelled ? 2
+                                                           : 3;
+    }
+    std::vector<uint8_t> answer{state};
+    for (const auto& block : {settings_.pin, settings_.newPin}) {
+        answer.push_back(block ? 1 : 0);
+        const std::array<uint8_t, 8> bytes = block.value_or(std::array<uint8_t, 8>{});
+        answer.insert(answer.end(), bytes.begin(), bytes.end());
+    }
+    return answer;
+}
+
 std::string PinPadReader::Describe() const {
     if (!settings_.active) {
         return "off";

@@ -50,6 +50,10 @@ class PinPadReader {
     std::string HandleControl(const std::string& arguments);
     // The pad's state for the status line.
     std::string Describe() const;
+    // What the customer does, for a part 10 reader that puts the PIN into the
+    // command itself: state (0 not a PIN-pad, 1 typed, 2 cancel, 3 no entry),
+    // then a presence byte and a PIN block for the PIN and for the new PIN.
+    std::vector<uint8_t> PadQueryAnswer() const;
     // The last placeholder command (verify or change on the pad) the reader
     // took, as hex ("80200010" for the short verify form); empty when none.
     // Tells which form a host sent, as both verify forms take the same PIN.

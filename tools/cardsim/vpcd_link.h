@@ -19,6 +19,9 @@ inline constexpr uint8_t kPowerOff = 0x00;
 inline constexpr uint8_t kPowerOn = 0x01;
 inline constexpr uint8_t kReset = 0x02;
 inline constexpr uint8_t kGetAtr = 0x04;
+// Not vpcd's: the part 10 PIN-pad driver (tools/pinpadifd) asks what the
+// customer types on the pad (answered with PinPadReader::PadQueryAnswer).
+inline constexpr uint8_t kPadQuery = 0x50;
 }  // namespace vpcd
 
 class VpcdLink {
