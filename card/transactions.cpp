@@ -73,8 +73,8 @@ int32_t CCardEngine::Authorise(int32_t readerIndex, const TransactionRequest& re
     if (rc == kPinNotVerified && TakesPinDirect(session_, readerIndex)) {
         rc = VerifyPinDirect(session_, readerIndex);
         if (rc == 0) {
-            rc = SendCommand(session_, readerIndex, WriteTransactionRecord(record.data()),
-                             response);
+            rc =
+                SendCommand(session_, readerIndex, WriteTransactionRecord(record.data()), response);
         }
     }
     if (rc != 0) return MapWriteStatus(rc);

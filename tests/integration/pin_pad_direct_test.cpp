@@ -15,9 +15,12 @@ using nlohmann::json;
 // The structures as the card needs them: BCD into an FF-filled 8-byte
 // block of its own verify (00 20 00 10) and PIN record write (00 D2 01 04).
 constexpr char kVerifyStructure[] =
-    "3C0F8108000C06020104040000000000" "0D000000" "0020001008FFFFFFFFFFFFFFFF";
+    "3C0F8108000C06020104040000000000"
+    "0D000000"
+    "0020001008FFFFFFFFFFFFFFFF";
 constexpr char kModifyStructure[] =
-    "3C0F81080000000C0601020204040102000000000D000000" "00D2010408FFFFFFFFFFFFFFFF";
+    "3C0F81080000000C0601020204040102000000000D000000"
+    "00D2010408FFFFFFFFFFFFFFFF";
 constexpr char kFeatureRequest[] = "42000D48";
 constexpr char kVerifyCode[] = "42330006";
 constexpr char kModifyCode[] = "42330007";
@@ -47,12 +50,12 @@ class Part10PinPad : public CardOnTestBed {
 };
 ON_BOTH_PROTOCOLS(Part10PinPad);
 
-#define START_PART10()                                                          \
-    do {                                                                        \
-        if (!Start()) {                                                         \
-            if (skipped_) GTEST_SKIP() << "a private pcscd needs root";         \
-            return;                                                             \
-        }                                                                       \
+#define START_PART10()                                                  \
+    do {                                                                \
+        if (!Start()) {                                                 \
+            if (skipped_) GTEST_SKIP() << "a private pcscd needs root"; \
+            return;                                                     \
+        }                                                               \
     } while (0)
 
 TEST_P(Part10PinPad, VerifyAndChangeTakeThePinTypedOnTheReader) {
@@ -123,7 +126,8 @@ TEST_P(Part10PinPad, TheReaderRefusesMalformedStructures) {
               SCARD_S_SUCCESS);
     std::vector<uint8_t> structure;
     for (std::size_t i = 0; i + 1 < sizeof kVerifyStructure; i += 2) {
-        structure.push_back(static_cast<uint8_t>(std::stoul(std::string(kVerifyStructure + i, 2), nullptr, 16)));
+        structure.push_back(
+            static_cast<uint8_t>(std::stoul(std::string(kVerifyStructure + i, 2), nullptr, 16)));
     }
     structure[15] = 0x0E;  // a data length the bytes do not have
     ASSERT_TRUE(card->PadTypes("123456"));

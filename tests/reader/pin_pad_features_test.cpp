@@ -40,8 +40,8 @@ TEST(PinPadFeatureList, CodesAreTakenFromWellFormedEntriesOnly) {
 
 TEST(PinPadFeatureList, PropertiesAreLittleEndianAndSizeChecked) {
     PinPadProperties p;
-    ParseTlvProperties(HexBytes("01 02 10 02  02 01 02  03 01 0F  06 01 04  07 02 0C 00  08 03 41 42 43"),
-                       p);
+    ParseTlvProperties(
+        HexBytes("01 02 10 02  02 01 02  03 01 0F  06 01 04  07 02 0C 00  08 03 41 42 43"), p);
     EXPECT_EQ(p.lcdLayout, 0x0210);
     EXPECT_EQ(p.entryValidation, 0x02);
     EXPECT_EQ(p.timeOut2, 0x0F);

@@ -47,7 +47,8 @@ TEST(PinEntryDriver, TypedDigitsBecomeTheCardsPinBlock) {
             ASSERT_TRUE(InsertPin(*entry, digits, 0, apdu)) << digits;
             card::PinBlock block;
             card::PackPinBlock(std::u16string(digits.begin(), digits.end()), block);
-            EXPECT_EQ(Bytes(apdu.begin() + 5, apdu.end()), Bytes(block.data(), block.data() + block.size()))
+            EXPECT_EQ(Bytes(apdu.begin() + 5, apdu.end()),
+                      Bytes(block.data(), block.data() + block.size()))
                 << digits;
         }
     }
@@ -61,8 +62,8 @@ TEST(PinEntryDriver, MalformedStructuresAreRefused) {
     const struct {
         const char* what;
         bool modify;
-        std::size_t at;  // byte changed (or the size cut to)
-        int value;       // -1: cut the structure to `at` bytes
+        std::size_t at;          // byte changed (or the size cut to)
+        int value;               // -1: cut the structure to `at` bytes
         std::size_t alsoAt = 0;  // a second byte changed, when not 0
         int alsoValue = 0;
     } cases[] = {

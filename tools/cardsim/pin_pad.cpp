@@ -49,7 +49,10 @@ std::vector<std::string> Words(const std::string& text) {
 }  // namespace
 
 std::vector<uint8_t> PinPadReader::Process(FiscCard& card, std::span<const uint8_t> bytes) {
-    const auto command = settings_.active ? ParseCommandApdu(bytes) : std::nullopt;
+    // A reader with secure PIN entry of its own passes every command on as
+    // it is: the PIN comes only through its own structures.
+    const auto command =
+        settings_.active && !secureEntryReader_ ? ParseCommandApdu(bytes) : std::nullopt;
     if (!command) {
         return card.Process(bytes);
     }

@@ -41,6 +41,9 @@ class PinPadReader {
 
     const PinPadSettings& settings() const { return settings_; }
     void Configure(PinPadSettings settings) { settings_ = settings; }
+    // The reader takes the PIN through PC/SC part 10 structures (the driver
+    // says so when the card links to it): placeholders are not filled in.
+    void SetSecureEntryReader(bool secureEntry) { secureEntryReader_ = secureEntry; }
 
     // Passes one command APDU through the reader to the card.
     std::vector<uint8_t> Process(FiscCard& card, std::span<const uint8_t> command);
@@ -66,6 +69,7 @@ class PinPadReader {
 
     PinPadSettings settings_;
     std::string lastPlaceholder_;
+    bool secureEntryReader_ = false;
 };
 
 }  // namespace qorv::cardsim

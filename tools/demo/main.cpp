@@ -33,7 +33,8 @@ using qorv::demo::DemoOptions;
 using qorv::demo::DemoPath;
 
 constexpr char kUsage[] =
-    "usage: qorv-demo [--headed|--console] [--confirmed|--pinpad|--guided-transfer|--common-account] "
+    "usage: qorv-demo [--headed|--console] "
+    "[--confirmed|--pinpad|--guided-transfer|--common-account] "
     "[--t0|--t1] [--profile FILE.json] [--reader NAME] [--person SCRIPT]\n";
 
 // The page's path named by `arg`, if it names one.

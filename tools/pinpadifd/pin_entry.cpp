@@ -12,7 +12,8 @@ constexpr std::size_t kModifyHeader = 24;
 constexpr std::size_t kApduHeader = 5;  // CLA INS P1 P2 Lc
 
 uint32_t Little32(std::span<const uint8_t> b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8U) | (b[at + 2] << 16U) | (static_cast<uint32_t>(b[at + 3]) << 24U);
+    return b[at] | (b[at + 1] << 8U) | (b[at + 2] << 16U) |
+           (static_cast<uint32_t>(b[at + 3]) << 24U);
 }
 
 // The checks a reader makes of the fields both structures share.
@@ -25,8 +26,8 @@ bool Plausible(PinEntry& entry, std::span<const uint8_t> bytes, std::size_t head
     if (dataLength != bytes.size() - header || dataLength < kApduHeader) return false;
     entry.apdu.assign(bytes.begin() + static_cast<std::ptrdiff_t>(header), bytes.end());
     if (entry.apdu[4] != entry.apdu.size() - kApduHeader) return false;  // Lc
-    if ((entry.formatString & 0x03U) == 0x03U) return false;  // no such PIN type
-    if ((entry.formatString & 0x80U) == 0) return false;      // bit units: not offered
+    if ((entry.formatString & 0x03U) == 0x03U) return false;             // no such PIN type
+    if ((entry.formatString & 0x80U) == 0) return false;                 // bit units: not offered
     if (entry.minDigits == 0 || entry.minDigits > entry.maxDigits) return false;
     if ((entry.validation & 0x07U) == 0) return false;
     const std::size_t position = (entry.formatString >> 3U) & 0x0FU;

@@ -13,16 +13,16 @@ namespace qorv::pinpadifd {
 
 struct PinEntry {
     bool modify = false;
-    uint8_t formatString = 0;     // bmFormatString
-    uint8_t blockString = 0;      // bmPINBlockString
-    uint8_t lengthFormat = 0;     // bmPINLengthFormat
+    uint8_t formatString = 0;  // bmFormatString
+    uint8_t blockString = 0;   // bmPINBlockString
+    uint8_t lengthFormat = 0;  // bmPINLengthFormat
     uint8_t minDigits = 0;
     uint8_t maxDigits = 0;
-    uint8_t validation = 0;       // bEntryValidationCondition
-    uint8_t confirm = 0;          // bConfirmPIN (modify only)
-    uint8_t offsetOld = 0;        // bInsertionOffsetOld
-    uint8_t offsetNew = 0;        // bInsertionOffsetNew
-    std::vector<uint8_t> apdu;    // abData: the command the digits go into
+    uint8_t validation = 0;     // bEntryValidationCondition
+    uint8_t confirm = 0;        // bConfirmPIN (modify only)
+    uint8_t offsetOld = 0;      // bInsertionOffsetOld
+    uint8_t offsetNew = 0;      // bInsertionOffsetNew
+    std::vector<uint8_t> apdu;  // abData: the command the digits go into
 };
 
 // The structure as the host sent it; nothing when a reader would refuse it

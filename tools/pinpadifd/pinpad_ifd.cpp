@@ -40,6 +40,7 @@ constexpr uint8_t kFramePowerOn = 0x01;
 constexpr uint8_t kFrameReset = 0x02;
 constexpr uint8_t kFrameGetAtr = 0x04;
 constexpr uint8_t kFramePadQuery = 0x50;
+constexpr uint8_t kFrameSecureEntryReader = 0x51;
 constexpr int kReceiveTimeoutMs = 5000;
 
 // The control codes of the features, as CCID readers number them.
@@ -108,6 +109,8 @@ void AcceptCard() {
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     gReader.cardFd = fd;
+    // The card program then fills in no placeholders: this reader does not.
+    SendFrame({kFrameSecureEntryReader});
 }
 
 bool CardStillLinked() {
@@ -179,10 +182,9 @@ std::vector<uint8_t> EnterPin(const PinEntry& entry) {
     bool entered = false;
     if (entry.modify) {
         // The confirmation is the same digits typed again.
-        entered = !action.newPin.empty() &&
-                  InsertPin(entry, action.newPin, entry.offsetNew, apdu) &&
-                  ((entry.confirm & 0x02U) == 0 ||
-                   InsertPin(entry, action.pin, entry.offsetOld, apdu));
+        entered =
+            !action.newPin.empty() && InsertPin(entry, action.newPin, entry.offsetNew, apdu) &&
+            ((entry.confirm & 0x02U) == 0 || InsertPin(entry, action.pin, entry.offsetOld, apdu));
     } else {
         entered = !action.pin.empty() && InsertPin(entry, action.pin, 0, apdu);
     }
@@ -198,9 +200,9 @@ std::vector<uint8_t> FeatureList() {
     for (const uint8_t tag : {FEATURE_VERIFY_PIN_DIRECT, FEATURE_MODIFY_PIN_DIRECT,
                               FEATURE_IFD_PIN_PROPERTIES, FEATURE_GET_TLV_PROPERTIES}) {
         const DWORD code = FeatureCode(tag);
-        list.insert(list.end(), {tag, 4, static_cast<uint8_t>(code >> 24U),
-                                 static_cast<uint8_t>(code >> 16U), static_cast<uint8_t>(code >> 8U),
-                                 static_cast<uint8_t>(code)});
+        list.insert(list.end(),
+                    {tag, 4, static_cast<uint8_t>(code >> 24U), static_cast<uint8_t>(code >> 16U),
+                     static_cast<uint8_t>(code >> 8U), static_cast<uint8_t>(code)});
     }
     return list;
 }
@@ -209,11 +211,22 @@ std::vector<uint8_t> FeatureList() {
 constexpr uint8_t kLcdLines = 2, kLcdColumns = 16, kValidation = 0x02, kTimeOut2 = 15;
 
 std::vector<uint8_t> TlvProperties() {
-    return {PCSCv2_PART10_PROPERTY_wLcdLayout, 2, kLcdColumns, kLcdLines,
-            PCSCv2_PART10_PROPERTY_bEntryValidationCondition, 1, kValidation,
-            PCSCv2_PART10_PROPERTY_bTimeOut2, 1, kTimeOut2,
-            PCSCv2_PART10_PROPERTY_bMinPINSize, 1, 4,
-            PCSCv2_PART10_PROPERTY_bMaxPINSize, 1, 12};
+    return {PCSCv2_PART10_PROPERTY_wLcdLayout,
+            2,
+            kLcdColumns,
+            kLcdLines,
+            PCSCv2_PART10_PROPERTY_bEntryValidationCondition,
+            1,
+            kValidation,
+            PCSCv2_PART10_PROPERTY_bTimeOut2,
+            1,
+            kTimeOut2,
+            PCSCv2_PART10_PROPERTY_bMinPINSize,
+            1,
+            4,
+            PCSCv2_PART10_PROPERTY_bMaxPINSize,
+            1,
+            12};
 }
 
 }  // namespace
@@ -339,9 +352,8 @@ RESPONSECODE IFDHControl(DWORD /*Lun*/, DWORD dwControlCode, PUCHAR TxBuffer, DW
     if (!verify && dwControlCode != FeatureCode(FEATURE_MODIFY_PIN_DIRECT)) {
         return IFD_ERROR_NOT_SUPPORTED;
     }
-    const std::optional<PinEntry> entry =
-        verify ? qorv::pinpadifd::ParseVerifyStructure(sent)
-               : qorv::pinpadifd::ParseModifyStructure(sent);
+    const std::optional<PinEntry> entry = verify ? qorv::pinpadifd::ParseVerifyStructure(sent)
+                                                 : qorv::pinpadifd::ParseModifyStructure(sent);
     // The reader refuses the structure before the customer sees anything.
     if (!entry) return IFD_COMMUNICATION_ERROR;
     if (!CardStillLinked()) return IFD_COMMUNICATION_ERROR;
