@@ -46,6 +46,14 @@ inline constexpr uint16_t kLanguage = 0x0404;
 inline constexpr uint8_t kConfirmNewPinOnly = 0x01;
 }  // namespace pin_entry
 
+// Where the fields a reader's properties narrow sit in each structure.
+struct PinEntryFields {
+    std::size_t maxExtraDigit;
+    std::size_t numberMessage;
+};
+inline constexpr PinEntryFields kVerifyFields{5, 8};
+inline constexpr PinEntryFields kModifyFields{7, 11};
+
 namespace detail {
 constexpr void PutCommand(uint8_t* out, const CardCommand& command) {
     out[0] = command.header.cla;

@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "card/pin_entry_structures.h"
 #include "reader/reader_session.h"
 
 namespace qorv::card {
@@ -23,6 +24,13 @@ bool TakesPinChangeDirect(reader::ReaderSession& session, int32_t slot);
 // 64 01 cancelled on the reader, or the card's); -1 when the reader refused
 // the structure or answered no status word.
 int32_t PadAnswerResult(int32_t controlResult, std::span<const uint8_t> answer);
+
+// Narrows a structure to what the reader said of itself: the PIN lengths
+// both take, no prompts for a reader without a display. False when the
+// reader cannot take a PIN of this card's length at all.
+template <std::size_t N>
+bool FitToReader(std::array<uint8_t, N>& structure, const PinEntryFields& fields,
+                 const reader::PinPadProperties& reader);
 
 // The verify with the PIN typed on the reader; exchange result as above.
 int32_t VerifyPinDirect(reader::ReaderSession& session, int32_t slot);

@@ -3,8 +3,6 @@
 // project's part 10 driver (tools/pinpadifd): the simulated card's pad
 // controls say what the customer types, the driver puts it into the
 // structures the host sent and logs what it received.
-#include <PCSC/winscard.h>
-
 #include "card_fixture.h"
 
 namespace qorv::testing {
@@ -120,33 +118,6 @@ TEST_P(Part10PinPad, TransferSndIsAuthorisedWithThePinTypedOnTheReader) {
     EXPECT_EQ(written[0].ins, 0xE2);
     EXPECT_EQ(host.Call("GetRespSNUM"), "00000001");
     EXPECT_EQ(Received(kVerifyCode), std::vector<std::string>(3, kVerifyStructure));
-}
-
-TEST_P(Part10PinPad, TheReaderRefusesMalformedStructures) {
-    START_PART10();
-    SCARDCONTEXT context = 0;
-    ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context),
-              SCARD_S_SUCCESS);
-    SCARDHANDLE handle = 0;
-    DWORD protocol = 0;
-    ASSERT_EQ(SCardConnect(context, reader.c_str(), SCARD_SHARE_SHARED,
-                           SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &handle, &protocol),
-              SCARD_S_SUCCESS);
-    std::vector<uint8_t> structure;
-    for (std::size_t i = 0; i + 1 < sizeof kVerifyStructure; i += 2) {
-        structure.push_back(
-            static_cast<uint8_t>(std::stoul(std::string(kVerifyStructure + i, 2), nullptr, 16)));
-    }
-    structure[15] = 0x0E;  // a data length the bytes do not have
-    ASSERT_TRUE(card->PadTypes("123456"));
-    uint8_t answer[64];
-    DWORD returned = 0;
-    EXPECT_NE(SCardControl(handle, 0x42330006, structure.data(), structure.size(), answer,
-                           sizeof answer, &returned),
-              SCARD_S_SUCCESS);
-    EXPECT_EQ(card->Status().find("\"pinVerified\":true"), std::string::npos);
-    SCardDisconnect(handle, SCARD_LEAVE_CARD);
-    SCardReleaseContext(context);
 }
 
 }  // namespace
