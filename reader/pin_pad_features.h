@@ -27,11 +27,11 @@ inline constexpr uint8_t kGetTlvProperties = 0x12;
 // What the reader says of its keypad and display (GET_TLV_PROPERTIES, or
 // the older IFD_PIN_PROPERTIES for the first three).
 struct PinPadProperties {
-    std::optional<uint16_t> lcdLayout;  // 0xXXYY: XX lines, YY characters
-    std::optional<uint8_t> entryValidation;
-    std::optional<uint8_t> timeOut2;
-    std::optional<uint8_t> minPinSize;
-    std::optional<uint8_t> maxPinSize;
+    std::optional<uint16_t> lcdLayout{};  // 0xXXYY: XX lines, YY characters
+    std::optional<uint8_t> entryValidation{};
+    std::optional<uint8_t> timeOut2{};
+    std::optional<uint8_t> minPinSize{};
+    std::optional<uint8_t> maxPinSize{};
 };
 
 struct PinPadFeatures {
