@@ -15,7 +15,11 @@ int32_t CQorvClientATMCtrl::ListWinscardInfo() {
     libraryFileVersion_ = std::move(items[0]);
     companyName_ = std::move(items[1]);
     fileDescription_ = std::move(items[2]);
-    pinPadPath_ = card::PinPadPathName(engine_.session(), currentReaderIndex_);
+    // Empty until a card is connected: only then does the reader say what it offers.
+    pinPadPath_.clear();
+    if (engine_.session().slotHandle(currentReaderIndex_)) {
+        pinPadPath_ = card::PinPadPathName(engine_.session(), currentReaderIndex_);
+    }
     return 0;
 }
 
