@@ -5,6 +5,7 @@
 
 #include "card/card_channel.h"
 #include "card/pin_block.h"
+#include "card/pin_pad_direct.h"
 
 namespace qorv::card {
 namespace {
@@ -33,8 +34,18 @@ int32_t ClassifyPinPadReader(const ScriptText& readerName) {
     return kReaderClassNone;
 }
 
+int32_t ClassifyConnectedPinPadReader(CCardEngine& engine, int32_t slot,
+                                      const ScriptText& readerName) {
+    const int32_t byName = ClassifyPinPadReader(readerName);
+    if (byName != kReaderClassNone) return byName;
+    return TakesPinDirect(engine.session(), slot) ? kReaderClassPinDirect : kReaderClassNone;
+}
+
 int32_t VerifyPinOnPad(CCardEngine& engine, int32_t readerIndex) {
     if (const int32_t rc = engine.SelectCardApplication(readerIndex); rc != 0) return rc;
+    if (TakesPinDirect(engine.session(), readerIndex)) {
+        return MapVerifyStatus(VerifyPinDirect(engine.session(), readerIndex));
+    }
     return MapVerifyStatus(SendCommand(engine.session(), readerIndex, card::VerifyPinOnPad()));
 }
 
@@ -50,6 +61,17 @@ int32_t VerifyPinOnPadForClass(CCardEngine& engine, int32_t readerIndex, int32_t
 }
 
 int32_t ChangePinOnPad(CCardEngine& engine, int32_t readerIndex) {
+    reader::ReaderSession& session = engine.session();
+    if (TakesPinChangeDirect(session, readerIndex)) {
+        // The card writes the PIN record only once the old PIN is verified.
+        if (const int32_t rc = VerifyPinDirect(session, readerIndex); rc != 0) {
+            return MapVerifyStatus(rc);
+        }
+        if (const int32_t rc = engine.SelectCardFile(readerIndex, CardFile::Pin); rc != 0) {
+            return rc;
+        }
+        return MapVerifyStatus(ModifyPinDirect(session, readerIndex));
+    }
     if (const int32_t rc = engine.SelectCardFile(readerIndex, CardFile::Pin); rc != 0) return rc;
     return MapVerifyStatus(SendCommand(engine.session(), readerIndex, card::ChangePinOnPad()));
 }

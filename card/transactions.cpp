@@ -3,6 +3,7 @@
 // issuer, remark and account are then read back for the bank server.
 #include "card/card_channel.h"
 #include "card/card_engine.h"
+#include "card/pin_pad_direct.h"
 #include "card/transaction_records.h"
 #include "crypto/hex.h"
 #include "crypto/text_bytes.h"
@@ -30,6 +31,9 @@ constexpr std::size_t kReadAllLength =
     kIssuerRecordLength + kRemarkRecordLength + kAccountRecordLength;
 
 constexpr std::size_t kSuppliedFileTextLength = 4;
+
+// The card's answer to a transaction write before any PIN was verified.
+constexpr int32_t kPinNotVerified = 0x6982;
 
 int32_t MapWriteStatus(int32_t rc) {
     if (rc == 0x6610) return result::kWrite6610;
@@ -62,8 +66,17 @@ int32_t CCardEngine::Authorise(int32_t readerIndex, const TransactionRequest& re
     BuildTransactionRecord(request, dateTime, record);
 
     CardResponse response;
-    const int32_t rc =
+    int32_t rc =
         SendCommand(session_, readerIndex, WriteTransactionRecord(record.data()), response);
+    // No PIN verified yet: a reader with secure PIN entry of its own lets
+    // the customer type it, as a model's keypad does for the write itself.
+    if (rc == kPinNotVerified && TakesPinDirect(session_, readerIndex)) {
+        rc = VerifyPinDirect(session_, readerIndex);
+        if (rc == 0) {
+            rc =
+                SendCommand(session_, readerIndex, WriteTransactionRecord(record.data()), response);
+        }
+    }
     if (rc != 0) return MapWriteStatus(rc);
     if (!KeepWriteAnswer(dataProcess_, response.data(), results)) return result::kFailed;
     // An inquiry carries no date-time, so none is kept for it.

@@ -1,4 +1,5 @@
 // Handlers of the module version and the reader and driver information.
+#include "card/pin_pad_direct.h"
 #include "control/module_version.h"
 #include "control/qorv_client_atm_ctrl.h"
 
@@ -14,6 +15,11 @@ int32_t CQorvClientATMCtrl::ListWinscardInfo() {
     libraryFileVersion_ = std::move(items[0]);
     companyName_ = std::move(items[1]);
     fileDescription_ = std::move(items[2]);
+    // Empty until a card is connected: only then does the reader say what it offers.
+    pinPadPath_.clear();
+    if (engine_.session().slotHandle(currentReaderIndex_)) {
+        pinPadPath_ = card::PinPadPathName(engine_.session(), currentReaderIndex_);
+    }
     return 0;
 }
 
@@ -25,6 +31,8 @@ ScriptText CQorvClientATMCtrl::GetWinscardProperty(int32_t listNo) const {
             return companyName_;
         case 2:
             return fileDescription_;
+        case 3:
+            return pinPadPath_;
         default:
             return std::u16string();
     }

@@ -237,6 +237,8 @@ class CQorvClientATMCtrl {
     std::u16string libraryFileVersion_;
     std::u16string companyName_;
     std::u16string fileDescription_;
+    // How the current reader takes a PIN typed on its keypad (property 3).
+    std::u16string pinPadPath_;
     card::CDataProcess dataProcess_;
     dialogs::UserInterface& ui_;
     card::CCardEngine engine_;

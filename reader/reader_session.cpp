@@ -479,6 +479,7 @@ int32_t ReaderSession::DisconnectByName(std::u16string_view name, int dispositio
 }
 
 int32_t ReaderSession::ReleaseSession() {
+    pinPadFeatures_.Forget();
     ClearSlotNames(kSlotCount, 32);
     ClearSlotHandles();
     currentCard_.reset();

@@ -17,6 +17,7 @@
 #include "base/results.h"
 #include "reader/pcsc_api.h"
 #include "reader/pcsc_provider.h"
+#include "reader/pin_pad_features.h"
 
 namespace qorv::reader {
 
@@ -75,6 +76,8 @@ class ReaderSession {
     std::optional<PcscHandle> currentCard() const { return currentCard_; }
     Pauser& pauser() { return pauser_; }
     PcscProvider& provider() { return provider_; }
+    // The secure PIN entry the reader of a connected slot offers.
+    const PinPadFeatures& pinPadFeatures(int32_t slot) { return pinPadFeatures_.For(*this, slot); }
 
   private:
     struct Slot {
@@ -141,6 +144,7 @@ class ReaderSession {
     std::vector<PcscHandle> openTransactions_;
     PcscDword activeProtocol_ = 0;
     std::array<Slot, kSlotCount> slots_{};
+    PinPadFeatureCache pinPadFeatures_;
 };
 
 }  // namespace qorv::reader

@@ -149,6 +149,8 @@ int CardSimulator::Reconnect() {
     link_ = VpcdLink::Connect(options_.host, options_.port, &error);
     if (link_) {
         card_.ResetSession();
+        // Until the reader at the other end says it takes the PIN itself.
+        pad_.SetSecureEntryReader(false);
         if (options_.verbose) {
             std::fprintf(stderr, "cardsim: linked to vpcd\n");
         }
@@ -173,6 +175,14 @@ void CardSimulator::ServeLink() {
                 }
                 break;
             }
+            case vpcd::kPadQuery:
+                if (!link_->Send(pad_.PadQueryAnswer())) {
+                    DropLink("send failed");
+                }
+                break;
+            case vpcd::kSecureEntryReader:
+                pad_.SetSecureEntryReader(true);
+                break;
             case vpcd::kPowerOff:
             case vpcd::kPowerOn:
             case vpcd::kReset:

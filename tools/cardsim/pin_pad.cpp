@@ -49,7 +49,10 @@ std::vector<std::string> Words(const std::string& text) {
 }  // namespace
 
 std::vector<uint8_t> PinPadReader::Process(FiscCard& card, std::span<const uint8_t> bytes) {
-    const auto command = settings_.active ? ParseCommandApdu(bytes) : std::nullopt;
+    // A reader with secure PIN entry of its own passes every command on as
+    // it is: the PIN comes only through its own structures.
+    const auto command =
+        settings_.active && !secureEntryReader_ ? ParseCommandApdu(bytes) : std::nullopt;
     if (!command) {
         return card.Process(bytes);
     }
@@ -127,6 +130,22 @@ std::string PinPadReader::HandleControl(const std::string& arguments) {
     }
     settings_ = {true, PadAnswer::Typed, pin, newPin};
     return words.size() == 2 ? "ok pad typed, new PIN typed" : "ok pad typed";
+}
+
+std::vector<uint8_t> PinPadReader::PadQueryAnswer() const {
+    uint8_t state = 0;
+    if (settings_.active) {
+        state = settings_.answer == PadAnswer::Typed       ? 1
+                : settings_.answer == PadAnswer::Cancelled ? 2
+                                                           : 3;
+    }
+    std::vector<uint8_t> answer{state};
+    for (const auto& block : {settings_.pin, settings_.newPin}) {
+        answer.push_back(block ? 1 : 0);
+        const std::array<uint8_t, 8> bytes = block.value_or(std::array<uint8_t, 8>{});
+        answer.insert(answer.end(), bytes.begin(), bytes.end());
+    }
+    return answer;
 }
 
 std::string PinPadReader::Describe() const {

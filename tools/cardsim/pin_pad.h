@@ -41,6 +41,9 @@ class PinPadReader {
 
     const PinPadSettings& settings() const { return settings_; }
     void Configure(PinPadSettings settings) { settings_ = settings; }
+    // The reader takes the PIN through PC/SC part 10 structures (the driver
+    // says so when the card links to it): placeholders are not filled in.
+    void SetSecureEntryReader(bool secureEntry) { secureEntryReader_ = secureEntry; }
 
     // Passes one command APDU through the reader to the card.
     std::vector<uint8_t> Process(FiscCard& card, std::span<const uint8_t> command);
@@ -50,6 +53,10 @@ class PinPadReader {
     std::string HandleControl(const std::string& arguments);
     // The pad's state for the status line.
     std::string Describe() const;
+    // What the customer does, for a part 10 reader that puts the PIN into the
+    // command itself: state (0 not a PIN-pad, 1 typed, 2 cancel, 3 no entry),
+    // then a presence byte and a PIN block for the PIN and for the new PIN.
+    std::vector<uint8_t> PadQueryAnswer() const;
     // The last placeholder command (verify or change on the pad) the reader
     // took, as hex ("80200010" for the short verify form); empty when none.
     // Tells which form a host sent, as both verify forms take the same PIN.
@@ -62,6 +69,7 @@ class PinPadReader {
 
     PinPadSettings settings_;
     std::string lastPlaceholder_;
+    bool secureEntryReader_ = false;
 };
 
 }  // namespace qorv::cardsim

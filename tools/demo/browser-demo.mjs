@@ -4,7 +4,7 @@
 // (which serves the page) are up:
 //
 //   node browser-demo.mjs --url URL --work DIR --host PATH [--headed]
-//        [--confirmed|--guided-transfer|--common-account] [--host-log FILE] [--timeout SECONDS]
+//        [--confirmed [--pinpad]|--guided-transfer|--common-account] [--host-log FILE] [--timeout SECONDS]
 //
 // --work is an empty folder for the profile and the built extension. Headless,
 // it ends with the first outcome; --headed leaves the window open (the person
@@ -29,7 +29,7 @@ const CUSTOMER_PREFIX = "qorv-demo-customer ";
 // query word of the page.
 const PATHS = ["confirmed", "guided-transfer", "common-account"];
 const USAGE = "usage: browser-demo.mjs --url URL --work DIR --host PATH [--headed] " +
-    "[--confirmed|--guided-transfer|--common-account] [--host-log FILE] [--timeout SECONDS]";
+    "[--confirmed [--pinpad]|--guided-transfer|--common-account] [--host-log FILE] [--timeout SECONDS]";
 
 function parseArguments(argv) {
     const options = { headed: false, timeoutSeconds: 120 };
@@ -40,6 +40,7 @@ function parseArguments(argv) {
             if (options.path && options.path !== argv[i].slice(2)) return null;
             options.path = argv[i].slice(2);
         }
+        else if (argv[i] === "--pinpad") options.pinPad = true;
         else if (argv[i] === "--host-log" && value) { options.hostLog = value; i++; }
         else if (argv[i] === "--url" && value) { options.url = value; i++; }
         else if (argv[i] === "--work" && value) { options.work = value; i++; }
@@ -155,6 +156,7 @@ async function main() {
     const url = new URL(options.url);
     url.searchParams.set("autorun", "");
     if (options.path) url.searchParams.set(options.path, "");
+    if (options.pinPad) url.searchParams.set("pinpad", "");
     console.log(`bank page ${options.url} in ${options.headed ? "Chromium" : "headless Chromium"}\n`);
     await page.goto(url.href);
 

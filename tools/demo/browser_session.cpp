@@ -306,6 +306,7 @@ int RunBrowserSession(const DemoOptions& options) {
     HostLog hostLog(workspace->path() + "/host-stderr.log");
     if (options.path != DemoPath::Transfer) {
         command.emplace_back(std::string("--") + PathWord(options.path));
+        if (options.pinPad) command.emplace_back("--pinpad");
         command.insert(command.end(), {"--host-log", hostLog.path()});
         setenv("QORV_REPORT_WINDOWS", "1", 1);
         if (!headed && !PrepareScriptedPerson(*workspace, options)) {

@@ -9,7 +9,11 @@ namespace qorv::demo {
 std::optional<DemoCard> StartDemoCard(const DemoOptions& options) {
     std::string error;
     DemoCard started;
-    started.bed = testbed::PcscTestBed::Start({{options.reader}}, &error);
+    testbed::ReaderSpec reader{options.reader};
+    if (options.pinPad) {
+        reader = {testbed::kPart10PinPadReader, true};
+    }
+    started.bed = testbed::PcscTestBed::Start({reader}, &error);
     if (!started.bed) {
         std::fprintf(stderr, "cannot start the private pcscd: %s\n", error.c_str());
         return std::nullopt;
@@ -19,6 +23,11 @@ std::optional<DemoCard> StartDemoCard(const DemoOptions& options) {
                                                  options.profile, true, &error);
     if (!started.card || !testbed::WaitForCard(started.reader, testbed::CardPresence::Present)) {
         std::fprintf(stderr, "cannot insert the simulated card: %s\n", error.c_str());
+        return std::nullopt;
+    }
+    // The customer at the reader's keypad types the demo card's PIN.
+    if (options.pinPad && !started.card->PadTypes("123456")) {
+        std::fprintf(stderr, "the simulated PIN pad: %s\n", started.card->lastError().c_str());
         return std::nullopt;
     }
     std::printf("private pcscd at %s, card (%s) in \"%s\"\n", started.bed->socketPath().c_str(),

@@ -45,6 +45,9 @@ struct DemoOptions {
     DemoPath path = DemoPath::Transfer;
     // Headless: the scripted person's script file instead of the path's own.
     std::string person;
+    // The confirmed transfer on a PIN-pad reader with secure PIN entry of its
+    // own (PC/SC part 10): the customer types the PIN on the reader's keypad.
+    bool pinPad = false;
 };
 
 // qorv-demo exits with this when it cannot run here (not root, no browser):

@@ -13,6 +13,8 @@
 //                          then confirms as above; the bank deciphers the choice
 //   qorv-demo --common-account   adding a common account: the host's form
 //                          (with the card PIN), confirmed as above, read by the bank
+//   qorv-demo --pinpad     the confirmed transfer on a part 10 PIN-pad reader:
+//                          the PIN typed on the reader's keypad, not on the page
 //   --person SCRIPT        headless, the scripted person's script for the
 //                          host's windows instead of the path's own
 #include <unistd.h>
@@ -31,7 +33,8 @@ using qorv::demo::DemoOptions;
 using qorv::demo::DemoPath;
 
 constexpr char kUsage[] =
-    "usage: qorv-demo [--headed|--console] [--confirmed|--guided-transfer|--common-account] "
+    "usage: qorv-demo [--headed|--console] "
+    "[--confirmed|--pinpad|--guided-transfer|--common-account] "
     "[--t0|--t1] [--profile FILE.json] [--reader NAME] [--person SCRIPT]\n";
 
 // The page's path named by `arg`, if it names one.
@@ -61,6 +64,8 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             }
             options.path = path;
             pathGiven = true;
+        } else if (arg == "--pinpad") {
+            options.pinPad = true;
         } else if (arg == "--console") {
             options.mode = DemoMode::Console;
         } else if (arg == "--t0") {
@@ -77,6 +82,15 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             std::fputs(kUsage, stderr);
             return false;
         }
+    }
+    if (options.pinPad) {
+        if (pathGiven && options.path != DemoPath::ConfirmedTransfer) {
+            std::fprintf(stderr, "--pinpad runs the confirmed transfer, not --%s\n",
+                         qorv::demo::PathWord(options.path));
+            return false;
+        }
+        options.path = DemoPath::ConfirmedTransfer;
+        pathGiven = true;
     }
     if (options.mode == DemoMode::Console && pathGiven) {
         std::fprintf(stderr,

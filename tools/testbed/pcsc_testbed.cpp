@@ -126,7 +126,8 @@ bool PcscTestBed::Prepare(std::string* error) {
     // gets its own copy of the driver (pcscd shares one loaded driver among
     // the readers that name the same file).
     for (size_t i = 0; i < readers_.size() && !failure; ++i) {
-        fs::copy_file(QORV_VPCD_DRIVER, folder_ + "/vpcd-" + std::to_string(i) + ".so",
+        fs::copy_file(readers_[i].part10PinPad ? QORV_PINPAD_IFD_DRIVER : QORV_VPCD_DRIVER,
+                      folder_ + "/vpcd-" + std::to_string(i) + ".so",
                       fs::copy_options::overwrite_existing, failure);
     }
     if (failure) {
@@ -145,8 +146,12 @@ bool PcscTestBed::Launch(std::string* error) {
     for (size_t i = 0; i < readers_.size(); ++i) {
         // vpcd reads the port after the colon (strtoul, any base); /dev/null
         // makes it listen rather than connect.
+        // The part 10 driver logs the control calls it took before the port.
+        const std::string device = readers_[i].part10PinPad
+                                       ? folder_ + "/pinpad-" + std::to_string(i) + ".log"
+                                       : std::string("/dev/null");
         file << "FRIENDLYNAME \"" << readers_[i].friendlyName << "\"\n"
-             << "DEVICENAME   /dev/null:" << ports_[i] << "\n"
+             << "DEVICENAME   " << device << ":" << ports_[i] << "\n"
              << "LIBPATH      " << folder_ << "/vpcd-" << i << ".so\n\n";
     }
     file.close();
@@ -203,9 +208,16 @@ std::vector<std::string> PcscTestBed::ExpectedReaderNames() const {
     std::vector<std::string> names;
     for (const auto& reader : readers_) {
         names.push_back(reader.friendlyName + " 00 00");
-        names.push_back(reader.friendlyName + " 00 01");
+        if (!reader.part10PinPad) names.push_back(reader.friendlyName + " 00 01");
     }
     return names;
+}
+
+std::vector<std::string> PcscTestBed::PinPadControls(size_t reader) const {
+    std::ifstream file(folder_ + "/pinpad-" + std::to_string(reader) + ".log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    return lines;
 }
 
 std::string PcscTestBed::PcscdLog() const {

@@ -39,7 +39,14 @@ struct ReaderSpec {
     // pcsc-lite lists the reader as "<friendlyName> 00 00" (the slot the card
     // goes in) and "<friendlyName> 00 01" (a second, empty vpcd slot).
     std::string friendlyName = "Virtual PCD";
+    // A PIN-pad reader with secure PIN entry through PC/SC part 10 (one
+    // slot, "<friendlyName> 00 00"), served by tools/pinpadifd instead of
+    // vpcd; the card program in it plays the keypad as for the models.
+    bool part10PinPad = false;
 };
+
+// An ordinary CCID PIN-pad reader's name that no PIN-pad model begins with.
+inline constexpr const char* kPart10PinPadReader = "Cherry SmartTerminal ST-2xxx";
 
 class PcscTestBed {
   public:
@@ -59,7 +66,10 @@ class PcscTestBed {
     uint16_t vpcdPort(size_t reader) const { return ports_.at(reader); }
     // The name of the reader's card slot: "<friendlyName> 00 00".
     std::string readerName(size_t reader) const;
-    // Every name pcsc-lite lists, in its order (two slots per reader).
+    // The control calls the part 10 driver of `reader` took, one per line:
+    // "<control code, 8 hex digits> <bytes sent, hex>".
+    std::vector<std::string> PinPadControls(size_t reader) const;
+    // Every name pcsc-lite lists, in its order (two slots per vpcd reader).
     std::vector<std::string> ExpectedReaderNames() const;
     // pcscd's output so far, for failure messages.
     std::string PcscdLog() const;

@@ -238,9 +238,12 @@ function readForm() {
     const pin = String(data.get("pin"));
     if (!guided && !/^[0-9]{16,19}$/.test(importAccount)) throw new StepFailure("轉入帳號須為 16 至 19 位數字 the transfer-in account takes 16 to 19 digits");
     if (!Number.isInteger(amount) || amount < 1 || amount > 9999999) throw new StepFailure("金額須為 1 至 9,999,999 元 the amount is 1 to 9,999,999 NT$");
-    if (!/^[0-9]{4,12}$/.test(pin)) throw new StepFailure("密碼須為 4 至 12 位數字 the PIN takes 4 to 12 digits");
     // Whole dollars with two decimal places, 14 digits.
-    return { path, importAccount, amount, money: String(amount * 100).padStart(14, "0"), pin, confirmed: path === "confirmed", guided };
+    const confirmed = path === "confirmed";
+    // On a PIN-pad reader the customer types the PIN on the reader's keypad.
+    const pinPad = confirmed && data.get("pinpad") === "on";
+    if (!pinPad && !/^[0-9]{4,12}$/.test(pin)) throw new StepFailure("密碼須為 4 至 12 位數字 the PIN takes 4 to 12 digits");
+    return { path, importAccount, amount, money: String(amount * 100).padStart(14, "0"), pin, confirmed, pinPad, guided };
 }
 
 function transferCategory(category) {
@@ -383,6 +386,7 @@ function checkTransferForm(step, state) {
     return step({ zh: "檢查轉帳資料", en: "Check the transfer form" }, async (lines) => {
         Object.assign(state, readForm());
         const kind = state.guided ? "guided transfer (TransferProc): the account is chosen in the component's window"
+            : state.pinPad ? "confirmed transfer, PIN on the reader's keypad (AccountTransferSndEx)"
             : state.confirmed ? "confirmed transfer (AccountTransferEx)" : "plain transfer (AccountTransfer)";
         lines.push(`${state.guided ? "" : `to ${state.importAccount}, `}NT$${state.amount.toLocaleString("en")} (pMoney ${state.money})`, kind);
     });
@@ -425,7 +429,13 @@ async function runTransfer(step, state) {
         pAccount: state.account,
     };
     const authorise = async (lines) => {
-        if (state.confirmed) {
+        if (state.pinPad) {
+            lines.push("請確認交易資料，將晶片卡抽出後再插入，按『確定』，再於讀卡機上輸入密碼 confirm: take the card out, put it back, press OK, then type the PIN on the reader");
+            report({ kind: "customer", action: "take-out-and-put-back" });
+            expectZero("AccountTransferSndEx", await atm.AccountTransferSndEx(transfer.pPCode, transfer.pFdid,
+                transfer.pFdChkCode, transfer.pMoney, transfer.pImprtAccnt, transfer.pAccount, state.reader,
+                transferSummary(transfer, state.amount)));
+        } else if (state.confirmed) {
             // The customer sees this summary in the component's own dialog;
             // the account, the transfer-in account and the amount must be in it.
             lines.push("請確認交易資料，將晶片卡抽出後再插入，再按『確定』 confirm: take the card out, put it back, press OK");
@@ -601,5 +611,6 @@ const query = new URLSearchParams(location.search);
 for (const path of ["confirmed", "guided-transfer"]) {
     if (query.has(path)) form.elements.path.value = path;
 }
+if (query.has("pinpad")) form.elements.pinpad.checked = true;
 showPath();
 if (query.has("autorun")) run(query.has("common-account") ? runCommonAccount : chosenTransfer());
