@@ -5,6 +5,7 @@
 // values the host enciphered under the session key.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 
@@ -184,6 +185,22 @@ TEST_F(CommonAccountThroughTheHost, FormWithoutAPinOnAnAcr83uVerifiesOnThePadWit
                                                       {"clearCommAcc", clear}});
     EXPECT_EQ(reply.body["ok"], true) << reply.body.dump();
     EXPECT_EQ(reply.body["values"][1]["value"], "0058100098765432") << reply.body.dump();
+}
+
+TEST_F(CommonAccountThroughTheHost, FormWithoutAPinOnAPart10PinPadVerifiesOnTheReadersOwnKeys) {
+    testbed::ReaderSpec spec{testbed::kPart10PinPadReader};
+    spec.part10PinPad = true;
+    StartCard(spec);
+    ASSERT_TRUE(card_->PadTypes("123456"));
+    StartHost("wait-enabled 1\npress 1\nwait 1500\nwait-enabled 1\npress 1\n");
+    ASSERT_EQ(CallConfirmed(BankDocument("pinpad")), 0) << HostErrors();
+    // The reader took the card's verify as a secure PIN entry structure.
+    const std::vector<std::string> controls = bed_->PinPadControls(0);
+    EXPECT_EQ(std::count_if(controls.begin(), controls.end(),
+                            [](const std::string& line) { return line.starts_with("42330006"); }),
+              1)
+        << HostErrors();
+    EXPECT_EQ(Call("GetClearCommAcc"), "812||0058100098765432||房東 Chen||");
 }
 
 TEST_F(CommonAccountThroughTheHost, CancelledConfirmationAnswers20756WithTheEnteredValuesKept) {

@@ -89,9 +89,10 @@ class ScriptedHostTest : public ::testing::Test {
     }
 
     // The test bed with one reader named `friendlyName` and the card in it.
-    void StartCard(const std::string& friendlyName) {
+    void StartCard(const std::string& friendlyName) { StartCard(testbed::ReaderSpec{friendlyName}); }
+    void StartCard(const testbed::ReaderSpec& spec) {
         std::string error;
-        bed_ = testbed::PcscTestBed::Start({{friendlyName}}, &error);
+        bed_ = testbed::PcscTestBed::Start({spec}, &error);
         ASSERT_TRUE(bed_) << error;
         card_ = testbed::SimulatedCard::Start(bed_->vpcdPort(0), testbed::CardProtocol::T1,
                                               testbed::DefaultProfilePath(), true, &error);
