@@ -1,5 +1,5 @@
 // What the engine asks of the person in front of the screen: message boxes,
-// the wait cursor and, later, the secure dialogs. The core reaches them only
+// the wait cursor and the secure dialogs. The core reaches them only
 // through this interface, so it runs headless and tests can script the
 // answers; the Qt views implement it for real use.
 #pragma once
