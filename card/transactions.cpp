@@ -35,6 +35,19 @@ constexpr std::size_t kSuppliedFileTextLength = 4;
 // The card's answer to a transaction write before any PIN was verified.
 constexpr int32_t kPinNotVerified = 0x6982;
 
+// Sends a record write. A card that wants a PIN first answers 69 82; a
+// reader with secure PIN entry of its own then lets the customer type it on
+// its keys (as a model's keypad does inside the write) and the write goes again.
+int32_t SendWrite(reader::ReaderSession& session, int32_t readerIndex, const CardCommand& write,
+                  CardResponse& response) {
+    int32_t rc = SendCommand(session, readerIndex, write, response);
+    if (rc == kPinNotVerified && TakesPinDirect(session, readerIndex)) {
+        rc = VerifyPinDirect(session, readerIndex);
+        if (rc == 0) rc = SendCommand(session, readerIndex, write, response);
+    }
+    return rc;
+}
+
 int32_t MapWriteStatus(int32_t rc) {
     if (rc == 0x6610) return result::kWrite6610;
     if (rc == 0x69F0) return result::kWrite69F0;
@@ -66,17 +79,8 @@ int32_t CCardEngine::Authorise(int32_t readerIndex, const TransactionRequest& re
     BuildTransactionRecord(request, dateTime, record);
 
     CardResponse response;
-    int32_t rc =
-        SendCommand(session_, readerIndex, WriteTransactionRecord(record.data()), response);
-    // No PIN verified yet: a reader with secure PIN entry of its own lets
-    // the customer type it, as a model's keypad does for the write itself.
-    if (rc == kPinNotVerified && TakesPinDirect(session_, readerIndex)) {
-        rc = VerifyPinDirect(session_, readerIndex);
-        if (rc == 0) {
-            rc =
-                SendCommand(session_, readerIndex, WriteTransactionRecord(record.data()), response);
-        }
-    }
+    const int32_t rc =
+        SendWrite(session_, readerIndex, WriteTransactionRecord(record.data()), response);
     if (rc != 0) return MapWriteStatus(rc);
     if (!KeepWriteAnswer(dataProcess_, response.data(), results)) return result::kFailed;
     // An inquiry carries no date-time, so none is kept for it.
@@ -154,8 +158,8 @@ int32_t CCardEngine::WriteSuppliedRecord(int32_t readerIndex, const ScriptText& 
 
     const std::vector<uint8_t> record = crypto::NarrowText(*command);
     CardResponse response;
-    const int32_t rc = SendCommand(session_, readerIndex,
-                                   WriteTransactionRecord(record, p1p2[0], p1p2[1]), response);
+    const int32_t rc = SendWrite(session_, readerIndex,
+                                 WriteTransactionRecord(record, p1p2[0], p1p2[1]), response);
     if (rc != 0) return rc;
     // The date-time is the page's own, inside its record: it is left as it was.
     return KeepWriteAnswer(dataProcess_, response.data(), results) ? 0 : result::kFailed;

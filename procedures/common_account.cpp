@@ -56,7 +56,8 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
                            dialogs::SomeFieldTypeStartsWith(document, u'7');
     const dialogs::ConfirmationMode mode =
         pinInForm ? dialogs::ConfirmationMode::PinInForm : dialogs::ConfirmationMode::PinOnPad;
-    const int32_t readerClass = card::ClassifyConnectedPinPadReader(engine, card.slot(), readerName);
+    const int32_t readerClass =
+        card::ClassifyConnectedPinPadReader(engine, card.slot(), readerName);
     if (!pinInForm && readerClass == 0) return kPinPadRequired;
 
     const std::u16string hash = sessionKeyHash.value_or(u"");

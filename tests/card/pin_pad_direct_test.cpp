@@ -133,6 +133,24 @@ TEST_F(PinDirectTest, TheChangeVerifiesTheOldPinThenWritesTheNewOne) {
     EXPECT_TRUE(pcsc.ScriptDone());
 }
 
+TEST_F(PinDirectTest, ASuppliedRecordRefusedForWantOfAPinIsWrittenAfterThePinOnTheReader) {
+    ConnectReader("Cherry SmartTerminal ST-2xxx 00 00");
+    const std::string write = "00E2108003414243 00";
+    const std::string answer = "00" + AsciiHex("00000001") + "0100" + "1122334455667788";
+    pcsc.Expect(write, "6982");
+    pcsc.ExpectControl(reader::kGetFeatureRequest, "", kFeatures);
+    ExpectDirect(kVerifyDirect, Verify(), "90 00");
+    pcsc.Expect(write, answer + "9000");
+    card::TransactionResults results;
+    EXPECT_EQ(ctrl.engine().WriteSuppliedRecord(0, u"1080", u"ABC", results), 0);
+    EXPECT_EQ(results.snum, u"00000001");
+    // Cancelled on the reader: the write is not sent again.
+    pcsc.Expect(write, "6982");
+    ExpectDirect(kVerifyDirect, Verify(), "64 01");
+    EXPECT_NE(ctrl.engine().WriteSuppliedRecord(0, u"1080", u"ABC", results), 0);
+    EXPECT_TRUE(pcsc.ScriptDone());
+}
+
 TEST_F(PinDirectTest, ModelsAndReadersWithoutSecureEntryKeepThePlaceholder) {
     // An ACR83U that announces part 10 is still driven as the model table says.
     ConnectReader("ACS ACR83U 00 00");

@@ -89,7 +89,9 @@ class ScriptedHostTest : public ::testing::Test {
     }
 
     // The test bed with one reader named `friendlyName` and the card in it.
-    void StartCard(const std::string& friendlyName) { StartCard(testbed::ReaderSpec{friendlyName}); }
+    void StartCard(const std::string& friendlyName) {
+        StartCard(testbed::ReaderSpec{friendlyName});
+    }
     void StartCard(const testbed::ReaderSpec& spec) {
         std::string error;
         bed_ = testbed::PcscTestBed::Start({spec}, &error);
