@@ -67,6 +67,8 @@ std::u16string InertText(std::u16string_view text, bool keepLineBreaks) {
             shown.push_back(c);
         } else if (c == u'\t' || c == u'\n') {
             shown.push_back(u' ');
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            shown.push_back(u'\uFFFD');  // half a pair means nothing: shown as such
         } else if (const auto digit = ForeignDigitValue(c)) {
             shown.push_back(static_cast<char16_t>(u'0' + *digit));
         } else if (!IsControlOrFormat(c)) {

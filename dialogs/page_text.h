@@ -28,7 +28,8 @@ bool HasUnsafeCharacter(std::u16string_view text);
 
 // The text as it may be shown: control and format characters dropped (a
 // tab or line break becomes a blank unless `keepLineBreaks`, for a
-// multi-line field), foreign digits folded to 0-9.
+// multi-line field), foreign digits folded to 0-9, half a surrogate pair
+// shown as U+FFFD. The result never has an unsafe character.
 std::u16string InertText(std::u16string_view text, bool keepLineBreaks = false);
 
 }  // namespace qorv::dialogs

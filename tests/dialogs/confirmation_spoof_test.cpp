@@ -133,6 +133,8 @@ TEST(PageText, CharacterClasses) {
         EXPECT_EQ(ForeignDigitValue(c.c), c.digit);
     }
     EXPECT_TRUE(HasUnsafeCharacter(u"12\xD800"));  // half a pair
+    // Shown text keeps none of them.
+    EXPECT_EQ(InertText(u"\u202E1\uFF19\t2\xD800\u200B"), u"19 2\uFFFD");
 }
 
 TEST(HostBlock, FormatsTheAmountAndNamesEachValue) {

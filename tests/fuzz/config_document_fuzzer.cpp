@@ -8,7 +8,10 @@
 #include <string_view>
 
 #include "dialogs/config_document.h"
+#include "dialogs/confirmation_dialog.h"
 #include "dialogs/message_sink.h"
+#include "dialogs/multi_field_dialog.h"
+#include "dialogs/page_text.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "tests/support/recorded_messages.h"
@@ -41,6 +44,67 @@ class HexDecipher final : public FieldDecipher {
         return -1;
     }
 };
+
+// The session cipher's other direction: the text's units as hex.
+class HexEncipher final : public FieldEncipher {
+  public:
+    bool Encipher(std::u16string_view plain, std::u16string& hex) override {
+        static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+        hex.clear();
+        for (char16_t c : plain) {
+            for (int shift = 12; shift >= 0; shift -= 4) hex.push_back(kDigits[(c >> shift) & 0xF]);
+        }
+        return true;
+    }
+};
+
+class RefusedPin final : public CardPinCheck {
+  public:
+    int32_t VerifyPin(std::u16string_view) override { return 1; }
+};
+
+class PresentCard final : public CardPresenceProbe {
+  public:
+    CardPresence Poll() override { return CardPresence::Present; }
+};
+
+// A form the page filled in whole is confirmed at once: every row the bank
+// receives reaches the confirmation's host block as data, in order, shown
+// inert, and nothing of it is dropped.
+void CheckConfirmedForm(const std::u16string& document) {
+    HexDecipher decipher;
+    HexEncipher encipher;
+    RefusedPin pin;
+    qorv::testing::RecordedMessages messages;
+    MultiFieldDialog form(document, {decipher, encipher, pin, messages});
+    if (form.Open()) return;
+    form.PressOk();
+    if (form.outcome() != kOutcomeOk) return;
+    std::u16string pasted, joined, enciphered;
+    form.ReadResults(pasted, joined, enciphered);
+    const HostBlock& rows = form.confirmationRows();
+    std::size_t at = 0;
+    for (const HostRow& row : rows) {
+        const std::u16string field = row.value + u"||";
+        const std::size_t found = joined.find(field, at);
+        FUZZ_CHECK(found != std::u16string::npos);
+        at = found + field.size();
+    }
+    PresentCard card;
+    ConfirmationRequest request;
+    request.mode = ConfirmationMode::PinInForm;
+    request.title = form.confirmationTitle();
+    request.produced = rows;
+    ConfirmationDialog confirmation(std::move(request), card, messages);
+    if (confirmation.Open()) return;
+    const HostBlock& shown = confirmation.view().hostBlock;
+    FUZZ_CHECK(shown.size() == rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        FUZZ_CHECK(shown[i].value == InertText(rows[i].value));
+        FUZZ_CHECK(!HasUnsafeCharacter(shown[i].value));
+        FUZZ_CHECK(!HasUnsafeCharacter(shown[i].label));
+    }
+}
 
 void CheckEntry(const std::u16string& document, bool asPlainBytes) {
     HexDecipher decipher;
@@ -101,5 +165,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     CheckEntry(document, !wide);
     CheckTransfer(document);
+    CheckConfirmedForm(document);
     return 0;
 }
