@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 
 namespace qorv::widgets {
@@ -30,10 +31,6 @@ constexpr int kValueWidth = kContentWidth - kRowLabelWidth - kRowSpacing;
 constexpr int kMaxRowsHeight = 360;
 constexpr int kTag11 = 11;
 constexpr int kTag17 = 17;
-
-QString Q(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QFont DialogFont(int pixelSize, bool bold = false) {
     QFont font;
@@ -351,16 +348,16 @@ void ConfirmationWindow::BuildHostBlock(QVBoxLayout* layout) {
         auto* name = new SummaryText(0, kRowLabelWidth - 12, hostBlock_);
         name->setObjectName(QStringLiteral("hostLabel"));
         name->setStyleSheet(QStringLiteral("color: #4a5566; border: none"));
-        name->setText(Q(row.label));
+        name->setText(ToQString(row.label));
         auto* value = new SummaryText(0, kValueWidth - 12, hostBlock_);
         value->setObjectName(QStringLiteral("hostValue"));
         value->setFont(DialogFont(16, true));
         value->setStyleSheet(QStringLiteral("color: #101010; border: none"));
-        value->setText(Q(row.value));
+        value->setText(ToQString(row.value));
         line->addWidget(name, 0, Qt::AlignTop);
         line->addWidget(value, 0, Qt::AlignTop);
         rows->addLayout(line);
-        spoken << Q(row.label) + QStringLiteral("：") + Q(row.value);
+        spoken << ToQString(row.label) + QStringLiteral("：") + ToQString(row.value);
     }
     hostBlock_->setAccessibleDescription(spoken.join(QStringLiteral("；")));
     hostBlock_->setVisible(!block.empty());
@@ -369,7 +366,7 @@ void ConfirmationWindow::BuildHostBlock(QVBoxLayout* layout) {
 
 void ConfirmationWindow::Refresh() {
     const dialogs::ConfirmationView& view = logic_.view();
-    setWindowTitle(Q(view.caption));
+    setWindowTitle(ToQString(view.caption));
     bool rowsChanged = false;
     auto show = [&rowsChanged](QWidget* widget, bool visible) {
         if (widget->isHidden() == visible) {
@@ -380,17 +377,17 @@ void ConfirmationWindow::Refresh() {
     for (std::size_t i = 0; i < view.tagLabels.size(); ++i) {
         const dialogs::ViewLabel& label = view.tagLabels[i];
         if (QLabel* widget = tagLabels_[i]) {
-            widget->setText(Q(label.text));
+            widget->setText(ToQString(label.text));
             show(widget, label.visible);
         }
     }
     const dialogs::ViewLabel& tag17 = view.tagLabels[kTag17 - 1];
-    if (tag17_->toPlainText() != Q(tag17.text)) tag17_->setPlainText(Q(tag17.text));
+    if (tag17_->toPlainText() != ToQString(tag17.text)) tag17_->setPlainText(ToQString(tag17.text));
     show(tag17_, tag17.visible);
-    if (transferIn_->text() != Q(view.transferInField.text) ||
+    if (transferIn_->text() != ToQString(view.transferInField.text) ||
         transferIn_->mode() != view.transferInField.mode) {
         transferIn_->setDisplayOffset(view.transferInField.displayOffset);
-        transferIn_->setText(Q(view.transferInField.text), view.transferInField.mode);
+        transferIn_->setText(ToQString(view.transferInField.text), view.transferInField.mode);
     }
     show(transferIn_, view.transferInFieldVisible);
     for (std::size_t row = 0; row < rows_.size(); ++row) {
@@ -401,9 +398,9 @@ void ConfirmationWindow::Refresh() {
     }
     if (rowsChanged) FitRows();
 
-    countdown_->setText(Q(view.countdown));
-    ok_->setText(Q(view.okText));
-    cancel_->setText(Q(view.cancelText));
+    countdown_->setText(ToQString(view.countdown));
+    ok_->setText(ToQString(view.okText));
+    cancel_->setText(ToQString(view.cancelText));
     ok_->setVisible(view.okVisible);
     ok_->setEnabled(view.okEnabled);
 }
