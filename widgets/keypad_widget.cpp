@@ -98,9 +98,7 @@ bool KeypadWidget::relabel(const SecureKeypad& keypad) {
     const bool ok =
         keypad.ScrambledCaptions(captions) == 0 && captions.size() == characterKeys_.size();
     for (std::size_t k = 0; ok && k < characterKeys_.size(); ++k) {
-        characterKeys_[k]->setScrambledCaption(
-            ToQString(captions[k]),
-            keypad.captionOffset(k));
+        characterKeys_[k]->setScrambledCaption(ToQString(captions[k]), keypad.captionOffset(k));
     }
     for (std::u16string& caption : captions) SecureWipe(caption);
     return ok;

@@ -16,9 +16,7 @@
 #include "widgets/transfer_account_view.h"
 
 namespace qorv::widgets {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 std::unique_ptr<QApplication> MakeApplication(const char* platform) {
     // QApplication keeps a reference to these for its whole life.

@@ -114,7 +114,8 @@ TEST(ConfirmationView, HostBlockComesFirstWholeAndFocused) {
             << value->text().toStdString();
         EXPECT_TRUE(block->rect().contains(value->geometry())) << value->text().toStdString();
     }
-    EXPECT_EQ(values, QStringList({ToQString(kAccount), ToQString(kTransferIn), "新臺幣 1,234.00 元"}));
+    EXPECT_EQ(values,
+              QStringList({ToQString(kAccount), ToQString(kTransferIn), "新臺幣 1,234.00 元"}));
 }
 
 TEST(ConfirmationView, ShowsTheSummaryByControlIdWithEmptyRowsHiddenAndTheAmountRegrouped) {
@@ -229,7 +230,8 @@ TEST(ConfirmationView, TheGuidedTransferShowsTheTransferInAccountOnlyScrambled) 
     EXPECT_EQ(field->characterCount(), 16u);
     EXPECT_EQ(w.findChild<QLabel*>("1019")->text(), "台新國際商業銀行");
     for (QLabel* label : w.findChildren<QLabel*>()) {
-        EXPECT_FALSE(label->text().contains(ToQString(kTransferIn))) << label->objectName().toStdString();
+        EXPECT_FALSE(label->text().contains(ToQString(kTransferIn)))
+            << label->objectName().toStdString();
     }
 }
 

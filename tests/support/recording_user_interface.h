@@ -60,7 +60,9 @@ class RecordingUserInterface final : public dialogs::UserInterface {
     int entryDialogs = 0;
 
   private:
-    void Note(const std::string& what) { events.push_back(what + (eventDetail ? eventDetail() : "")); }
+    void Note(const std::string& what) {
+        events.push_back(what + (eventDetail ? eventDetail() : ""));
+    }
 };
 
 }  // namespace qorv::testing

@@ -137,8 +137,7 @@ class TransferAccountViewTest : public QObject {
         QVERIFY(h.find<QCheckBox>(id::kAddToCommon)->isChecked());
         QTest::mouseClick(h.find<QPushButton>(id::kOk), Qt::LeftButton);
         QCOMPARE(h.window->result(), kOutcomeOk);
-        QCOMPARE(ToQString(h.model.transferValues()),
-                 QStringLiteral("812||427190||3||2523||"));
+        QCOMPARE(ToQString(h.model.transferValues()), QStringLiteral("812||427190||3||2523||"));
         QCOMPARE(h.encipher.inputs.size(), std::size_t{2});
     }
 
@@ -187,8 +186,7 @@ class TransferAccountViewTest : public QObject {
         QTest::mouseClick(h.find<QPushButton>(id::kOk), Qt::LeftButton);
         QCOMPARE(h.window->result(), kOutcomeOk);
         const std::u16string record = h.model.TakeAccountRecord();
-        QCOMPARE(ToQString(record.substr(0, 17)),
-                 QStringLiteral("00000009876543212"));
+        QCOMPARE(ToQString(record.substr(0, 17)), QStringLiteral("00000009876543212"));
     }
 
     void cancelAndTheCountdownEndTheDialogAsCancelled() {

@@ -85,8 +85,7 @@ bool DrewSomething(QWidget* widget, const QColor& background) {
 
 QString ScrambledFor(const QString& plain, uint32_t offset) {
     std::vector<uint8_t> bytes(static_cast<std::size_t>(plain.size()) * 2);
-    crypto::Utf16ToBytes(TextView(plain),
-                         bytes.data());
+    crypto::Utf16ToBytes(TextView(plain), bytes.data());
     std::u16string scrambled;
     crypto::ScrambleDisplayText(bytes, offset, scrambled);
     return ToQString(scrambled);
@@ -300,8 +299,7 @@ class WidgetsTest : public QObject {
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), kOutcomeCancelled);
         QCOMPARE(messages.messages.size(), std::size_t(1));
-        QCOMPARE(ToQString(messages.messages[0]),
-                 QStringLiteral("交易時間逾時，請重新執行交易 !"));
+        QCOMPARE(ToQString(messages.messages[0]), QStringLiteral("交易時間逾時，請重新執行交易 !"));
         QVERIFY(!controller.timerActive());
     }
 
@@ -391,8 +389,7 @@ class WidgetsTest : public QObject {
         QGuiApplication::clipboard()->setText(QStringLiteral("x@y.tw;z@w.tw"));
         QTest::keySequence(edit, QKeySequence::Paste);
         QCOMPARE(edit->text(), QStringLiteral("a@bc;d"));
-        QCOMPARE(ToQString(messages.messages.at(0)),
-                 QStringLiteral("必須為EMAIL合法字元"));
+        QCOMPARE(ToQString(messages.messages.at(0)), QStringLiteral("必須為EMAIL合法字元"));
         QCOMPARE(edit->maxLength(), 150);
         QGuiApplication::clipboard()->clear();
     }
