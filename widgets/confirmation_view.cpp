@@ -188,31 +188,40 @@ void ConfirmationWindow::Build() {
     layout->setSpacing(8);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    auto tagLabel = [this](int tag, int width, QWidget* parent) {
-        auto* label = new SummaryText(dialogs::ControlForTag(tag), width, parent);
-        tagLabels_[static_cast<std::size_t>(tag - 1)] = label;
-        return label;
-    };
-
     // The host block first: the values the card or the bank will act on,
     // as the host formats them, wrapped, outside the scrolling rows.
     BuildHostBlock(layout);
+    BuildHeading(layout);
+    layout->addWidget(Separator(this));
+    BuildRows(layout, colours.color(QPalette::Window));
+    layout->addWidget(Separator(this));
+    BuildPrompt(layout);
+    BuildButtons(layout);
+}
 
-    // The title line and the two note lines.
-    QLabel* title = tagLabel(1, kContentWidth, this);
+QLabel* ConfirmationWindow::TagLabel(int tag, int width, QWidget* parent) {
+    auto* label = new SummaryText(dialogs::ControlForTag(tag), width, parent);
+    tagLabels_[static_cast<std::size_t>(tag - 1)] = label;
+    return label;
+}
+
+// The title line and the two note lines.
+void ConfirmationWindow::BuildHeading(QVBoxLayout* layout) {
+    QLabel* title = TagLabel(1, kContentWidth, this);
     title->setFont(DialogFont(18, true));
     title->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     title->setStyleSheet(QStringLiteral("color: #1c3f73"));
     layout->addWidget(title);
     for (int tag : {2, 3}) {
-        QLabel* note = tagLabel(tag, kContentWidth, this);
+        QLabel* note = TagLabel(tag, kContentWidth, this);
         note->setFont(DialogFont(14));
         note->setStyleSheet(QStringLiteral("color: #8a3b12"));
         layout->addWidget(note);
     }
-    layout->addWidget(Separator(this));
+}
 
-    // Eight label/value rows.
+// Eight label/value rows, in an area that scrolls past a height.
+void ConfirmationWindow::BuildRows(QVBoxLayout* layout, const QColor& background) {
     rowsBox_ = new QWidget;
     rowsBox_->setObjectName(QStringLiteral("rows"));
     auto* rowsLayout = new QVBoxLayout(rowsBox_);
@@ -226,14 +235,14 @@ void ConfirmationWindow::Build() {
         auto* line = new QHBoxLayout(box);
         line->setContentsMargins(0, 0, 0, 0);
         line->setSpacing(kRowSpacing);
-        QLabel* name = tagLabel(labelTag, kRowLabelWidth, box);
+        QLabel* name = TagLabel(labelTag, kRowLabelWidth, box);
         name->setFont(DialogFont(15));
         name->setStyleSheet(QStringLiteral("color: #4a5566"));
         line->addWidget(name, 0, Qt::AlignTop);
         if (valueTag == kTag11) {
             transferIn_ = new CSecureStatic(control::kTransferInSecureField, box);
             transferIn_->setFixedSize(kValueWidth, 24);
-            transferIn_->setColors(QColor(0x10, 0x10, 0x10), colours.color(QPalette::Window));
+            transferIn_->setColors(QColor(0x10, 0x10, 0x10), background);
             transferIn_->setFieldFont(QStringLiteral("Noto Sans CJK TC"), 15, true);
             transferIn_->setMaxLength(16);
             transferIn_->setToolTip(QString());
@@ -248,7 +257,7 @@ void ConfirmationWindow::Build() {
             tag17_->setFixedSize(kValueWidth, 4 * QFontMetrics(font()).lineSpacing() + 12);
             line->addWidget(tag17_, 0, Qt::AlignTop);
         } else {
-            QLabel* value = tagLabel(valueTag, kValueWidth, box);
+            QLabel* value = TagLabel(valueTag, kValueWidth, box);
             value->setFont(DialogFont(15, true));
             line->addWidget(value, 0, Qt::AlignTop);
         }
@@ -264,9 +273,10 @@ void ConfirmationWindow::Build() {
     rowsArea_->viewport()->setAutoFillBackground(false);
     rowsBox_->setAutoFillBackground(false);
     layout->addWidget(rowsArea_);
-    layout->addWidget(Separator(this));
+}
 
-    // The picture and the countdown message.
+// The picture and the countdown message.
+void ConfirmationWindow::BuildPrompt(QVBoxLayout* layout) {
     auto* prompt = new QHBoxLayout;
     prompt->setSpacing(12);
     animation_ = new CardReaderAnimation(this);
@@ -280,8 +290,10 @@ void ConfirmationWindow::Build() {
     countdown_->setMinimumHeight(2 * QFontMetrics(countdown_->font()).lineSpacing() + 8);
     prompt->addWidget(countdown_, 1);
     layout->addLayout(prompt);
+}
 
-    // OK and Cancel: only a click confirms, never Enter.
+// OK and Cancel: only a click confirms, never Enter.
+void ConfirmationWindow::BuildButtons(QVBoxLayout* layout) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     ok_ = new QPushButton(this);

@@ -64,6 +64,16 @@ void MultiFieldView::build() {
     titleFont.setBold(true);
     title_->setFont(titleFont);
 
+    buildRows();
+    buildFooter();
+
+    filter_ = new EntryInputFilter(messages_, this);
+    filter_->watchDialog(this);
+}
+
+// Each row's label, secure field, drop-down and edit; refresh shows those
+// the row's view asks for.
+void MultiFieldView::buildRows() {
     for (std::size_t i = 0; i < kMaxEntryRows; ++i) {
         Row& row = rows_[i];
         row.label = new QLabel(this);
@@ -92,7 +102,10 @@ void MultiFieldView::build() {
             afterEvent();
         });
     }
+}
 
+// The hint, the keyboard choice, the keypad, the countdown and the buttons.
+void MultiFieldView::buildFooter() {
     hint_ = new QLabel(this);
     hint_->setObjectName(Id(ec::kHint));
     hint_->setTextFormat(Qt::PlainText);
@@ -132,9 +145,6 @@ void MultiFieldView::build() {
     });
     for (QPushButton* button : {ok_, cancel_})
         button->setStyleSheet(QStringLiteral("background: #FEEEE2"));
-
-    filter_ = new EntryInputFilter(messages_, this);
-    filter_->watchDialog(this);
 }
 
 std::optional<int> MultiFieldView::start() {
@@ -217,8 +227,7 @@ void MultiFieldView::refreshRow(std::size_t index) {
     row.edit->setVisible(view.visible && view.editVisible);
     row.edit->setEnabled(view.editEnabled);
     const std::u16string_view text = model_.editText(index);
-    if (TextView(row.edit->text()) != text)
-        row.edit->setText(ToQString(text));
+    if (TextView(row.edit->text()) != text) row.edit->setText(ToQString(text));
 }
 
 void MultiFieldView::refresh() {

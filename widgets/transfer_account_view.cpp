@@ -73,9 +73,16 @@ TransferAccountWindow::~TransferAccountWindow() = default;
 
 void TransferAccountWindow::build() {
     auto* layout = new QVBoxLayout(this);
+    buildListedCategories(layout);
+    buildOtherAccount(layout);
     auto* categoryGroup = new QButtonGroup(this);
+    for (QRadioButton* radio : categoryRadios_) categoryGroup->addButton(radio);
+    buildFooter(layout);
+    connectActions();
+}
 
-    // Agreed and common accounts: a radio and its list in a frame each.
+// Agreed and common accounts: a radio and its list in a frame each.
+void TransferAccountWindow::buildListedCategories(QVBoxLayout* layout) {
     for (int c = 0; c < 2; ++c) {
         QFrame* frame = Frame(id::kAgreedFrame + c, this);
         auto* row = new QHBoxLayout(frame);
@@ -86,9 +93,11 @@ void TransferAccountWindow::build() {
         row->addWidget(lists_[c], 1);
         layout->addWidget(frame);
     }
+}
 
-    // Another account: the bank list, the account entry, the check box, the
-    // keyboard choice and the keypad.
+// Another account: the bank list, the account entry, the check box, the
+// keyboard choice and the keypad.
+void TransferAccountWindow::buildOtherAccount(QVBoxLayout* layout) {
     QFrame* other = Frame(id::kOtherFrame, this);
     auto* grid = new QGridLayout(other);
     categoryRadios_[2] = Named(new QRadioButton(other), id::kOtherRadio);
@@ -124,9 +133,10 @@ void TransferAccountWindow::build() {
     grid->addWidget(keypad_, 3, 1, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     layout->addWidget(other);
-    for (QRadioButton* radio : categoryRadios_) categoryGroup->addButton(radio);
+}
 
-    // E-mail notification, the countdown and the buttons.
+// E-mail notification, the countdown and the buttons.
+void TransferAccountWindow::buildFooter(QVBoxLayout* layout) {
     auto* email = new QHBoxLayout;
     email->addWidget(PlainLabel(id::kEmailLabel, this));
     emailEdit_ = Named(new QLineEdit(this), id::kEmailEdit);
@@ -147,8 +157,10 @@ void TransferAccountWindow::build() {
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
+}
 
-    // The person's actions go to the logic; the view then shows its state.
+// The person's actions go to the logic; the view then shows its state.
+void TransferAccountWindow::connectActions() {
     for (int c = 0; c < 3; ++c) {
         const TransferCategory category = kCategories[c];
         connect(categoryRadios_[c], &QRadioButton::clicked, this, [this, category] {
