@@ -16,7 +16,6 @@
 #include "widgets/transfer_account_view.h"
 
 namespace qorv::widgets {
-namespace {}  // namespace
 
 std::unique_ptr<QApplication> MakeApplication(const char* platform) {
     // QApplication keeps a reference to these for its whole life.
