@@ -3,7 +3,9 @@
 #include <nlohmann/json.hpp>
 
 #include "base/utf16.h"
-#include "dialogs/card_confirmation.h"
+#include "dialogs/confirmation_dialog.h"
+#include "dialogs/message_sink.h"
+#include "procedures/confirmation_runner.h"
 
 namespace qorv::host {
 
@@ -44,18 +46,12 @@ bool HandleTestHook(dialogs::UserInterface& ui, std::string_view request, std::s
         struct CardStaysIn final : dialogs::CardPresenceProbe {
             dialogs::CardPresence Poll() override { return dialogs::CardPresence::Present; }
         } probe;
-        struct ToWindows final : dialogs::ConfirmationMessageSink {
-            explicit ToWindows(dialogs::UserInterface& to) : ui(to) {}
-            void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-                ui.ShowMessage(text, caption);
-            }
-            dialogs::UserInterface& ui;
-        } messages(ui);
+        dialogs::UserInterfaceMessageSink messages(ui);
         dialogs::ConfirmationRequest request;
         request.message = params.empty() ? u"" : params[0];
         dialogs::ConfirmationDialog dialog(std::move(request), probe, messages);
         const auto ended = dialog.Open();
-        result = dialogs::ConfirmationResult(ended ? *ended : ui.RunConfirmation(dialog));
+        result = procedures::ConfirmationResult(ended ? *ended : ui.RunConfirmation(dialog));
     } else {
         reply = json({{"id", id}, {"error", {{"message", "unknown test hook"}}}}).dump();
         return true;

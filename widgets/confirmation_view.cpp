@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 
 namespace qorv::widgets {
@@ -30,10 +31,6 @@ constexpr int kValueWidth = kContentWidth - kRowLabelWidth - kRowSpacing;
 constexpr int kMaxRowsHeight = 360;
 constexpr int kTag11 = 11;
 constexpr int kTag17 = 17;
-
-QString Q(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QFont DialogFont(int pixelSize, bool bold = false) {
     QFont font;
@@ -191,31 +188,40 @@ void ConfirmationWindow::Build() {
     layout->setSpacing(8);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    auto tagLabel = [this](int tag, int width, QWidget* parent) {
-        auto* label = new SummaryText(dialogs::ControlForTag(tag), width, parent);
-        tagLabels_[static_cast<std::size_t>(tag - 1)] = label;
-        return label;
-    };
-
     // The host block first: the values the card or the bank will act on,
     // as the host formats them, wrapped, outside the scrolling rows.
     BuildHostBlock(layout);
+    BuildHeading(layout);
+    layout->addWidget(Separator(this));
+    BuildRows(layout, colours.color(QPalette::Window));
+    layout->addWidget(Separator(this));
+    BuildPrompt(layout);
+    BuildButtons(layout);
+}
 
-    // The title line and the two note lines.
-    QLabel* title = tagLabel(1, kContentWidth, this);
+QLabel* ConfirmationWindow::TagLabel(int tag, int width, QWidget* parent) {
+    auto* label = new SummaryText(dialogs::ControlForTag(tag), width, parent);
+    tagLabels_[static_cast<std::size_t>(tag - 1)] = label;
+    return label;
+}
+
+// The title line and the two note lines.
+void ConfirmationWindow::BuildHeading(QVBoxLayout* layout) {
+    QLabel* title = TagLabel(1, kContentWidth, this);
     title->setFont(DialogFont(18, true));
     title->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     title->setStyleSheet(QStringLiteral("color: #1c3f73"));
     layout->addWidget(title);
     for (int tag : {2, 3}) {
-        QLabel* note = tagLabel(tag, kContentWidth, this);
+        QLabel* note = TagLabel(tag, kContentWidth, this);
         note->setFont(DialogFont(14));
         note->setStyleSheet(QStringLiteral("color: #8a3b12"));
         layout->addWidget(note);
     }
-    layout->addWidget(Separator(this));
+}
 
-    // Eight label/value rows.
+// Eight label/value rows, in an area that scrolls past a height.
+void ConfirmationWindow::BuildRows(QVBoxLayout* layout, const QColor& background) {
     rowsBox_ = new QWidget;
     rowsBox_->setObjectName(QStringLiteral("rows"));
     auto* rowsLayout = new QVBoxLayout(rowsBox_);
@@ -229,14 +235,14 @@ void ConfirmationWindow::Build() {
         auto* line = new QHBoxLayout(box);
         line->setContentsMargins(0, 0, 0, 0);
         line->setSpacing(kRowSpacing);
-        QLabel* name = tagLabel(labelTag, kRowLabelWidth, box);
+        QLabel* name = TagLabel(labelTag, kRowLabelWidth, box);
         name->setFont(DialogFont(15));
         name->setStyleSheet(QStringLiteral("color: #4a5566"));
         line->addWidget(name, 0, Qt::AlignTop);
         if (valueTag == kTag11) {
             transferIn_ = new CSecureStatic(control::kTransferInSecureField, box);
             transferIn_->setFixedSize(kValueWidth, 24);
-            transferIn_->setColors(QColor(0x10, 0x10, 0x10), colours.color(QPalette::Window));
+            transferIn_->setColors(QColor(0x10, 0x10, 0x10), background);
             transferIn_->setFieldFont(QStringLiteral("Noto Sans CJK TC"), 15, true);
             transferIn_->setMaxLength(16);
             transferIn_->setToolTip(QString());
@@ -251,7 +257,7 @@ void ConfirmationWindow::Build() {
             tag17_->setFixedSize(kValueWidth, 4 * QFontMetrics(font()).lineSpacing() + 12);
             line->addWidget(tag17_, 0, Qt::AlignTop);
         } else {
-            QLabel* value = tagLabel(valueTag, kValueWidth, box);
+            QLabel* value = TagLabel(valueTag, kValueWidth, box);
             value->setFont(DialogFont(15, true));
             line->addWidget(value, 0, Qt::AlignTop);
         }
@@ -267,9 +273,10 @@ void ConfirmationWindow::Build() {
     rowsArea_->viewport()->setAutoFillBackground(false);
     rowsBox_->setAutoFillBackground(false);
     layout->addWidget(rowsArea_);
-    layout->addWidget(Separator(this));
+}
 
-    // The picture and the countdown message.
+// The picture and the countdown message.
+void ConfirmationWindow::BuildPrompt(QVBoxLayout* layout) {
     auto* prompt = new QHBoxLayout;
     prompt->setSpacing(12);
     animation_ = new CardReaderAnimation(this);
@@ -283,8 +290,10 @@ void ConfirmationWindow::Build() {
     countdown_->setMinimumHeight(2 * QFontMetrics(countdown_->font()).lineSpacing() + 8);
     prompt->addWidget(countdown_, 1);
     layout->addLayout(prompt);
+}
 
-    // OK and Cancel: only a click confirms, never Enter.
+// OK and Cancel: only a click confirms, never Enter.
+void ConfirmationWindow::BuildButtons(QVBoxLayout* layout) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     ok_ = new QPushButton(this);
@@ -351,16 +360,16 @@ void ConfirmationWindow::BuildHostBlock(QVBoxLayout* layout) {
         auto* name = new SummaryText(0, kRowLabelWidth - 12, hostBlock_);
         name->setObjectName(QStringLiteral("hostLabel"));
         name->setStyleSheet(QStringLiteral("color: #4a5566; border: none"));
-        name->setText(Q(row.label));
+        name->setText(ToQString(row.label));
         auto* value = new SummaryText(0, kValueWidth - 12, hostBlock_);
         value->setObjectName(QStringLiteral("hostValue"));
         value->setFont(DialogFont(16, true));
         value->setStyleSheet(QStringLiteral("color: #101010; border: none"));
-        value->setText(Q(row.value));
+        value->setText(ToQString(row.value));
         line->addWidget(name, 0, Qt::AlignTop);
         line->addWidget(value, 0, Qt::AlignTop);
         rows->addLayout(line);
-        spoken << Q(row.label) + QStringLiteral("：") + Q(row.value);
+        spoken << ToQString(row.label) + QStringLiteral("：") + ToQString(row.value);
     }
     hostBlock_->setAccessibleDescription(spoken.join(QStringLiteral("；")));
     hostBlock_->setVisible(!block.empty());
@@ -369,7 +378,7 @@ void ConfirmationWindow::BuildHostBlock(QVBoxLayout* layout) {
 
 void ConfirmationWindow::Refresh() {
     const dialogs::ConfirmationView& view = logic_.view();
-    setWindowTitle(Q(view.caption));
+    setWindowTitle(ToQString(view.caption));
     bool rowsChanged = false;
     auto show = [&rowsChanged](QWidget* widget, bool visible) {
         if (widget->isHidden() == visible) {
@@ -380,17 +389,17 @@ void ConfirmationWindow::Refresh() {
     for (std::size_t i = 0; i < view.tagLabels.size(); ++i) {
         const dialogs::ViewLabel& label = view.tagLabels[i];
         if (QLabel* widget = tagLabels_[i]) {
-            widget->setText(Q(label.text));
+            widget->setText(ToQString(label.text));
             show(widget, label.visible);
         }
     }
     const dialogs::ViewLabel& tag17 = view.tagLabels[kTag17 - 1];
-    if (tag17_->toPlainText() != Q(tag17.text)) tag17_->setPlainText(Q(tag17.text));
+    if (tag17_->toPlainText() != ToQString(tag17.text)) tag17_->setPlainText(ToQString(tag17.text));
     show(tag17_, tag17.visible);
-    if (transferIn_->text() != Q(view.transferInField.text) ||
+    if (transferIn_->text() != ToQString(view.transferInField.text) ||
         transferIn_->mode() != view.transferInField.mode) {
         transferIn_->setDisplayOffset(view.transferInField.displayOffset);
-        transferIn_->setText(Q(view.transferInField.text), view.transferInField.mode);
+        transferIn_->setText(ToQString(view.transferInField.text), view.transferInField.mode);
     }
     show(transferIn_, view.transferInFieldVisible);
     for (std::size_t row = 0; row < rows_.size(); ++row) {
@@ -401,9 +410,9 @@ void ConfirmationWindow::Refresh() {
     }
     if (rowsChanged) FitRows();
 
-    countdown_->setText(Q(view.countdown));
-    ok_->setText(Q(view.okText));
-    cancel_->setText(Q(view.cancelText));
+    countdown_->setText(ToQString(view.countdown));
+    ok_->setText(ToQString(view.okText));
+    cancel_->setText(ToQString(view.cancelText));
     ok_->setVisible(view.okVisible);
     ok_->setEnabled(view.okEnabled);
 }

@@ -71,8 +71,15 @@ class ConfirmationWindow final : public QDialog {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    // The window's controls, section by section from the top.
     void Build();
     void BuildHostBlock(QVBoxLayout* layout);
+    void BuildHeading(QVBoxLayout* layout);
+    void BuildRows(QVBoxLayout* layout, const QColor& background);
+    void BuildPrompt(QVBoxLayout* layout);
+    void BuildButtons(QVBoxLayout* layout);
+    // A label for the summary's tag, kept by tag for Refresh.
+    QLabel* TagLabel(int tag, int width, QWidget* parent);
     // The rows area as tall as its shown rows, up to a limit past which
     // it scrolls.
     void FitRows();

@@ -4,6 +4,7 @@
 
 #include "base/secure_wipe.h"
 #include "widgets/keypad_widget.h"
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 
 namespace qorv::widgets {
@@ -55,7 +56,7 @@ void CountdownController::tick() {
     const dialogs::TickEvent event = countdown_.Tick();
     if (event == dialogs::TickEvent::kNone) return;
     if (label_ != nullptr) {
-        label_->setText(QString::fromStdU16String(countdown_.labelText()));
+        label_->setText(ToQString(countdown_.labelText()));
         label_->setVisible(countdown_.labelVisible());
     }
     if (event == dialogs::TickEvent::kExpired) {

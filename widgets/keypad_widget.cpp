@@ -4,6 +4,7 @@
 
 #include "base/secure_wipe.h"
 #include "crypto/random.h"
+#include "widgets/qt_text.h"
 #include "widgets/shaded_key_button.h"
 
 namespace qorv::widgets {
@@ -65,7 +66,7 @@ KeypadWidget::KeypadWidget(KeypadKind kind, QWidget* parent) : QWidget(parent), 
     auto addFunctionKey = [&](int id, const char16_t* caption, int row, int column, int rowSpan,
                               int columnSpan) {
         ShadedKeyButton* key = addKey(id);
-        key->setPlainCaption(QString::fromUtf16(caption));
+        key->setPlainCaption(ToQString(caption));
         key->setFont(FunctionKeyFont());
         key->setShading(crypto::RandomByte() % 16, crypto::RandomByte() % 16);
         key->setMinimumSize(kKeySize, kKeySize);
@@ -97,9 +98,7 @@ bool KeypadWidget::relabel(const SecureKeypad& keypad) {
     const bool ok =
         keypad.ScrambledCaptions(captions) == 0 && captions.size() == characterKeys_.size();
     for (std::size_t k = 0; ok && k < characterKeys_.size(); ++k) {
-        characterKeys_[k]->setScrambledCaption(
-            QString::fromUtf16(captions[k].data(), static_cast<qsizetype>(captions[k].size())),
-            keypad.captionOffset(k));
+        characterKeys_[k]->setScrambledCaption(ToQString(captions[k]), keypad.captionOffset(k));
     }
     for (std::u16string& caption : captions) SecureWipe(caption);
     return ok;

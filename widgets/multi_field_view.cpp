@@ -10,6 +10,7 @@
 
 #include "widgets/entry_input_filter.h"
 #include "widgets/keypad_widget.h"
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 #include "widgets/secure_text.h"
 
@@ -21,10 +22,6 @@ namespace ec = entry_control;
 
 QString Id(int controlId) {
     return QString::number(controlId);
-}
-
-QString Text(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QColor Colour(const Rgb& rgb) {
@@ -67,6 +64,16 @@ void MultiFieldView::build() {
     titleFont.setBold(true);
     title_->setFont(titleFont);
 
+    buildRows();
+    buildFooter();
+
+    filter_ = new EntryInputFilter(messages_, this);
+    filter_->watchDialog(this);
+}
+
+// Each row's label, secure field, drop-down and edit; refresh shows those
+// the row's view asks for.
+void MultiFieldView::buildRows() {
     for (std::size_t i = 0; i < kMaxEntryRows; ++i) {
         Row& row = rows_[i];
         row.label = new QLabel(this);
@@ -95,7 +102,10 @@ void MultiFieldView::build() {
             afterEvent();
         });
     }
+}
 
+// The hint, the keyboard choice, the keypad, the countdown and the buttons.
+void MultiFieldView::buildFooter() {
     hint_ = new QLabel(this);
     hint_->setObjectName(Id(ec::kHint));
     hint_->setTextFormat(Qt::PlainText);
@@ -104,9 +114,9 @@ void MultiFieldView::build() {
     hint_->setFont(hintFont);
     hint_->setStyleSheet(QStringLiteral("color: red"));
 
-    useKeyboard_ = new QRadioButton(Text(kUseKeyboardCaption), this);
+    useKeyboard_ = new QRadioButton(ToQString(kUseKeyboardCaption), this);
     useKeyboard_->setObjectName(Id(ec::kUseKeyboard));
-    useKeypad_ = new QRadioButton(Text(kUseKeypadCaption), this);
+    useKeypad_ = new QRadioButton(ToQString(kUseKeypadCaption), this);
     useKeypad_->setObjectName(Id(ec::kUseKeypad));
     connect(useKeyboard_, &QRadioButton::clicked, this, [this] {
         model_.UseKeyboard(true);
@@ -135,9 +145,6 @@ void MultiFieldView::build() {
     });
     for (QPushButton* button : {ok_, cancel_})
         button->setStyleSheet(QStringLiteral("background: #FEEEE2"));
-
-    filter_ = new EntryInputFilter(messages_, this);
-    filter_->watchDialog(this);
 }
 
 std::optional<int> MultiFieldView::start() {
@@ -174,7 +181,7 @@ void MultiFieldView::fillLists() {
     for (std::size_t i = 0; i < model_.rowCount(); ++i) {
         QComboBox* dropDown = rows_[i].dropDown;
         dropDown->clear();
-        for (const std::u16string& item : view.rows[i].items) dropDown->addItem(Text(item));
+        for (const std::u16string& item : view.rows[i].items) dropDown->addItem(ToQString(item));
         dropDown->setCurrentIndex(view.rows[i].selectedIndex);
     }
 }
@@ -202,7 +209,7 @@ void MultiFieldView::place() {
 void MultiFieldView::refreshRow(std::size_t index) {
     const EntryRowView& view = model_.view().rows[index];
     Row& row = rows_[index];
-    row.label->setText(Text(view.label));
+    row.label->setText(ToQString(view.label));
     row.label->setVisible(view.visible);
 
     row.field->setVisible(view.visible && view.fieldVisible);
@@ -220,17 +227,16 @@ void MultiFieldView::refreshRow(std::size_t index) {
     row.edit->setVisible(view.visible && view.editVisible);
     row.edit->setEnabled(view.editEnabled);
     const std::u16string_view text = model_.editText(index);
-    if (TextView(row.edit->text()) != text)
-        row.edit->setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    if (TextView(row.edit->text()) != text) row.edit->setText(ToQString(text));
 }
 
 void MultiFieldView::refresh() {
     refreshing_ = true;
     const MultiFieldViewModel& view = model_.view();
-    setWindowTitle(Text(view.caption));
-    title_->setText(Text(view.title));
+    setWindowTitle(ToQString(view.caption));
+    title_->setText(ToQString(view.title));
     for (std::size_t i = 0; i < kMaxEntryRows; ++i) refreshRow(i);
-    hint_->setText(Text(view.hint));
+    hint_->setText(ToQString(view.hint));
     hint_->setVisible(!view.hint.empty());
     useKeyboard_->setVisible(view.radiosVisible);
     useKeypad_->setVisible(view.radiosVisible);
@@ -241,11 +247,11 @@ void MultiFieldView::refresh() {
     keypad_->setVisible(view.digitKeysVisible || view.letterKeysVisible);
     // A digits keypad is one line of keys, not the letters' three.
     keypad_->adjustSize();
-    countdown_->setText(Text(view.countdown));
+    countdown_->setText(ToQString(view.countdown));
     countdown_->setVisible(view.countdownVisible);
-    ok_->setText(Text(view.okText));
+    ok_->setText(ToQString(view.okText));
     ok_->setEnabled(view.okEnabled);
-    cancel_->setText(Text(view.cancelText));
+    cancel_->setText(ToQString(view.cancelText));
     applyFocus();
     refreshing_ = false;
 }

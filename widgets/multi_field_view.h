@@ -59,7 +59,10 @@ class MultiFieldView : public QDialog {
         QLineEdit* edit = nullptr;
     };
 
+    // The window's controls, section by section from the top.
     void build();
+    void buildRows();
+    void buildFooter();
     void place();
     void fillLists();
     void refresh();

@@ -12,23 +12,10 @@
 #include "dialogs/transfer_account_dialog.h"
 #include "widgets/confirmation_view.h"
 #include "widgets/multi_field_view.h"
+#include "widgets/qt_text.h"
 #include "widgets/transfer_account_view.h"
 
 namespace qorv::widgets {
-namespace {
-
-QString Q(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-#ifdef QORV_TEST_HOOKS
-std::u16string U(const QString& text) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<std::size_t>(text.size()));
-}
-#endif
-
-}  // namespace
 
 std::unique_ptr<QApplication> MakeApplication(const char* platform) {
     // QApplication keeps a reference to these for its whole life.
@@ -95,7 +82,7 @@ void BuildMessageBox(QMessageBox& box, const QString& text, const QString& capti
 
 void QtUserInterface::ShowMessage(const std::u16string& text, const std::u16string& caption) {
     QMessageBox box;
-    BuildMessageBox(box, Q(text), Q(caption));
+    BuildMessageBox(box, ToQString(text), ToQString(caption));
     runner_->Run(box, dialogs::kDialogCancelled);
 }
 
@@ -167,7 +154,7 @@ int QtUserInterface::RunTestForm(const std::vector<std::u16string>& items, std::
     edit->setObjectName(QStringLiteral("1001"));
     auto* list = new QComboBox(&form);
     list->setObjectName(QStringLiteral("1002"));
-    for (const auto& item : items) list->addItem(Q(item));
+    for (const auto& item : items) list->addItem(ToQString(item));
     auto* buttons = new QDialogButtonBox(&form);
     QPushButton* ok = buttons->addButton(QStringLiteral("確定"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("1"));
@@ -180,7 +167,7 @@ int QtUserInterface::RunTestForm(const std::vector<std::u16string>& items, std::
     layout->addWidget(list);
     layout->addWidget(buttons);
     const int outcome = runner_->Run(form, dialogs::kDialogCancelled);
-    text = U(edit->text());
+    text = std::u16string(TextView(edit->text()));
     chosen = list->currentIndex();
     // Closing the window (Esc, the title bar) rejects: a cancel.
     return outcome == dialogs::kDialogOk ? dialogs::kDialogOk : dialogs::kDialogCancelled;

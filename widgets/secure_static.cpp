@@ -7,6 +7,7 @@
 
 #include "base/secure_wipe.h"
 #include "crypto/random.h"
+#include "widgets/qt_text.h"
 #include "widgets/secure_text.h"
 
 namespace qorv::widgets {
@@ -50,13 +51,13 @@ const char16_t CSecureStatic::kToolTip[] =
 
 CSecureStatic::CSecureStatic(int controlId, QWidget* parent) : QWidget(parent) {
     setObjectName(QString::number(controlId));
-    setToolTip(QString::fromUtf16(kToolTip));
+    setToolTip(ToQString(kToolTip));
     setAttribute(Qt::WA_OpaquePaintEvent);
     updateAccessibleName();
 }
 
 void CSecureStatic::setDisplay(const FieldDisplay& display) {
-    text_ = QString::fromUtf16(display.text.data(), static_cast<qsizetype>(display.text.size()));
+    text_ = ToQString(display.text);
     mode_ = display.mode;
     length_ = display.length;
     updateAccessibleName();
@@ -70,7 +71,7 @@ void CSecureStatic::setText(const QString& text, int mode) {
     if (IsScrambledMode(mode)) {
         UnscrambledText plain(text_, displayOffset_);
         length_ = plain.view().size();
-        value = QString::fromUtf16(plain.view().data(), static_cast<qsizetype>(length_));
+        value = ToQString(plain.view());
     } else {
         length_ = static_cast<std::size_t>(text_.size());
         if (mode != kModeAsterisks) value = text_;

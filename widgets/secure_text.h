@@ -9,14 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "widgets/qt_text.h"
+
 class QPainter;
 
 namespace qorv::widgets {
-
-// The UTF-16 form of a window text (no copy).
-inline std::u16string_view TextView(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
 
 // A scrambled window text unscrambled for one use: the bytes and their
 // UTF-16 reading, both wiped on destruction. Empty when the text does not

@@ -16,6 +16,7 @@
 
 #include "widgets/entry_input_filter.h"
 #include "widgets/keypad_widget.h"
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 #include "widgets/shaded_key_button.h"
 
@@ -28,10 +29,6 @@ namespace id = dialogs::transfer_control;
 constexpr TransferCategory kCategories[] = {TransferCategory::kAgreed, TransferCategory::kCommon,
                                             TransferCategory::kOther};
 constexpr int kListWidth = 300;
-
-QString Text(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <typename W>
 W* Named(W* widget, int controlId) {
@@ -55,7 +52,7 @@ QLabel* PlainLabel(int controlId, QWidget* parent) {
 
 // Sets a widget's text only when it changed (an edit keeps its cursor).
 void SetText(QLineEdit* edit, const std::u16string& text) {
-    const QString wanted = Text(text);
+    const QString wanted = ToQString(text);
     if (edit->text() != wanted) edit->setText(wanted);
 }
 
@@ -76,9 +73,16 @@ TransferAccountWindow::~TransferAccountWindow() = default;
 
 void TransferAccountWindow::build() {
     auto* layout = new QVBoxLayout(this);
+    buildListedCategories(layout);
+    buildOtherAccount(layout);
     auto* categoryGroup = new QButtonGroup(this);
+    for (QRadioButton* radio : categoryRadios_) categoryGroup->addButton(radio);
+    buildFooter(layout);
+    connectActions();
+}
 
-    // Agreed and common accounts: a radio and its list in a frame each.
+// Agreed and common accounts: a radio and its list in a frame each.
+void TransferAccountWindow::buildListedCategories(QVBoxLayout* layout) {
     for (int c = 0; c < 2; ++c) {
         QFrame* frame = Frame(id::kAgreedFrame + c, this);
         auto* row = new QHBoxLayout(frame);
@@ -89,9 +93,11 @@ void TransferAccountWindow::build() {
         row->addWidget(lists_[c], 1);
         layout->addWidget(frame);
     }
+}
 
-    // Another account: the bank list, the account entry, the check box, the
-    // keyboard choice and the keypad.
+// Another account: the bank list, the account entry, the check box, the
+// keyboard choice and the keypad.
+void TransferAccountWindow::buildOtherAccount(QVBoxLayout* layout) {
     QFrame* other = Frame(id::kOtherFrame, this);
     auto* grid = new QGridLayout(other);
     categoryRadios_[2] = Named(new QRadioButton(other), id::kOtherRadio);
@@ -127,9 +133,10 @@ void TransferAccountWindow::build() {
     grid->addWidget(keypad_, 3, 1, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     layout->addWidget(other);
-    for (QRadioButton* radio : categoryRadios_) categoryGroup->addButton(radio);
+}
 
-    // E-mail notification, the countdown and the buttons.
+// E-mail notification, the countdown and the buttons.
+void TransferAccountWindow::buildFooter(QVBoxLayout* layout) {
     auto* email = new QHBoxLayout;
     email->addWidget(PlainLabel(id::kEmailLabel, this));
     emailEdit_ = Named(new QLineEdit(this), id::kEmailEdit);
@@ -150,8 +157,10 @@ void TransferAccountWindow::build() {
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
+}
 
-    // The person's actions go to the logic; the view then shows its state.
+// The person's actions go to the logic; the view then shows its state.
+void TransferAccountWindow::connectActions() {
     for (int c = 0; c < 3; ++c) {
         const TransferCategory category = kCategories[c];
         connect(categoryRadios_[c], &QRadioButton::clicked, this, [this, category] {
@@ -193,13 +202,11 @@ void TransferAccountWindow::build() {
                        static_cast<int>(kMaxTransferAccount));
     filter_->watchEdit(emailEdit_, EditKind::kTransferEmail, static_cast<int>(kMaxTransferEmail));
     connect(accountEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        model_.SetAccountText(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                  static_cast<std::size_t>(text.size())));
+        model_.SetAccountText(TextView(text));
         refresh();
     });
     connect(emailEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        model_.SetEmailText(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                static_cast<std::size_t>(text.size())));
+        model_.SetEmailText(TextView(text));
         refresh();
     });
     connect(ok_, &QPushButton::clicked, this, [this] {
@@ -247,21 +254,21 @@ void TransferAccountWindow::refresh() {
     if (refreshing_) return;
     refreshing_ = true;
     const dialogs::TransferAccountView& state = model_.view();
-    setWindowTitle(Text(state.caption));
+    setWindowTitle(ToQString(state.caption));
     const auto apply = [&state](QWidget* widget, int controlId) {
         widget->setVisible(state.IsVisible(controlId));
         widget->setEnabled(state.IsEnabled(controlId));
     };
     for (int c = 0; c < 3; ++c) {
         const int radioId = id::kAgreedRadio + c;
-        categoryRadios_[c]->setText(Text(state.TextOf(radioId)));
+        categoryRadios_[c]->setText(ToQString(state.TextOf(radioId)));
         categoryRadios_[c]->setChecked(state.IsChecked(radioId));
         const TransferListView* list = state.List(ListControlFor(kCategories[c]));
         QComboBox* combo = lists_[c];
         if (combo->count() != static_cast<int>(list->items.size())) {
             const QSignalBlocker block(combo);
             combo->clear();
-            for (const std::u16string& item : list->items) combo->addItem(Text(item));
+            for (const std::u16string& item : list->items) combo->addItem(ToQString(item));
         }
         if (combo->currentIndex() != list->selected) {
             const QSignalBlocker block(combo);
@@ -270,11 +277,11 @@ void TransferAccountWindow::refresh() {
     }
     for (QRadioButton* radio : {keypadRadio_, keyboardRadio_}) {
         const int radioId = radio == keypadRadio_ ? id::kKeypadRadio : id::kKeyboardRadio;
-        radio->setText(Text(state.TextOf(radioId)));
+        radio->setText(ToQString(state.TextOf(radioId)));
         radio->setChecked(state.IsChecked(radioId));
         apply(radio, radioId);
     }
-    addToCommon_->setText(Text(state.TextOf(id::kAddToCommon)));
+    addToCommon_->setText(ToQString(state.TextOf(id::kAddToCommon)));
     addToCommon_->setChecked(state.IsChecked(id::kAddToCommon));
     apply(addToCommon_, id::kAddToCommon);
 
@@ -289,14 +296,14 @@ void TransferAccountWindow::refresh() {
 
     for (const int labelId : {id::kAccountLabel, id::kEmailLabel, id::kEmailNote}) {
         if (auto* label = findChild<QLabel*>(QString::number(labelId)))
-            label->setText(Text(state.TextOf(labelId)));
+            label->setText(ToQString(state.TextOf(labelId)));
     }
     nameControls(state);
-    countdown_->setText(Text(state.TextOf(id::kCountdown)));
+    countdown_->setText(ToQString(state.TextOf(id::kCountdown)));
     countdown_->setVisible(state.IsVisible(id::kCountdown));
-    ok_->setText(Text(state.TextOf(id::kOk)));
+    ok_->setText(ToQString(state.TextOf(id::kOk)));
     ok_->setEnabled(state.IsEnabled(id::kOk));
-    cancel_->setText(Text(state.TextOf(id::kCancel)));
+    cancel_->setText(ToQString(state.TextOf(id::kCancel)));
 
     if (state.focusSerial != focusSerial_) {
         focusSerial_ = state.focusSerial;
@@ -309,13 +316,13 @@ void TransferAccountWindow::refresh() {
 // screen (a list's radio, an edit's label), in the interface's language.
 void TransferAccountWindow::nameControls(const dialogs::TransferAccountView& state) {
     for (int c = 0; c < 2; ++c)
-        lists_[c]->setAccessibleName(Text(state.TextOf(id::kAgreedRadio + c)));
+        lists_[c]->setAccessibleName(ToQString(state.TextOf(id::kAgreedRadio + c)));
     lists_[2]->setAccessibleName(QStringLiteral("轉入銀行"));
-    const QString account = Text(state.TextOf(id::kAccountLabel));
+    const QString account = ToQString(state.TextOf(id::kAccountLabel));
     accountEdit_->setAccessibleName(account);
     keypadField_->setAccessibleDescription(account);
-    emailEdit_->setAccessibleName(Text(state.TextOf(id::kEmailLabel)));
-    emailEdit_->setAccessibleDescription(Text(state.TextOf(id::kEmailNote)));
+    emailEdit_->setAccessibleName(ToQString(state.TextOf(id::kEmailLabel)));
+    emailEdit_->setAccessibleDescription(ToQString(state.TextOf(id::kEmailNote)));
 }
 
 void TransferAccountWindow::tick() {

@@ -22,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace qorv::widgets {
 
@@ -56,7 +57,13 @@ class TransferAccountWindow : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The window's controls, section by section from the top, then what
+    // each action does.
     void build();
+    void buildListedCategories(QVBoxLayout* layout);
+    void buildOtherAccount(QVBoxLayout* layout);
+    void buildFooter(QVBoxLayout* layout);
+    void connectActions();
     void nameControls(const dialogs::TransferAccountView& state);
     void finishIfEnded();
 

@@ -12,9 +12,9 @@
 
 #include "control/qorv_client_atm_ctrl.h"
 #include "dialogs/confirmation_dialog.h"
-#include "dialogs/user_interface.h"
 #include "procedures/confirmation_runner.h"
 #include "support/fake_pcsc.h"
+#include "support/recording_user_interface.h"
 
 namespace qorv::testing {
 namespace {
@@ -32,38 +32,6 @@ std::string AsciiHex(const std::string& text) {
 std::string RecordHex(const std::string& text) {
     return "0000" + AsciiHex(text);
 }
-
-class ScriptedUserInterface final : public dialogs::UserInterface {
-  public:
-    explicit ScriptedUserInterface(FakePcsc& pcsc) : pcsc_(pcsc) {}
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        messages.push_back(caption + u"|" + text);
-        Note("message");
-        if (goneAfterMessage) InputEnded();
-    }
-    void SetWaitCursor(bool waiting) override { Note(waiting ? "wait" : "arrow"); }
-    int RunConfirmation(dialogs::ConfirmationDialog& dialog) override {
-        modes.push_back(static_cast<int>(dialog.request().mode));
-        shown.push_back(dialog.request());
-        Note("dialog");
-        return answer ? answer(dialog) : dialogs::kConfirmOk;
-    }
-    // "what:transmits:disconnects" for every event, in order.
-    void Note(const std::string& what) {
-        events.push_back(what + ":" + std::to_string(pcsc_.Transmitted().size()) + ":" +
-                         std::to_string(pcsc_.Count("disconnect")));
-    }
-
-    std::vector<std::u16string> messages;
-    std::vector<int> modes;
-    std::vector<dialogs::ConfirmationRequest> shown;
-    std::vector<std::string> events;
-    std::function<int(dialogs::ConfirmationDialog&)> answer;
-    bool goneAfterMessage = false;
-
-  private:
-    FakePcsc& pcsc_;
-};
 
 class ConfirmedMethodsTest : public ::testing::Test {
   protected:
@@ -88,6 +56,12 @@ class ConfirmedMethodsTest : public ::testing::Test {
         setenv("TZ", "CST-8", 1);
         tzset();
         ctrl.engine().SetTransactionClock([] { return std::time_t{1700000000}; });
+        // Each event notes how many commands and disconnects came before it.
+        ui.eventDetail = [this] {
+            return ":" + std::to_string(pcsc.Transmitted().size()) + ":" +
+                   std::to_string(pcsc.Count("disconnect"));
+        };
+        ui.confirmAnswer = dialogs::kConfirmOk;
         FakeCard t1;
         t1.protocol = kProtocolT1;
         pcsc.AddReader(kPadReader, t1);
@@ -132,9 +106,17 @@ class ConfirmedMethodsTest : public ::testing::Test {
 
     FakePcsc pcsc;
     RecordingPauser pauser;
-    ScriptedUserInterface ui{pcsc};
+    RecordingUserInterface ui;
     reader::ReaderSession session{pcsc, pauser};
     control::CQorvClientATMCtrl ctrl{session, ui};
+
+    // The mode of every confirmation shown, in order.
+    std::vector<int> Modes() const {
+        std::vector<int> modes;
+        for (const dialogs::ConfirmationRequest& request : ui.shown)
+            modes.push_back(static_cast<int>(request.mode));
+        return modes;
+    }
 
     const std::u16string transferSummary =
         u"<MSG><Tag1>轉帳</Tag1><Tag7>0058100012345678</Tag7><Tag11>8120058100099999</Tag11>"
@@ -190,17 +172,17 @@ TEST_F(ConfirmedMethodsTest, NobodyReadingThePromptMeansNoCardCommand) {
 TEST_F(ConfirmedMethodsTest, VerifyPinSndExCancelledSendsNothing) {
     ConnectCurrent();
     EXPECT_EQ(ctrl.VerifyPINSndEx(std::nullopt), 8195);
-    EXPECT_TRUE(ui.modes.empty());
-    ui.answer = [](dialogs::ConfirmationDialog& dialog) {
+    EXPECT_TRUE(Modes().empty());
+    ui.confirm = [](dialogs::ConfirmationDialog& dialog) {
         dialog.PressCancel();
         return *dialog.outcome();
     };
     EXPECT_EQ(ctrl.VerifyPINSndEx(u"<Tag1>密碼</Tag1>"), 20756);
-    EXPECT_EQ(ui.modes, std::vector<int>{5});
+    EXPECT_EQ(Modes(), std::vector<int>{5});
     EXPECT_TRUE(Sent().empty());
     EXPECT_TRUE(ui.messages.empty()) << "the dialog replaces the message box";
 
-    ui.answer = nullptr;
+    ui.confirm = nullptr;
     pcsc.Expect(kSelectApplicationT0, "9000");
     pcsc.Expect("0020001008FFFFFFFFFFFFFFFF", "9000");
     EXPECT_EQ(ctrl.VerifyPINSndEx(u"<Tag1>密碼</Tag1>"), 0);
@@ -234,17 +216,17 @@ TEST_F(ConfirmedMethodsTest, ChangePinSndExConfirmsInsteadOfPrompting) {
     ConnectCurrent();
     EXPECT_EQ(ctrl.ChangePINSndEx(u"<Tag1>變更</Tag1>", std::nullopt), 8195);
     EXPECT_EQ(ctrl.ChangePINSndEx(std::nullopt, u"0058100012345678"), 8195);
-    ui.answer = [](dialogs::ConfirmationDialog&) { return dialogs::kConfirmCancelled; };
+    ui.confirm = [](dialogs::ConfirmationDialog&) { return dialogs::kConfirmCancelled; };
     EXPECT_EQ(ctrl.ChangePINSndEx(u"<Tag1>變更</Tag1>", u"0058100012345678"), 20756);
     EXPECT_TRUE(Sent().empty());
-    ui.answer = nullptr;
+    ui.confirm = nullptr;
     pcsc.Expect(kSelectApplicationT0, "9000");
     pcsc.Expect("00A40200021001", "9000");
     pcsc.Expect("00B2030412", RecordHex(kAccount) + "9000");
     pcsc.Expect("00A402000200C2", "9000");
     pcsc.Expect("0020001008F0F0F0F0F0F0F0F0", "9000");
     EXPECT_EQ(ctrl.ChangePINSndEx(u"<Tag1>變更</Tag1>", u"0058100012345678"), 0);
-    EXPECT_EQ(ui.modes, (std::vector<int>{5, 5}));
+    EXPECT_EQ(Modes(), (std::vector<int>{5, 5}));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(pcsc.ScriptDone());
 }
@@ -255,17 +237,17 @@ TEST_F(ConfirmedMethodsTest, VerifyPinExChecksThePinBeforeTheDialog) {
     EXPECT_EQ(ctrl.VerifyPINEx(u"12345a", u"<Tag1>x</Tag1>"), 8193);
     EXPECT_EQ(ctrl.VerifyPINEx(std::nullopt, std::nullopt), 8195);
     EXPECT_EQ(ctrl.VerifyPINEx(u"123456", std::nullopt), 8195);
-    EXPECT_TRUE(ui.modes.empty());
+    EXPECT_TRUE(Modes().empty());
 
-    ui.answer = [](dialogs::ConfirmationDialog&) { return dialogs::kConfirmCancelled; };
+    ui.confirm = [](dialogs::ConfirmationDialog&) { return dialogs::kConfirmCancelled; };
     EXPECT_EQ(ctrl.VerifyPINEx(u"123456", u"<Tag1>x</Tag1>"), 20756);
     EXPECT_TRUE(Sent().empty());
 
-    ui.answer = nullptr;
+    ui.confirm = nullptr;
     pcsc.Expect(kSelectApplicationT0, "9000");
     pcsc.Expect("0020001008123456FFFFFFFFFF", "9000");
     EXPECT_EQ(ctrl.VerifyPINEx(u"123456", u"<Tag1>x</Tag1>"), 0);
-    EXPECT_EQ(ui.modes, (std::vector<int>{0, 0}));
+    EXPECT_EQ(Modes(), (std::vector<int>{0, 0}));
     EXPECT_TRUE(pcsc.ScriptDone());
 }
 
@@ -273,7 +255,7 @@ TEST_F(ConfirmedMethodsTest, ChangePinExWithAnotherAccountNeverPresentsTheOldPin
     ConnectCurrent();
     EXPECT_EQ(ctrl.ChangePINEx(u"123456", u"1234567", u"<Tag1>x</Tag1>", std::nullopt), 8195);
     EXPECT_EQ(ctrl.ChangePINEx(u"123456", u"12345", u"<Tag1>x</Tag1>", u"0058100012345678"), 8194);
-    EXPECT_TRUE(ui.modes.empty());
+    EXPECT_TRUE(Modes().empty());
 
     pcsc.Expect(kSelectApplicationT0, "9000");
     pcsc.Expect("00A40200021001", "9000");
@@ -290,7 +272,7 @@ TEST_F(ConfirmedMethodsTest, ChangePinExWithAnotherAccountNeverPresentsTheOldPin
     pcsc.Expect("00A402000200C2", "9000");
     pcsc.Expect("00D20104081234567FFFFFFFFF", "9000");
     EXPECT_EQ(ctrl.ChangePINEx(u"123456", u"1234567", u"<Tag1>x</Tag1>", u"0058100012345678"), 0);
-    EXPECT_EQ(ui.modes, (std::vector<int>{0, 0}));
+    EXPECT_EQ(Modes(), (std::vector<int>{0, 0}));
     EXPECT_TRUE(pcsc.ScriptDone());
 }
 
@@ -346,12 +328,12 @@ TEST_F(ConfirmedMethodsTest, TransactionSndClosesTheSessionWhenTheSelectFails) {
 }
 
 TEST_F(ConfirmedMethodsTest, TransactionSndExCancelledClosesTheNamedReaderAndSendsNothing) {
-    ui.answer = [](dialogs::ConfirmationDialog& dialog) {
+    ui.confirm = [](dialogs::ConfirmationDialog& dialog) {
         dialog.PressCancel();
         return *dialog.outcome();
     };
     EXPECT_EQ(TransferSndEx(transferSummary), 20756);
-    EXPECT_EQ(ui.modes, std::vector<int>{8});
+    EXPECT_EQ(Modes(), std::vector<int>{8});
     EXPECT_TRUE(Sent().empty());
     ExpectSessionClosed();
 }
@@ -369,7 +351,7 @@ TEST_F(ConfirmedMethodsTest, SummaryMismatchesEndBeforeTheDialogIsShown) {
     EXPECT_EQ(TransferSndEx(u"<Tag7>0058100012345678</Tag7><Tag11>8120058100000000</Tag11>"
                             u"<Tag13>1234</Tag13>"),
               20758);
-    EXPECT_TRUE(ui.modes.empty()) << "a page's summary that fails its check is never shown";
+    EXPECT_TRUE(Modes().empty()) << "a page's summary that fails its check is never shown";
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(pcsc.Count("disconnect"), 3);
     EXPECT_EQ(pcsc.openContexts(), 0);
@@ -378,7 +360,7 @@ TEST_F(ConfirmedMethodsTest, SummaryMismatchesEndBeforeTheDialogIsShown) {
 TEST_F(ConfirmedMethodsTest, OtherOutcomesOfTheDialogAreMappedToo) {
     for (const auto& [outcome, result] :
          std::vector<std::pair<int, int32_t>>{{101, 20757}, {102, 20758}, {2, 20756}, {7, 20756}}) {
-        ui.answer = [outcome = outcome](dialogs::ConfirmationDialog&) { return outcome; };
+        ui.confirm = [outcome = outcome](dialogs::ConfirmationDialog&) { return outcome; };
         EXPECT_EQ(TransferSndEx(transferSummary), result) << outcome;
     }
     EXPECT_EQ(procedures::ConfirmationResult(dialogs::kConfirmOk), 0);
@@ -386,7 +368,7 @@ TEST_F(ConfirmedMethodsTest, OtherOutcomesOfTheDialogAreMappedToo) {
 }
 
 TEST_F(ConfirmedMethodsTest, ConfirmationModesFollowTheMethodAndAnAllZeroWithdrawal) {
-    ui.answer = [](dialogs::ConfirmationDialog&) { return dialogs::kConfirmCancelled; };
+    ui.confirm = [](dialogs::ConfirmationDialog&) { return dialogs::kConfirmCancelled; };
     const std::u16string summary =
         u"<Tag7>0058100012345678</Tag7><Tag8>0058100012345678</Tag8><Tag9>10.00</Tag9>"
         u"<Tag12>0058100012345678</Tag12><Tag13>10.00</Tag13>";
@@ -417,7 +399,7 @@ TEST_F(ConfirmedMethodsTest, ConfirmationModesFollowTheMethodAndAnAllZeroWithdra
     ctrl.AccountInquirySndEx(u"2500", u"ABCDEFGH", u"0058100012345678", kPadReader16, summary);
     ctrl.WriteRecordWithSNUMTAC(kPadReader16, u"ABC", summary, u"123456");
     ctrl.WriteRecordWithSNUMTACSnd(kPadReader16, u"ABC", summary);
-    EXPECT_EQ(ui.modes, (std::vector<int>{10, 4, 11, 9, 1, 6, 2, 7, 12, 13, 26, 26}));
+    EXPECT_EQ(Modes(), (std::vector<int>{10, 4, 11, 9, 1, 6, 2, 7, 12, 13, 26, 26}));
     // The dialog is given what the card will be given.
     EXPECT_EQ(ui.shown[0].amount, zero);
     EXPECT_EQ(ui.shown[0].account, u"0058100012345678");
@@ -441,7 +423,7 @@ TEST_F(ConfirmedMethodsTest, TransactionExVerifiesThePinAndShowsTheArrowBeforeCl
     ExpectReadBackT1();
     EXPECT_EQ(TransferEx(), 0);
     EXPECT_TRUE(pcsc.ScriptDone());
-    EXPECT_EQ(ui.modes.back(), 3);
+    EXPECT_EQ(Modes().back(), 3);
     EXPECT_EQ(ui.shown.back().transferIn, u"8120058100099999");
     EXPECT_EQ(ui.events, (std::vector<std::string>{"dialog:0:0", "wait:2:0", "arrow:5:0"}));
     ExpectSessionClosed();
@@ -497,7 +479,7 @@ TEST_F(ConfirmedMethodsTest, SuppliedRecordLengthIsCheckedBeforeAnyReader) {
     EXPECT_EQ(ctrl.WriteRecordWithSNUMTAC(kPadReader16, u"AB\u0100", u"<Tag1/>", u"123456"), 8194);
     EXPECT_TRUE(pcsc.calls().empty());
     EXPECT_EQ(pcsc.loads(), 0);
-    EXPECT_TRUE(ui.modes.empty());
+    EXPECT_TRUE(Modes().empty());
 }
 
 TEST_F(ConfirmedMethodsTest, SuppliedRecordOf128CharactersReconnectsThenWritesWithLc80) {
@@ -510,7 +492,7 @@ TEST_F(ConfirmedMethodsTest, SuppliedRecordOf128CharactersReconnectsThenWritesWi
         ctrl.WriteRecordWithSNUMTAC(kPadReader16, std::u16string(128, u'R'), u"<Tag1/>", u"654321"),
         0);
     EXPECT_TRUE(pcsc.ScriptDone());
-    EXPECT_EQ(ui.modes, std::vector<int>{26});
+    EXPECT_EQ(Modes(), std::vector<int>{26});
     // Connected for the dialog, then again after it, before the first command.
     int connectsBeforeFirstCommand = 0;
     for (const auto& call : pcsc.calls()) {
@@ -539,7 +521,7 @@ TEST_F(ConfirmedMethodsTest, SuppliedRecordOf128CharactersReconnectsThenWritesWi
 
 TEST_F(ConfirmedMethodsTest, TakingTheCardOutAndPuttingItBackLetsTheTransactionGoOn) {
     std::vector<dialogs::CardPresence> seen;
-    ui.answer = [&](dialogs::ConfirmationDialog& dialog) {
+    ui.confirm = [&](dialogs::ConfirmationDialog& dialog) {
         dialog.Tick();  // our own connection holds the card: present
         EXPECT_FALSE(dialog.view().okEnabled);
         pcsc.RemoveCard(kPadReader);

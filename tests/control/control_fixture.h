@@ -5,20 +5,10 @@
 
 #include "control/invoke.h"
 #include "control/qorv_client_atm_ctrl.h"
-#include "dialogs/user_interface.h"
 #include "support/fake_pcsc.h"
+#include "support/recording_user_interface.h"
 
 namespace qorv::testing {
-
-class RecordingUserInterface final : public dialogs::UserInterface {
-  public:
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        messages.push_back(caption + u"|" + text);
-    }
-    void SetWaitCursor(bool waiting) override { cursor.push_back(waiting); }
-    std::vector<std::u16string> messages;
-    std::vector<bool> cursor;
-};
 
 class ControlTest : public ::testing::Test {
   protected:

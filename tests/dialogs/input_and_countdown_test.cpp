@@ -8,7 +8,7 @@
 #include "dialogs/countdown.h"
 #include "dialogs/input_filters.h"
 #include "dialogs/message_sink.h"
-#include "dialogs/user_interface.h"
+#include "support/recording_user_interface.h"
 
 namespace qorv::dialogs {
 namespace {
@@ -146,22 +146,11 @@ TEST(Countdown, AStoppedCountdownKeepsItsLastValue) {
     EXPECT_EQ(Countdown(10).Tick(), TickEvent::kNone);  // not started
 }
 
-class RecordingInterface final : public UserInterface {
-  public:
-    void ShowMessage(const std::u16string& text, const std::u16string& caption) override {
-        shown.emplace_back(text, caption);
-    }
-    void SetWaitCursor(bool) override {}
-    std::vector<std::pair<std::u16string, std::u16string>> shown;
-};
-
 TEST(Messages, TheDialogKitsMessagesCarryTheBanksCaption) {
-    RecordingInterface ui;
+    qorv::testing::RecordingUserInterface ui;
     UserInterfaceMessageSink sink(ui);
     sink.ShowMessage(kMsgTimedOut);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].first, u"交易時間逾時，請重新執行交易 !");
-    EXPECT_EQ(ui.shown[0].second, u"Qorv銀行");
+    EXPECT_EQ(ui.messages, std::vector<std::u16string>{u"Qorv銀行|交易時間逾時，請重新執行交易 !"});
 }
 
 TEST(Countdown, TheWrittenValueFormsTheTemplateLabel) {

@@ -20,6 +20,7 @@
 #include "dialogs/message_sink.h"
 #include "widgets/confirmation_view.h"
 #include "widgets/person_script.h"
+#include "widgets/qt_text.h"
 #include "widgets/qt_user_interface.h"
 #include "widgets/secure_static.h"
 
@@ -34,10 +35,6 @@ constexpr char16_t kAccount[] = u"0058100012345678";
 constexpr char16_t kTransferIn[] = u"0081234567890123";
 constexpr char16_t kAmount[] = u"00000000123400";
 constexpr int kAllTicks = dialogs::kConfirmationSeconds * dialogs::kPollsPerSecond;
-
-QString Q(const std::u16string& text) {
-    return QString::fromStdU16String(text);
-}
 
 class ScriptedCard final : public dialogs::CardPresenceProbe {
   public:
@@ -117,7 +114,8 @@ TEST(ConfirmationView, HostBlockComesFirstWholeAndFocused) {
             << value->text().toStdString();
         EXPECT_TRUE(block->rect().contains(value->geometry())) << value->text().toStdString();
     }
-    EXPECT_EQ(values, QStringList({Q(kAccount), Q(kTransferIn), "新臺幣 1,234.00 元"}));
+    EXPECT_EQ(values,
+              QStringList({ToQString(kAccount), ToQString(kTransferIn), "新臺幣 1,234.00 元"}));
 }
 
 TEST(ConfirmationView, ShowsTheSummaryByControlIdWithEmptyRowsHiddenAndTheAmountRegrouped) {
@@ -131,7 +129,7 @@ TEST(ConfirmationView, ShowsTheSummaryByControlIdWithEmptyRowsHiddenAndTheAmount
     EXPECT_EQ(s.Control<QLabel>(1012)->text(), "請核對");
     EXPECT_TRUE(s.Control(1012)->isVisible());
     EXPECT_FALSE(s.Control(1013)->isVisible());
-    EXPECT_EQ(s.Control<QLabel>(1017)->text(), Q(kAccount));
+    EXPECT_EQ(s.Control<QLabel>(1017)->text(), ToQString(kAccount));
     EXPECT_EQ(s.Control<QLabel>(1023)->text(), "NT$ 1,234");
     // A row with neither label nor value is hidden, label and value alike.
     EXPECT_FALSE(s.Control(1014)->isVisible());
@@ -141,7 +139,7 @@ TEST(ConfirmationView, ShowsTheSummaryByControlIdWithEmptyRowsHiddenAndTheAmount
     auto* transferIn = s.Control<CSecureStatic>(1021);
     ASSERT_NE(transferIn, nullptr);
     EXPECT_TRUE(transferIn->isVisible());
-    EXPECT_EQ(transferIn->text(), Q(kTransferIn));
+    EXPECT_EQ(transferIn->text(), ToQString(kTransferIn));
     EXPECT_EQ(transferIn->mode(), dialogs::kModePlainText);
     auto* note = s.Control<QPlainTextEdit>(1001);
     ASSERT_NE(note, nullptr);
@@ -152,7 +150,7 @@ TEST(ConfirmationView, ShowsTheSummaryByControlIdWithEmptyRowsHiddenAndTheAmount
     EXPECT_EQ(s.Control<QLabel>(1028)->text(), "<b>手續費</b>");
     EXPECT_EQ(s.Control<QLabel>(1028)->textFormat(), Qt::PlainText);
 
-    EXPECT_EQ(s.Countdown(), Q(dialogs::TakeOutAndPutBackMessage(60)));
+    EXPECT_EQ(s.Countdown(), ToQString(dialogs::TakeOutAndPutBackMessage(60)));
     EXPECT_FALSE(s.Ok()->isEnabled());
     EXPECT_EQ(s.Ok()->text(), "確定");
     EXPECT_EQ(s.Control<QPushButton>(2)->text(), "取消");
@@ -180,7 +178,7 @@ TEST(ConfirmationView, WithoutATitleTagTheTemplateTitleStaysAndLongTextsWrapUncu
     w.Tick();
     EXPECT_EQ(w.findChild<QLabel*>("1011")->text(), "繳費：確認交易資料");
     auto* value = w.findChild<QLabel*>("1015");
-    EXPECT_EQ(value->text(), Q(longDigits));
+    EXPECT_EQ(value->text(), ToQString(longDigits));
     // All of it fits inside the window: wrapped, as tall as its lines need.
     EXPECT_GE(value->height(), value->heightForWidth(value->width()));
     EXPECT_GT(value->height(), 3 * value->fontMetrics().height());
@@ -227,12 +225,13 @@ TEST(ConfirmationView, TheGuidedTransferShowsTheTransferInAccountOnlyScrambled) 
     ASSERT_NE(field, nullptr);
     EXPECT_TRUE(field->isVisible());
     EXPECT_EQ(field->mode(), dialogs::kModeCells);
-    EXPECT_FALSE(field->text().contains(Q(kTransferIn)));
+    EXPECT_FALSE(field->text().contains(ToQString(kTransferIn)));
     // Unscrambled with the right offset: all 16 characters.
     EXPECT_EQ(field->characterCount(), 16u);
     EXPECT_EQ(w.findChild<QLabel*>("1019")->text(), "台新國際商業銀行");
     for (QLabel* label : w.findChildren<QLabel*>()) {
-        EXPECT_FALSE(label->text().contains(Q(kTransferIn))) << label->objectName().toStdString();
+        EXPECT_FALSE(label->text().contains(ToQString(kTransferIn)))
+            << label->objectName().toStdString();
     }
 }
 
@@ -243,16 +242,16 @@ TEST(ConfirmationView, OkIsEnabledOnlyOnceTheCardWentOutAndCameBackAndWhileItIsI
     EXPECT_FALSE(s.Ok()->isEnabled());
     QTest::mouseClick(s.Ok(), Qt::LeftButton);
     EXPECT_TRUE(s.window->isVisible());
-    EXPECT_EQ(s.Countdown(), Q(dialogs::TakeOutAndPutBackMessage(57)));
+    EXPECT_EQ(s.Countdown(), ToQString(dialogs::TakeOutAndPutBackMessage(57)));
 
     s.card.present = false;
     s.Ticks(4);
     EXPECT_FALSE(s.Ok()->isEnabled());
-    EXPECT_EQ(s.Countdown(), Q(dialogs::PutCardInMessage(56)));
+    EXPECT_EQ(s.Countdown(), ToQString(dialogs::PutCardInMessage(56)));
     s.card.present = true;
     s.Ticks(1);
     EXPECT_TRUE(s.Ok()->isEnabled());
-    EXPECT_EQ(s.Countdown(), Q(dialogs::PressOkMessage(dialogs::PromptGroup::CardPin, 55)));
+    EXPECT_EQ(s.Countdown(), ToQString(dialogs::PressOkMessage(dialogs::PromptGroup::CardPin, 55)));
 
     // Out again: OK at once disabled, until the card is back.
     s.card.present = false;
@@ -275,7 +274,7 @@ TEST(ConfirmationView, TheReaderGroupTellsTheCustomerToFollowThePinPad) {
     s.window->show();
     s.TakeOutAndPutBack();
     EXPECT_TRUE(s.Ok()->isEnabled());
-    EXPECT_EQ(s.Countdown(), Q(dialogs::PressOkMessage(dialogs::PromptGroup::Reader, 58)));
+    EXPECT_EQ(s.Countdown(), ToQString(dialogs::PressOkMessage(dialogs::PromptGroup::Reader, 58)));
 }
 
 TEST(ConfirmationView, EnterNeverConfirmsEscapeAndCancelCancel) {
@@ -329,7 +328,7 @@ TEST(ConfirmationView, EachTimeOutShowsItsMessageBoxThenCancels) {
         for (; ticks < kAllTicks + 8 && s.window->isVisible(); ++ticks) s.window->Tick();
         const QString expected =
             QString("Qorv銀行|") +
-            Q(cardReturned ? dialogs::kConfirmTimeoutText : dialogs::kInsertionTimeoutText);
+            ToQString(cardReturned ? dialogs::kConfirmTimeoutText : dialogs::kInsertionTimeoutText);
         EXPECT_EQ(boxes, QStringList{expected}) << cardReturned;
         EXPECT_TRUE(dialogUpDuringBox);
         EXPECT_FALSE(s.window->isVisible());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,14 @@
 #include "procedures/common_account.h"
 #include "reader/pcsc_api.h"
 #include "support/fake_pcsc.h"
+#include "support/recording_user_interface.h"
 
 namespace qorv::procedures {
 namespace {
 
 using testing::FakePcsc;
 using testing::RecordingPauser;
+using testing::RecordingUserInterface;
 
 constexpr char kSelectApplication[] = "00A4040008A000000172950001";
 
@@ -33,47 +36,34 @@ const std::u16string kPinForm = u"<KeyOrder>1</KeyOrder>" + kAccountRow +
                                 u"Default=\"12\"/>";
 const std::u16string kPadForm = u"<KeyOrder>1</KeyOrder>" + kAccountRow;
 
-class ScriptedPerson final : public dialogs::UserInterface {
-  public:
-    void ShowMessage(const std::u16string& text, const std::u16string&) override {
-        messages.push_back(text);
-    }
-    void SetWaitCursor(bool) override {}
-    int RunMultiField(dialogs::MultiFieldDialog& dialog) override {
-        ++entryRuns;
-        if (dialog.rowCount() > 1) {
-            const dialogs::Rect field = dialog.view().layout.fields[1];
-            dialog.ReleaseMouse(field.x + 4, field.y + 4);
-            for (char16_t digit : pin) {
-                dialog.PressKey(digit == u'0' ? dialogs::kFirstKeyId + 9
-                                              : dialogs::kFirstKeyId + (digit - u'1'));
-            }
-        }
-        dialog.PressOk();
-        return dialog.outcome().value_or(dialogs::kOutcomeCancelled);
-    }
-    int RunConfirmation(dialogs::ConfirmationDialog& dialog) override {
-        ++confirmationRuns;
-        confirmationMode = dialog.request().mode;
-        for (const dialogs::HostRow& row : dialog.view().hostBlock)
-            hostBlock += row.label + u"=" + row.value + u";";
-        return confirmAnswer;
-    }
-
-    std::u16string pin = u"123456";
-    int confirmAnswer = dialogs::kConfirmOk;
-    int entryRuns = 0;
-    int confirmationRuns = 0;
-    std::optional<dialogs::ConfirmationMode> confirmationMode;
-    std::u16string hostBlock;
-    std::vector<std::u16string> messages;
-};
-
 class CommonAccount : public ::testing::Test {
   protected:
     void SetUp() override {
         for (const char* name : {"Virtual PCD 00 00", "ACS ACR83U 00 00", "ACS APG8201 00 00"})
             pcsc.AddReader(name);
+        // The person types the PIN on the dialog's keypad and presses OK.
+        person.multiField = [this](dialogs::MultiFieldDialog& dialog) {
+            if (dialog.rowCount() > 1) {
+                const dialogs::Rect field = dialog.view().layout.fields[1];
+                dialog.ReleaseMouse(field.x + 4, field.y + 4);
+                for (char16_t digit : pin) {
+                    dialog.PressKey(digit == u'0' ? dialogs::kFirstKeyId + 9
+                                                  : dialogs::kFirstKeyId + (digit - u'1'));
+                }
+            }
+            dialog.PressOk();
+            return dialog.outcome().value_or(dialogs::kOutcomeCancelled);
+        };
+        person.confirmAnswer = dialogs::kConfirmOk;
+        person.confirm = [this](dialogs::ConfirmationDialog& dialog) {
+            for (const dialogs::HostRow& row : dialog.view().hostBlock)
+                hostBlock += row.label + u"=" + row.value + u";";
+            return person.confirmAnswer;
+        };
+    }
+    std::optional<dialogs::ConfirmationMode> confirmationMode() const {
+        if (person.shown.empty()) return std::nullopt;
+        return person.shown.back().mode;
     }
     int32_t Run(const std::u16string& reader, const std::u16string& form) {
         return CommAccountProc(engine, person, reader, u"", u"", form, {clear, enciphered});
@@ -83,7 +73,9 @@ class CommonAccount : public ::testing::Test {
     RecordingPauser pauser;
     reader::ReaderSession session{pcsc, pauser};
     card::CCardEngine engine{session};
-    ScriptedPerson person;
+    RecordingUserInterface person;
+    std::u16string pin = u"123456";
+    std::u16string hostBlock;  // of every confirmation shown
     std::u16string clear = u"earlier";
     std::u16string enciphered = u"EARLIER";
 };
@@ -92,16 +84,16 @@ TEST_F(CommonAccount, AFormWithAPinFieldOnAPlainReaderVerifiesInTheFormAndEndsWi
     pcsc.Expect(kSelectApplication, "9000");
     pcsc.Expect("0020001008123456FFFFFFFFFF", "9000");
     EXPECT_EQ(Run(u"Virtual PCD 00 00", kPinForm), 0);
-    EXPECT_EQ(person.confirmationMode, dialogs::ConfirmationMode::PinInForm);
+    EXPECT_EQ(confirmationMode(), dialogs::ConfirmationMode::PinInForm);
     EXPECT_TRUE(pcsc.ScriptDone());
     EXPECT_EQ(pcsc.unexpectedTransmits(), 0);
     EXPECT_EQ(clear, u"0058100098765432||");
-    EXPECT_EQ(person.hostBlock, u"轉入帳號=0058100098765432;");  // no PIN row
+    EXPECT_EQ(hostBlock, u"轉入帳號=0058100098765432;");  // no PIN row
 }
 
 TEST_F(CommonAccount, AFormWithoutAPinFieldNeedsAPinPadReaderBeforeAnyDialog) {
     EXPECT_EQ(Run(u"Virtual PCD 00 00", kPadForm), 20486);
-    EXPECT_EQ(person.entryRuns, 0);
+    EXPECT_EQ(person.entryDialogs, 0);
     EXPECT_TRUE(pcsc.Transmitted().empty());
     EXPECT_EQ(pcsc.openContexts(), 0);  // the reader session is closed
     EXPECT_EQ(clear, u"earlier");
@@ -117,7 +109,7 @@ TEST_F(CommonAccount, EachPadClassVerifiesWithItsOwnCommandAfterTheConfirmation)
         pcsc.Expect(kSelectApplication, "9000");
         pcsc.Expect(c.verify, "9000");
         EXPECT_EQ(Run(c.reader, kPadForm), 0);
-        EXPECT_EQ(person.confirmationMode, dialogs::ConfirmationMode::PinOnPad);
+        EXPECT_EQ(confirmationMode(), dialogs::ConfirmationMode::PinOnPad);
         EXPECT_TRUE(pcsc.ScriptDone());
         EXPECT_EQ(pcsc.unexpectedTransmits(), 0);
     }
@@ -130,7 +122,7 @@ TEST_F(CommonAccount, APinTheCardRefusesInTheFormEndsWith20486WithoutAConfirmati
     pcsc.Expect(kSelectApplication, "9000");
     pcsc.Expect("0020001008123456FFFFFFFFFF", "6608");
     EXPECT_EQ(Run(u"Virtual PCD 00 00", kPinForm), 20486);
-    EXPECT_EQ(person.confirmationRuns, 0);
+    EXPECT_TRUE(person.shown.empty());
     EXPECT_EQ(pcsc.openContexts(), 0);
 }
 
@@ -148,7 +140,7 @@ TEST_F(CommonAccount, ANameThatCannotBeAReaderEndsBeforeThePcscIsAsked) {
         8195);
     EXPECT_EQ(clear, u"earlier");  // untouched before the entry dialog
     EXPECT_EQ(Run(u"ACS", kPinForm), 8194);
-    EXPECT_EQ(person.entryRuns, 0);
+    EXPECT_EQ(person.entryDialogs, 0);
 }
 
 // A failed connect leaves the context and the card another call of the
@@ -166,7 +158,7 @@ TEST_F(CommonAccount, AFailedConnectDisconnectsThatReaderAndKeepsTheContext) {
         EXPECT_NE(call.function, "disconnect")
             << "the page's card in slot " << slot << " was reset";
     }
-    EXPECT_EQ(person.entryRuns, 0);
+    EXPECT_EQ(person.entryDialogs, 0);
 }
 
 TEST_F(CommonAccount, TheControlServesItAndWithoutAPersonTheEntryDialogIsCancelled) {

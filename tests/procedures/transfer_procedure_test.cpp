@@ -18,6 +18,7 @@
 #include "dialogs/transfer_account_dialog.h"
 #include "dialogs/transfer_values.h"
 #include "support/fake_pcsc.h"
+#include "support/recording_user_interface.h"
 
 namespace qorv::procedures {
 namespace {
@@ -57,56 +58,6 @@ std::u16string Summary(std::u16string_view tag5, std::u16string_view account = k
            std::u16string(account) + u"</Tag7><Tag13>NT$ 1234</Tag13></MSG>";
 }
 
-// The person: chooses in the transfer account dialog, takes the card out and
-// puts it back, and presses OK, unless told to cancel.
-class ScriptedPerson final : public dialogs::UserInterface {
-  public:
-    explicit ScriptedPerson(testing::FakePcsc& pcsc) : pcsc_(pcsc) {}
-    void ShowMessage(const std::u16string& text, const std::u16string&) override {
-        messages.push_back(text);
-    }
-    void SetWaitCursor(bool waiting) override { cursor.push_back(waiting); }
-    int RunTransferAccount(dialogs::TransferAccountDialog& dialog) override {
-        ++transferDialogs;
-        if (cancelTransfer) {
-            dialog.PressCancel();
-        } else {
-            choose(dialog);
-            dialog.PressOk();
-        }
-        return dialog.outcome().value_or(dialogs::kDialogCancelled);
-    }
-    int RunConfirmation(dialogs::ConfirmationDialog& dialog) override {
-        ++confirmations;
-        shownTag9 = dialog.view().TextOf(dialogs::ControlForTag(9));
-        if (cancelConfirmation) {
-            dialog.PressCancel();
-        } else {
-            pcsc_.RemoveCard(kReader);
-            for (int i = 0; i < dialogs::kPollsPerSecond; ++i) dialog.Tick();
-            pcsc_.InsertCard(kReader);
-            dialog.Tick();
-            dialog.PressOk();
-        }
-        return dialog.outcome().value_or(dialogs::kDialogCancelled);
-    }
-
-    std::function<void(dialogs::TransferAccountDialog&)> choose =
-        [](dialogs::TransferAccountDialog& d) {
-            d.SelectCategory(dialogs::TransferCategory::kCommon);
-        };
-    bool cancelTransfer = false;
-    bool cancelConfirmation = false;
-    int transferDialogs = 0;
-    int confirmations = 0;
-    std::u16string shownTag9;
-    std::vector<std::u16string> messages;
-    std::vector<bool> cursor;
-
-  private:
-    testing::FakePcsc& pcsc_;
-};
-
 class TransferProcedureTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -115,6 +66,30 @@ class TransferProcedureTest : public ::testing::Test {
         engine.SetTransactionClock([] { return std::time_t{1700000000}; });
         procedure.SetCiphersForTesting(&decipher, &encipher);
         pcsc.AddReader(kReader);
+        // The person chooses in the transfer account dialog, takes the card out
+        // and puts it back, and presses OK, unless told to cancel.
+        person.transferAccount = [this](dialogs::TransferAccountDialog& dialog) {
+            if (cancelTransfer) {
+                dialog.PressCancel();
+            } else {
+                choose(dialog);
+                dialog.PressOk();
+            }
+            return dialog.outcome().value_or(dialogs::kDialogCancelled);
+        };
+        person.confirm = [this](dialogs::ConfirmationDialog& dialog) {
+            shownTag9 = dialog.view().TextOf(dialogs::ControlForTag(9));
+            if (cancelConfirmation) {
+                dialog.PressCancel();
+            } else {
+                pcsc.RemoveCard(kReader);
+                for (int i = 0; i < dialogs::kPollsPerSecond; ++i) dialog.Tick();
+                pcsc.InsertCard(kReader);
+                dialog.Tick();
+                dialog.PressOk();
+            }
+            return dialog.outcome().value_or(dialogs::kDialogCancelled);
+        };
     }
     void TearDown() override {
         unsetenv("TZ");
@@ -159,7 +134,14 @@ class TransferProcedureTest : public ::testing::Test {
     testing::RecordingPauser pauser;
     reader::ReaderSession session{pcsc, pauser};
     card::CCardEngine engine{session};
-    ScriptedPerson person{pcsc};
+    testing::RecordingUserInterface person;
+    std::function<void(dialogs::TransferAccountDialog&)> choose =
+        [](dialogs::TransferAccountDialog& d) {
+            d.SelectCategory(dialogs::TransferCategory::kCommon);
+        };
+    bool cancelTransfer = false;
+    bool cancelConfirmation = false;
+    std::u16string shownTag9;
     dialogs::testing::WideHexDecipher decipher;
     dialogs::testing::WideHexEncipher encipher;
     TransferProcedure procedure{engine, person};
@@ -215,7 +197,7 @@ TEST_F(TransferProcedureTest, ACommonAccountTransferCarriesTheChosenCodeInRecord
     EXPECT_EQ(procedure.TransferProc(Arguments(u"812 台新銀行", u"0"), results), 0);
     EXPECT_TRUE(pcsc.ScriptDone());
     EXPECT_EQ(results.tac, u"1122334455667788");
-    EXPECT_EQ(person.shownTag9, u"媽媽");
+    EXPECT_EQ(shownTag9, u"媽媽");
     EXPECT_EQ(procedure.GetClearImportAccount(), u"812||0001234567||1||2523||mom@mail.tw||");
     EXPECT_EQ(procedure.GetEncImportAccount(), WideHex(procedure.GetClearImportAccount()));
     EXPECT_TRUE(SessionClosed());
@@ -233,7 +215,7 @@ TEST_F(TransferProcedureTest, ServiceTypeOneSendsTheShortRecordWithoutTheTransfe
 
 TEST_F(TransferProcedureTest, ServiceTypeTwoSendsTheTransferInAccountOnlyUnder2523) {
     // Agreed account at bank 004; the summary names the home bank: 2561.
-    person.choose = [](dialogs::TransferAccountDialog&) {};
+    choose = [](dialogs::TransferAccountDialog&) {};
     const std::u16string home = std::u16string(dialogs::HomeBankCode()) + u" 本行";
     ExpectSelect();
     ExpectWrite(Record("2561"));
@@ -261,13 +243,13 @@ TEST_F(TransferProcedureTest, TransferProcSndWritesRightAfterSelectingTheApplica
 }
 
 TEST_F(TransferProcedureTest, ADialogThatDoesNotEndWithOkStopsBeforeTheCard) {
-    person.cancelTransfer = true;
+    cancelTransfer = true;
     EXPECT_EQ(procedure.TransferProc(Arguments(u"812", u"0"), results), 20756);
-    EXPECT_EQ(person.confirmations, 0);
+    EXPECT_TRUE(person.shown.empty());
     EXPECT_TRUE(SessionClosed());
 
-    person.cancelTransfer = false;
-    person.cancelConfirmation = true;
+    cancelTransfer = false;
+    cancelConfirmation = true;
     EXPECT_EQ(procedure.TransferProc(Arguments(u"812", u"0"), results), 20756);
     EXPECT_TRUE(SessionClosed());
 

@@ -17,6 +17,7 @@
 #include "widgets/accessible_window.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/multi_field_view.h"
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 #include "widgets/transfer_account_view.h"
 
@@ -26,15 +27,15 @@ namespace ec = qorv::dialogs::entry_control;
 
 namespace {
 
-struct Services final : FieldDecipher, FieldEncipher, CardPinCheck, ConfirmationMessageSink {
+struct Services final : FieldDecipher, FieldEncipher, CardPinCheck, MessageSink {
     bool Decipher(std::u16string_view, std::u16string&) override { return false; }
     bool Encipher(std::u16string_view, std::u16string& hex) override {
         return !(hex = u"EE").empty();
     }
     int32_t VerifyPin(std::u16string_view pin) override { return pins.emplace_back(pin), 0; }
-    void ShowMessage(const std::u16string&, const std::u16string&) override {}
+    using MessageSink::ShowMessage;
+    void ShowMessage(std::u16string_view, std::u16string_view) override {}
     std::vector<std::u16string> pins;
-    CollectingMessageSink messages;
 };
 
 QString Spoken(QWidget* widget) {
@@ -66,7 +67,7 @@ class AccessibilityViewTest : public QObject {
             QString text;
             int mode;
             QString spoken;
-        } shown[] = {{QString::fromStdU16String(scrambled), kModeCells, "0058100098765432"},
+        } shown[] = {{ToQString(scrambled), kModeCells, "0058100098765432"},
                      {"0081234567890123", kModePlainText, "0081234567890123"},
                      {"******", kModeAsterisks, "已輸入 6 個字元"}};
         for (const auto& c : shown) {
@@ -100,7 +101,7 @@ class AccessibilityViewTest : public QObject {
             u"Type=\"0\" Ciph=\"0\">台灣銀行%%004||12345678901234;;</AtmNode><AtmNode "
             u"Name=\"常用\" Type=\"0\" Ciph=\"0\">媽媽%%812||0001234567;;</AtmNode>"
             u"<AtmNode Name=\"其他\" Type=\"0\" Ciph=\"0\">004 臺灣銀行%%004;;</AtmNode>"));
-        TransferAccountWindow window(model, s.messages);
+        TransferAccountWindow window(model, s);
         Up(window);
         for (QWidget* entry : window.findChildren<QWidget*>())
             if (qobject_cast<QLineEdit*>(entry) || qobject_cast<QComboBox*>(entry))
@@ -127,8 +128,8 @@ class AccessibilityViewTest : public QObject {
                 u"Type=\"3\" "
                 u"KeyType=\"5\" Ciph=\"0\" min=\"1\" Default=\"16\"/><AtmNode Name=\"晶片卡密碼\" "
                 u"Type=\"6\" KeyType=\"5\" Ciph=\"0\" min=\"6\" Default=\"12\"/>",
-                {s, s, s, s.messages});
-            MultiFieldView view(model, s.messages);
+                {s, s, s, s});
+            MultiFieldView view(model, s);
             QVERIFY(!view.start());
             Up(view);
             MakeAccessible(view);

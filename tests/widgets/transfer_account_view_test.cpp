@@ -18,6 +18,7 @@
 #include "dialogs/transfer_account_dialog.h"
 #include "support/recorded_messages.h"
 #include "widgets/keypad_widget.h"
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 #include "widgets/shaded_key_button.h"
 #include "widgets/transfer_account_view.h"
@@ -136,8 +137,7 @@ class TransferAccountViewTest : public QObject {
         QVERIFY(h.find<QCheckBox>(id::kAddToCommon)->isChecked());
         QTest::mouseClick(h.find<QPushButton>(id::kOk), Qt::LeftButton);
         QCOMPARE(h.window->result(), kOutcomeOk);
-        QCOMPARE(QString::fromStdU16String(h.model.transferValues()),
-                 QStringLiteral("812||427190||3||2523||"));
+        QCOMPARE(ToQString(h.model.transferValues()), QStringLiteral("812||427190||3||2523||"));
         QCOMPARE(h.encipher.inputs.size(), std::size_t{2});
     }
 
@@ -154,7 +154,7 @@ class TransferAccountViewTest : public QObject {
         QTest::keyClicks(h.find<QLineEdit>(id::kEmailEdit), QStringLiteral("a b@@c"));
         QCOMPARE(h.find<QLineEdit>(id::kEmailEdit)->text(), QStringLiteral("ab@c"));
         QTest::mouseClick(h.find<QPushButton>(id::kOk), Qt::LeftButton);
-        QCOMPARE(QString::fromStdU16String(h.model.transferValues()),
+        QCOMPARE(ToQString(h.model.transferValues()),
                  QStringLiteral("700||00012345678901||1||2523||ab@c||"));
     }
 
@@ -186,8 +186,7 @@ class TransferAccountViewTest : public QObject {
         QTest::mouseClick(h.find<QPushButton>(id::kOk), Qt::LeftButton);
         QCOMPARE(h.window->result(), kOutcomeOk);
         const std::u16string record = h.model.TakeAccountRecord();
-        QCOMPARE(QString::fromStdU16String(record.substr(0, 17)),
-                 QStringLiteral("00000009876543212"));
+        QCOMPARE(ToQString(record.substr(0, 17)), QStringLiteral("00000009876543212"));
     }
 
     void cancelAndTheCountdownEndTheDialogAsCancelled() {
@@ -206,7 +205,7 @@ class TransferAccountViewTest : public QObject {
         QCOMPARE(timed.window->result(), kOutcomeCancelled);
         QVERIFY(!timed.window->isVisible());
         QCOMPARE(timed.messages.messages.size(), std::size_t{1});
-        QCOMPARE(QString::fromStdU16String(timed.messages.messages[0]),
+        QCOMPARE(ToQString(timed.messages.messages[0]),
                  QStringLiteral("交易時間逾時，請重新執行交易 !"));
     }
 
@@ -225,7 +224,7 @@ class TransferAccountViewTest : public QObject {
             }
         });
         QCOMPARE(RunTransferAccountWindow(model, filterMessages), kOutcomeOk);
-        QCOMPARE(QString::fromStdU16String(model.transferValues()),
+        QCOMPARE(ToQString(model.transferValues()),
                  QStringLiteral("004||12345678901234||0||2523||"));
     }
 };

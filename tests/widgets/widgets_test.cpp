@@ -22,6 +22,7 @@
 #include "widgets/entry_bindings.h"
 #include "widgets/entry_input_filter.h"
 #include "widgets/keypad_widget.h"
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 #include "widgets/shaded_key_button.h"
 
@@ -62,7 +63,7 @@ struct Panel {
     QString entered() const {
         std::u16string text;
         keypad.Read(entry, text);
-        return QString::fromStdU16String(text);
+        return ToQString(text);
     }
 
     SecureKeypad keypad;
@@ -84,12 +85,10 @@ bool DrewSomething(QWidget* widget, const QColor& background) {
 
 QString ScrambledFor(const QString& plain, uint32_t offset) {
     std::vector<uint8_t> bytes(static_cast<std::size_t>(plain.size()) * 2);
-    crypto::Utf16ToBytes(std::u16string_view(reinterpret_cast<const char16_t*>(plain.utf16()),
-                                             static_cast<std::size_t>(plain.size())),
-                         bytes.data());
+    crypto::Utf16ToBytes(TextView(plain), bytes.data());
     std::u16string scrambled;
     crypto::ScrambleDisplayText(bytes, offset, scrambled);
-    return QString::fromStdU16String(scrambled);
+    return ToQString(scrambled);
 }
 
 }  // namespace
@@ -300,8 +299,7 @@ class WidgetsTest : public QObject {
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), kOutcomeCancelled);
         QCOMPARE(messages.messages.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdU16String(messages.messages[0]),
-                 QStringLiteral("交易時間逾時，請重新執行交易 !"));
+        QCOMPARE(ToQString(messages.messages[0]), QStringLiteral("交易時間逾時，請重新執行交易 !"));
         QVERIFY(!controller.timerActive());
     }
 
@@ -364,7 +362,7 @@ class WidgetsTest : public QObject {
         QTest::keySequence(edit, QKeySequence::Paste);
         QCOMPARE(edit->text(), QStringLiteral("1234"));
         QCOMPARE(messages.messages.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdU16String(messages.messages[0]), QStringLiteral("必須為數字"));
+        QCOMPARE(ToQString(messages.messages[0]), QStringLiteral("必須為數字"));
 
         QGuiApplication::clipboard()->setText(QStringLiteral("5678999"));
         QTest::keySequence(edit, QKeySequence::Paste);
@@ -391,8 +389,7 @@ class WidgetsTest : public QObject {
         QGuiApplication::clipboard()->setText(QStringLiteral("x@y.tw;z@w.tw"));
         QTest::keySequence(edit, QKeySequence::Paste);
         QCOMPARE(edit->text(), QStringLiteral("a@bc;d"));
-        QCOMPARE(QString::fromStdU16String(messages.messages.at(0)),
-                 QStringLiteral("必須為EMAIL合法字元"));
+        QCOMPARE(ToQString(messages.messages.at(0)), QStringLiteral("必須為EMAIL合法字元"));
         QCOMPARE(edit->maxLength(), 150);
         QGuiApplication::clipboard()->clear();
     }

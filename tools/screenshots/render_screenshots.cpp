@@ -20,11 +20,11 @@
 #include "dialogs/multi_field_dialog.h"
 #include "dialogs/secure_keypad.h"
 
-#include "support/recorded_messages.h"
 #include "widgets/confirmation_view.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/keypad_widget.h"
 #include "widgets/multi_field_view.h"
+#include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 #include "widgets/shaded_key_button.h"
 
@@ -167,7 +167,7 @@ class PictureCard final : public CardPresenceProbe {
 bool SaveConfirmationOf(const QDir& dir, ConfirmationRequest request, bool secondPhase,
                         const QString& name) {
     PictureCard card;
-    qorv::testing::RecordedMessages messages;
+    PictureServices messages;
     ConfirmationDialog logic(std::move(request), card, messages);
     if (logic.Open()) return false;
     ConfirmationWindow window(logic);
@@ -263,7 +263,7 @@ int main(int argc, char** argv) {
         auto* view = new KeypadWidget(KeypadKind::kEntry, &window);
         view->relabel(keypad);
         layout->addWidget(view);
-        auto* countdown = new QLabel(QString::fromStdU16String(CountdownLabel(60)), &window);
+        auto* countdown = new QLabel(ToQString(CountdownLabel(60)), &window);
         countdown->setObjectName(QStringLiteral("1033"));
         layout->addWidget(countdown);
         ok &= Save(window, dir, QStringLiteral("keypad-entry.png"));

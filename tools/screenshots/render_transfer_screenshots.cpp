@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <functional>
 
+#include "base/utf16.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/transfer_account_dialog.h"
-#include "support/recorded_messages.h"
 #include "widgets/transfer_account_view.h"
 
 using namespace qorv;
@@ -32,11 +32,20 @@ class NoCipher final : public FieldDecipher, public FieldEncipher {
     bool Encipher(std::u16string_view, std::u16string&) override { return false; }
 };
 
+// A picture shows no message box: what the dialog would say goes to standard error.
+class MessagesOnStandardError final : public MessageSink {
+  public:
+    using MessageSink::ShowMessage;
+    void ShowMessage(std::u16string_view text, std::u16string_view) override {
+        std::fprintf(stderr, "%s\n", Utf16ToUtf8(text).c_str());
+    }
+};
+
 bool Render(const QDir& dir, const QString& name, char16_t keyType,
             const std::function<void(TransferAccountDialog&)>& act) {
     NoCipher cipher;
-    qorv::testing::RecordedMessages messages;
-    qorv::testing::RecordedMessages filterMessages;
+    MessagesOnStandardError messages;
+    MessagesOnStandardError filterMessages;
     TransferAccountDialog model(cipher, cipher, messages);
     std::u16string document = kDocument;
     document[document.find(u'%')] = keyType;
