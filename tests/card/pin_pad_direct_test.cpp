@@ -82,8 +82,11 @@ TEST(PinEntryStructures, TheReadersOwnPropertiesNarrowTheEntry) {
 
 class PinDirectTest : public CardTest {
   protected:
-    void ConnectReader(const std::string& name) {
-        pcsc.AddReader(name);
+    void ConnectReader(const std::string& name,
+                       reader::PcscDword protocol = reader::pcsc::kProtocolT0) {
+        FakeCard card;
+        card.protocol = protocol;
+        pcsc.AddReader(name, card);
         ASSERT_EQ(ctrl.ConnectCard(std::u16string(name.begin(), name.end())), 0);
         pcsc.ClearCalls();
     }
@@ -134,7 +137,7 @@ TEST_F(PinDirectTest, TheChangeVerifiesTheOldPinThenWritesTheNewOne) {
 }
 
 TEST_F(PinDirectTest, ASuppliedRecordRefusedForWantOfAPinIsWrittenAfterThePinOnTheReader) {
-    ConnectReader("Cherry SmartTerminal ST-2xxx 00 00");
+    ConnectReader("Cherry SmartTerminal ST-2xxx 00 00", reader::pcsc::kProtocolT1);
     const std::string write = "00E2108003414243 00";
     const std::string answer = "00" + AsciiHex("00000001") + "0100" + "1122334455667788";
     pcsc.Expect(write, "6982");

@@ -87,8 +87,9 @@ TEST_F(CommonAccount, AFormWithAPinFieldOnAPlainReaderVerifiesInTheFormAndEndsWi
     EXPECT_EQ(confirmationMode(), dialogs::ConfirmationMode::PinInForm);
     EXPECT_TRUE(pcsc.ScriptDone());
     EXPECT_EQ(pcsc.unexpectedTransmits(), 0);
-    EXPECT_EQ(clear, u"0058100098765432||");
-    EXPECT_EQ(hostBlock, u"轉入帳號=0058100098765432;");  // no PIN row
+    // The PIN row keeps its place in the bank's layout, empty; the host block shows no PIN row.
+    EXPECT_EQ(clear, u"0058100098765432||||");
+    EXPECT_EQ(hostBlock, u"轉入帳號=0058100098765432;");
 }
 
 TEST_F(CommonAccount, AFormWithoutAPinFieldNeedsAPinPadReaderBeforeAnyDialog) {
@@ -131,7 +132,7 @@ TEST_F(CommonAccount, ACancelledConfirmationGives20756AndKeepsTheEnteredValues) 
     pcsc.Expect("0020001008123456FFFFFFFFFF", "9000");
     person.confirmAnswer = dialogs::kConfirmCancelled;
     EXPECT_EQ(Run(u"Virtual PCD 00 00", kPinForm), 20756);
-    EXPECT_EQ(clear, u"0058100098765432||");
+    EXPECT_EQ(clear, u"0058100098765432||||");
 }
 
 TEST_F(CommonAccount, ANameThatCannotBeAReaderEndsBeforeThePcscIsAsked) {
