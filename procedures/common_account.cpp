@@ -56,9 +56,12 @@ int32_t CommAccountProc(card::CCardEngine& engine, dialogs::UserInterface& ui,
                            dialogs::SomeFieldTypeStartsWith(document, u'7');
     const dialogs::ConfirmationMode mode =
         pinInForm ? dialogs::ConfirmationMode::PinInForm : dialogs::ConfirmationMode::PinOnPad;
+    // Only a form without a PIN row needs the reader's pad: only then is the
+    // reader asked what it offers.
     const int32_t readerClass =
-        card::ClassifyConnectedPinPadReader(engine, card.slot(), readerName);
-    if (!pinInForm && readerClass == 0) return kPinPadRequired;
+        pinInForm ? card::kReaderClassNone
+                  : card::ClassifyConnectedPinPadReader(engine, card.slot(), readerName);
+    if (!pinInForm && readerClass == card::kReaderClassNone) return kPinPadRequired;
 
     const std::u16string hash = sessionKeyHash.value_or(u"");
     const std::u16string key = cpukEncSessionKey.value_or(u"");
