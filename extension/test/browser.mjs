@@ -5,7 +5,7 @@
 //   const profile = prepareProfile(workDir, hostPath);  // extension built, host registered
 //   const context = await launchBrowser(chromium, findChromium(), profile, { headless: true });
 import { execFileSync } from "node:child_process";
-import { existsSync } from "node:fs";
+import { existsSync, mkdirSync } from "node:fs";
 import { dirname, join } from "node:path";
 import { fileURLToPath } from "node:url";
 
@@ -43,8 +43,10 @@ export function buildDevelopmentExtension(work) {
 export function prepareProfile(work, host) {
     const extensionDir = buildDevelopmentExtension(work);
     const root = join(work, "root");
-    execFileSync(host, ["--register", "--user", "--root", root], { env: { ...process.env, HOME } });
     const userDataDir = join(root, HOME, ".config/chromium");
+    // The user's Chromium profile folder: registration writes only for browsers in use.
+    mkdirSync(userDataDir, { recursive: true });
+    execFileSync(host, ["--register", "--user", "--root", root], { env: { ...process.env, HOME } });
     return { extensionDir, userDataDir, hostManifest: join(userDataDir, "NativeMessagingHosts", `${HOST_NAME}.json`) };
 }
 

@@ -35,7 +35,8 @@ export async function loadPuppeteer() {
 export function prepareFirefoxProfile(work, host) {
     const extensionDir = buildDevelopmentExtension(work);
     const home = join(work, "home");
-    mkdirSync(home, { recursive: true });
+    // The user's Firefox profile folder: registration writes only for browsers in use.
+    mkdirSync(join(home, ".mozilla/firefox"), { recursive: true });
     execFileSync(host, ["--register", "--user"], { env: { ...process.env, HOME: home }, stdio: "ignore" });
     const hostManifest = join(home, ".mozilla/native-messaging-hosts", `${HOST_NAME}.json`);
     if (!existsSync(hostManifest)) throw new Error(`the host did not register for Firefox: ${hostManifest} is missing`);

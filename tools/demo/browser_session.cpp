@@ -139,6 +139,8 @@ class Customer {
         for (const std::string& line : log_.NewLines()) {
             if (line.rfind(kHostLinePrefix, 0) != 0) continue;
             const std::string said = line.substr(sizeof kHostLinePrefix - 1);
+            // A window that took the focus as it should is no news to the viewer.
+            if (said.rfind("active \"", 0) == 0) continue;
             if (said.rfind(kShownPrefix, 0) != 0) {
                 std::printf("    host: %s\n", said.c_str());
                 continue;
