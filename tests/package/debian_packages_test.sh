@@ -98,7 +98,7 @@ done
 "$here/host_build_test.sh" hardening "$unpacked/usr/bin/qorvclientatm-host" \
     "$unpacked/usr/lib/$multiarch/qorvclientatm/libqorvclientatm.so.$version" >/dev/null ||
     fail "the packaged host is not hardened"
-"$here/host_build_test.sh" version "$unpacked/usr/bin/qorvclientatm-host" "$version" 1 >/dev/null ||
+"$here/host_build_test.sh" version "$unpacked/usr/bin/qorvclientatm-host" "$version" 1 0 >/dev/null ||
     fail "the packaged development host does not say it is one"
 [[ -f $scratch/qorvclientatm-$(cut -d. -f1-3 <<<"$version")+$(cut -d. -f4 <<<"$version").tgz ]] ||
     fail "no npm tarball of the page library next to the packages"
