@@ -13,6 +13,7 @@
 #include <array>
 #include <cstring>
 
+#include "base/unix_socket.h"
 #include "host/registration.h"
 
 extern char** environ;
@@ -39,17 +40,7 @@ bool Machine::IsFile(const std::string& absolute) const {
 }
 
 bool Machine::SocketAccepts(const std::string& absolute) const {
-    const std::string path = Path(absolute);
-    sockaddr_un address{};
-    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool accepted =
-        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return accepted;
+    return UnixSocketAccepts(Path(absolute));
 }
 
 std::string Machine::Home() const {

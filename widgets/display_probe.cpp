@@ -1,12 +1,10 @@
 #include "widgets/display_probe.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <cstring>
+
+#include "base/unix_socket.h"
 
 namespace qorv::widgets {
 namespace {
@@ -14,19 +12,6 @@ namespace {
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-bool UnixSocketAccepts(const std::string& path) {
-    sockaddr_un address{};
-    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool accepted =
-        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return accepted;
 }
 
 std::shared_ptr<void> OpenXDisplay(const std::string& display) {
