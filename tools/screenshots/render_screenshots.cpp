@@ -19,7 +19,7 @@
 #include "dialogs/countdown.h"
 #include "dialogs/multi_field_dialog.h"
 #include "dialogs/secure_keypad.h"
-
+#include "tools/screenshots/picture_output.h"
 #include "widgets/confirmation_view.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/keypad_widget.h"
@@ -34,17 +34,12 @@ using namespace qorv::widgets;
 
 namespace {
 
+using screenshots::WritePicture;
+using screenshots::WriteWindow;
+
 bool Save(QWidget& widget, const QDir& dir, const QString& name) {
     widget.adjustSize();
-    widget.show();
-    QApplication::processEvents();
-    const QString path = dir.filePath(name);
-    if (!widget.grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return WriteWindow(widget, dir, name);
 }
 
 // Enters text into a field as key presses would.
@@ -100,15 +95,7 @@ bool SaveMultiField(const QDir& dir, const char* document, const QString& name, 
         return false;
     }
     prepare(model, view);
-    view.show();
-    QApplication::processEvents();
-    const QString path = dir.filePath(name);
-    if (!view.grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return WriteWindow(view, dir, name);
 }
 
 // A left-button release over the middle of a row, as the dialog receives it.
@@ -146,13 +133,7 @@ bool SaveWindow(QWidget& window, const QDir& dir, const QString& name) {
                      window.windowTitle());
     painter.drawPixmap(1, kBar, body);
     painter.end();
-    const QString path = dir.filePath(name);
-    if (!picture.save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return WritePicture(picture, dir, name);
 }
 
 // The card in the reader, as the picture needs it.
@@ -228,12 +209,9 @@ bool SaveOtherConfirmations(const QDir& dir) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
-        return 2;
-    }
-    QDir dir(QString::fromLocal8Bit(argv[1]));
-    if (!dir.mkpath(QStringLiteral("."))) return 1;
+    const std::optional<QDir> output = qorv::screenshots::OutputFolder(argc, argv);
+    if (!output) return 2;
+    const QDir& dir = *output;
     bool ok = true;
 
     // The multi-field keypad with an entry row above it.

@@ -8,6 +8,7 @@
 #include "base/utf16.h"
 #include "dialogs/message_sink.h"
 #include "dialogs/transfer_account_dialog.h"
+#include "tools/screenshots/picture_output.h"
 #include "widgets/transfer_account_view.h"
 
 using namespace qorv;
@@ -54,27 +55,16 @@ bool Render(const QDir& dir, const QString& name, char16_t keyType,
     TransferAccountWindow window(model, filterMessages);
     window.refresh();
     window.adjustSize();
-    window.show();
-    QApplication::processEvents();
-    const QString path = dir.filePath(name);
-    if (!window.grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return qorv::screenshots::WriteWindow(window, dir, name);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
-        return 2;
-    }
-    QDir dir(QString::fromLocal8Bit(argv[1]));
-    if (!dir.mkpath(QStringLiteral("."))) return 1;
+    const std::optional<QDir> output = qorv::screenshots::OutputFolder(argc, argv);
+    if (!output) return 2;
+    const QDir& dir = *output;
     bool ok = true;
     ok &= Render(dir, QStringLiteral("transfer-agreed.png"), u'4', [](TransferAccountDialog&) {});
     ok &= Render(dir, QStringLiteral("transfer-common.png"), u'4',
