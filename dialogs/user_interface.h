@@ -51,6 +51,14 @@ class UserInterface {
     // on its own.
     virtual void Idle(const std::function<bool()>& /*arrived*/) {}
     virtual void WakeIdle() {}
+    // A serving host reads its requests on the thread that serves them
+    // until a window may be shown; from then on it must learn of the input's
+    // end while a window is up. A user interface that knows when its first
+    // window comes keeps `watch`, runs it once just before, and says true;
+    // otherwise false, and the caller watches from the start. An empty
+    // `watch` takes back the one kept.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): an overrider keeps it
+    virtual bool WatchInputBeforeFirstWindow(std::function<void()> /*watch*/) { return false; }
 
     // True once InputEnded was called: a method that just showed a message
     // box learns that nobody read it.

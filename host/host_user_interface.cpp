@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "widgets/dialog_module.h"
 
@@ -49,6 +50,9 @@ HostUserInterface::~HostUserInterface() {
 }
 
 dialogs::UserInterface& HostUserInterface::Active() {
+    // Not under the lock: a watch that finds the input ended tells
+    // InputEnded, which takes it.
+    if (watchInput_) std::exchange(watchInput_, nullptr)();
     std::lock_guard lock(mutex_);
     if (module_) return *module_;
     if (headless_) return *headless_;
@@ -114,6 +118,11 @@ void HostUserInterface::Idle(const std::function<bool()>& arrived) {
 void HostUserInterface::WakeIdle() {
     std::lock_guard lock(mutex_);
     if (module_) module_->WakeIdle();
+}
+
+bool HostUserInterface::WatchInputBeforeFirstWindow(std::function<void()> watch) {
+    watchInput_ = std::move(watch);
+    return true;
 }
 
 int HostUserInterface::RunConfirmation(dialogs::ConfirmationDialog& dialog) {

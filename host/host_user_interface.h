@@ -3,6 +3,7 @@
 // can be opened. Pages that never open a dialog never load Qt.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,6 +24,7 @@ class HostUserInterface final : public dialogs::UserInterface {
     void InputEnded() override;
     void Idle(const std::function<bool()>& arrived) override;
     void WakeIdle() override;
+    bool WatchInputBeforeFirstWindow(std::function<void()> watch) override;
     int RunConfirmation(dialogs::ConfirmationDialog& dialog) override;
     int RunTransferAccount(dialogs::TransferAccountDialog& dialog) override;
     int RunMultiField(dialogs::MultiFieldDialog& dialog) override;
@@ -39,6 +41,7 @@ class HostUserInterface final : public dialogs::UserInterface {
     mutable std::mutex mutex_;  // the loaded module, against InputEnded from the reader
     std::unique_ptr<dialogs::UserInterface> module_;
     std::unique_ptr<dialogs::HeadlessUserInterface> headless_;
+    std::function<void()> watchInput_;  // run before the first window, on the serving thread
 };
 
 // The user interface of a serving host: the module next to the executable

@@ -14,6 +14,9 @@ namespace qorv::host {
 class IdlingInput {
   public:
     IdlingInput(int in, dialogs::UserInterface& ui);
+    ~IdlingInput();
+    IdlingInput(const IdlingInput&) = delete;
+    IdlingInput& operator=(const IdlingInput&) = delete;
 
     // The next frame, the windows answering while it is awaited.
     IncomingFrame Next();

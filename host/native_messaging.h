@@ -4,6 +4,7 @@
 // buffer keeps a copy of a request (it may carry a PIN) or of a reply.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,17 +20,31 @@ enum class FrameStatus {
     TooLarge,    // the frame was read and discarded without being kept
 };
 
+// Reads what the input holds in one call where it can (a small frame and
+// its length usually come together); each byte is wiped from the reader's
+// own buffer as it is handed on, so the buffer keeps nothing taken.
 class FrameReader {
   public:
     explicit FrameReader(int fd) : fd_(fd) {}
-    // `message` gets a buffer of exactly the frame's size, read into in
-    // place; a frame cut short is wiped.
+    ~FrameReader();
+    FrameReader(const FrameReader&) = delete;
+    FrameReader& operator=(const FrameReader&) = delete;
+
+    // `message` gets a buffer of exactly the frame's size; a frame cut short
+    // is wiped.
     FrameStatus Next(std::string& message);
     std::size_t lastFrameSize() const { return lastFrameSize_; }
+    // Whether bytes already read wait in the reader's buffer.
+    bool HasBuffered() const { return begin_ < end_; }
 
   private:
+    bool Take(char* data, std::size_t size);
+
     int fd_;
     std::size_t lastFrameSize_ = 0;
+    std::array<char, 4096> buffer_{};
+    std::size_t begin_ = 0;  // buffer_[begin_, end_) is read and not yet taken
+    std::size_t end_ = 0;
 };
 
 // Returns false when the output is gone. The caller wipes `message`.

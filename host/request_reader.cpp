@@ -16,17 +16,25 @@ constexpr char32_t kReplacement = 0xFFFD;
 struct Discard {
     void Reserve(std::size_t) {}
     void Append(char32_t) {}
+    void AppendAscii(std::string_view) {}
 };
 struct ToUtf16 {
     std::u16string& out;
     void Reserve(std::size_t size) { out.reserve(size); }
     void Append(char32_t cp) { AppendUtf16(out, cp); }
+    void AppendAscii(std::string_view run) { out.append(run.begin(), run.end()); }
 };
 struct ToUtf8 {
     std::string& out;
     void Reserve(std::size_t size) { out.reserve(size); }
     void Append(char32_t cp) { AppendUtf8(out, cp); }
+    void AppendAscii(std::string_view run) { out.append(run); }
 };
+
+// A character of a JSON string that stands for itself.
+bool IsPlainAscii(uint8_t c) {
+    return c >= 0x20 && c < 0x80 && c != '\\' && c != '"';
+}
 
 class Parser {
   public:
@@ -129,13 +137,18 @@ class Parser {
         if (end >= text_.size()) return false;
         sink.Reserve(end - pos_);
         while (pos_ < end) {
+            // Names, numbers and most texts are plain ASCII: taken a run at a time.
+            std::size_t run = pos_;
+            while (run < end && IsPlainAscii(static_cast<uint8_t>(text_[run]))) ++run;
+            if (run > pos_) {
+                sink.AppendAscii(text_.substr(pos_, run - pos_));
+                pos_ = run;
+                continue;
+            }
             const auto c = static_cast<uint8_t>(text_[pos_]);
             if (c < 0x20) return false;
             if (c == '\\') {
                 if (!Escape(sink)) return false;
-            } else if (c < 0x80) {
-                sink.Append(c);
-                ++pos_;
             } else {
                 char32_t cp = 0;
                 const std::size_t length = DecodeUtf8(text_.substr(pos_, end - pos_), cp);

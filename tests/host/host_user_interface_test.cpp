@@ -47,7 +47,7 @@ std::string FormCancelledBecause(HostUserInterface& ui) {
     int chosen = 0;
     ::testing::internal::CaptureStderr();
     const int outcome = ui.RunTestForm({u"a"}, text, chosen);
-    const std::string said = ::testing::internal::GetCapturedStderr();
+    std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(outcome, dialogs::kDialogCancelled);
     return said;
 }
@@ -83,11 +83,20 @@ TEST(HostUserInterface, SaysWhyNoWindowCanBeShown) {
 TEST(HostUserInterface, MessagesWithoutADisplayGoToStandardErrorWithTheirCaption) {
     const DisplayVariables none("", "");
     HostUserInterface ui("/nonexistent/libqorv_dialogs_qt.so", "");
+    int watched = 0;
+    EXPECT_TRUE(ui.WatchInputBeforeFirstWindow([&] { ++watched; }));
     ui.SetWaitCursor(true);  // no window, nothing loaded: nothing to do
+    EXPECT_EQ(watched, 0);
     ::testing::internal::CaptureStderr();
     ui.ShowMessage(u"超過允許插拔時間,取消交易", dialogs::kMessageCaption);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "[Qorv銀行] 超過允許插拔時間,取消交易\n");
     ui.SetWaitCursor(false);
+    // The serving loop watches its input from the first window on, once.
+    EXPECT_EQ(watched, 1);
+    ::testing::internal::CaptureStderr();
+    ui.ShowMessage(u"again", dialogs::kMessageCaption);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(watched, 1);
 }
 
 #endif  // QORV_TEST_HOOKS

@@ -1,5 +1,7 @@
-// The input read on its own thread: frames in arrival order, the end seen
-// while the taker is busy, nothing handed over once the pump is gone.
+// The native-messaging input: frames whole however large, read by the taker
+// until it watches and then on a thread of its own (nothing read ahead is
+// lost in between), the end seen while the taker is busy, nothing handed
+// over once the pump is gone.
 #include "host/input_pump.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +39,7 @@ class Pipe {
         write_ = -1;
     }
     int reader() const { return read_; }
+    int writer() const { return write_; }
 
   private:
     int read_ = -1;
@@ -47,6 +50,7 @@ TEST(InputPump, HandsFramesOverInOrderAndTellsTheEndOnceWhileTheTakerIsBusy) {
     Pipe pipe;
     std::atomic<int> ends{0};
     InputPump pump(pipe.reader(), [&] { ++ends; });
+    pump.Watch();
     const uint32_t huge = (1u << 20) + 1;
     pipe.Write(Frame("{\"id\":1}") + Frame("") +
                std::string(reinterpret_cast<const char*>(&huge), sizeof huge) +
@@ -74,11 +78,64 @@ TEST(InputPump, HandsFramesOverInOrderAndTellsTheEndOnceWhileTheTakerIsBusy) {
     EXPECT_EQ(ends, 1);
 }
 
+TEST(InputPump, WhatTheTakerReadAheadIsServedByTheThreadAfterWatch) {
+    Pipe pipe;
+    std::atomic<int> ends{0};
+    InputPump pump(pipe.reader(), [&] { ++ends; });
+    pipe.Write(Frame("{\"id\":1}") + Frame("{\"id\":2}") + Frame("{\"id\":3}"));
+    EXPECT_EQ(pump.Next().body, "{\"id\":1}");  // one read took all three
+    EXPECT_TRUE(pump.Ready());
+    pump.Watch();
+    pipe.CloseWriter();
+    EXPECT_EQ(pump.Next().body, "{\"id\":2}");
+    EXPECT_EQ(pump.Next().body, "{\"id\":3}");
+    EXPECT_EQ(pump.Next().status, FrameStatus::EndOfInput);
+    EXPECT_EQ(ends, 1);
+}
+
+TEST(InputPump, WatchingAnInputThatHasEndedTellsTheEndAtOnce) {
+    Pipe ended;
+    std::atomic<int> ends{0};
+    InputPump pump(ended.reader(), [&] { ++ends; });
+    ended.CloseWriter();
+    pump.Watch();
+    EXPECT_EQ(ends, 1);  // before a window could be shown
+    EXPECT_EQ(pump.Next().status, FrameStatus::EndOfInput);
+
+    // A frame still unread is not an end.
+    Pipe pending;
+    std::atomic<int> pendingEnds{0};
+    InputPump second(pending.reader(), [&] { ++pendingEnds; });
+    pending.Write(Frame("{}"));
+    pending.CloseWriter();
+    second.Watch();
+    EXPECT_EQ(second.Next().body, "{}");
+    EXPECT_EQ(second.Next().status, FrameStatus::EndOfInput);
+    EXPECT_EQ(pendingEnds, 1);
+}
+
+TEST(InputPump, FramesOfAnySizeCrossAPipeWhole) {
+    Pipe pipe;
+    // Larger than the pipe holds: the writer's calls come back part done.
+    const std::string large(kMaxFrameBytes, 'x');
+    std::thread writer([&] {
+        EXPECT_TRUE(WriteFrame(pipe.writer(), large));
+        EXPECT_TRUE(WriteFrame(pipe.writer(), "{}"));
+        pipe.CloseWriter();
+    });
+    InputPump pump(pipe.reader(), [] {});
+    EXPECT_EQ(pump.Next().body, large);
+    EXPECT_EQ(pump.Next().body, "{}");
+    EXPECT_EQ(pump.Next().status, FrameStatus::EndOfInput);
+    writer.join();
+}
+
 TEST(InputPump, AfterThePumpIsGoneTheEndIsToldToNobody) {
     Pipe pipe;
     std::atomic<int> ends{0};
     {
         InputPump pump(pipe.reader(), [&] { ++ends; });
+        pump.Watch();
         pipe.Write(Frame("{\"id\":1}"));
         EXPECT_EQ(pump.Next().body, "{\"id\":1}");
     }  // the thread still waits in its read

@@ -21,11 +21,14 @@ namespace {
 using namespace qorv;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kStarts = 40;
-constexpr int kRoundTrips = 200;
+// Enough that a busy spell of a shared machine moves the medians little.
+constexpr int kStarts = 100;
+constexpr int kRoundTrips = 2000;
 constexpr double kStartTarget = 1.3;
 constexpr double kRoundTripTarget = 1.2;
-const std::vector<std::string> kNoService{"PCSCLITE_CSOCK_NAME=/nonexistent/pcscd.comm"};
+std::vector<std::string> NoService() {
+    return {"PCSCLITE_CSOCK_NAME=/nonexistent/pcscd.comm"};
+}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
@@ -48,7 +51,7 @@ double ResidentMb(pid_t pid) {
 // the answer (the host's end is not counted).
 double StartToFirstAnswer(const char* path) {
     const auto start = Clock::now();
-    hostclient::HostClient host(path, kNoService);
+    hostclient::HostClient host(path, NoService());
     host.Call("GetRespLength");
     const auto answered = Clock::now();
     host.CloseAndWait();
@@ -73,8 +76,8 @@ int main() {
     {
         // A getter through a running host, against the echo host answering the
         // same frame: what the host itself adds to every request.
-        hostclient::HostClient host(HOST_PATH, kNoService);
-        hostclient::HostClient echoHost(ECHO_HOST_PATH, kNoService);
+        hostclient::HostClient host(HOST_PATH, NoService());
+        hostclient::HostClient echoHost(ECHO_HOST_PATH, NoService());
         const bench::PairedMedians trip = bench::MedianMicrosPaired(
             kRoundTrips, [&host] { host.Call("GetRespLength"); },
             [&echoHost] { echoHost.Call("GetRespLength"); });
@@ -84,7 +87,7 @@ int main() {
                 kStartTarget, kRoundTripTarget);
 
     {
-        hostclient::HostClient host(HOST_PATH, kNoService);
+        hostclient::HostClient host(HOST_PATH, NoService());
         host.Call("GetReaderNumber");
         std::printf("%-44s %10.1f MB\n", "resident memory, no window yet", ResidentMb(host.pid()));
     }
@@ -96,7 +99,7 @@ int main() {
     } else {
         char errPath[] = "/tmp/qorv-bench-host-XXXXXX";
         close(mkstemp(errPath));
-        std::vector<std::string> environment = kNoService;
+        std::vector<std::string> environment = NoService();
         environment.push_back("DISPLAY=" + display.name());
         environment.push_back("QORV_REPORT_WINDOWS=1");
         hostclient::HostClient host(HOST_PATH, environment, {}, errPath);
