@@ -3,9 +3,9 @@ D-Bus service: the key events come out of the compositor's own seat, so the
 window with the keyboard focus gets them as a person's key presses.
 
 Mutter binds a remote-desktop session to the D-Bus connection that created
-it: every call must come over that one connection (a `gdbus call` per step
-is refused), and the session ends when the connection goes. Needs Python's
-GObject bindings (Debian's python3-gi).
+it and ends the session when that connection goes: every call must come
+over one connection (with a `gdbus call` per step, the second finds no
+session). Needs Python's GObject bindings (Debian's python3-gi).
 """
 import time
 
