@@ -13,7 +13,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     chromium fonts-noto-cjk
     qt6-base-dev libxcb1-dev xvfb
-    qt6-wayland mutter dbus-daemon dbus-bin at-spi2-core
+    qt6-wayland mutter dbus-daemon dbus-bin at-spi2-core python3-gi
     firefox-esr
     qt6-base-dev
 )
