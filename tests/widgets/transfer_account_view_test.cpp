@@ -1,10 +1,11 @@
 // The transfer account dialog's Qt view driven offscreen as a person uses
 // it: every control found by its id, the keypad switching to another
-// account, the common list filling the e-mail edit, the typed account with
-// its filter, OK, cancel and the countdown.
+// account, the common list filling the e-mail edit, the typed and pasted
+// account and e-mail with their filters, OK, cancel and the countdown.
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QRadioButton>
 #include <QtTest>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "dialogs/message_sink.h"
@@ -189,15 +191,66 @@ class TransferAccountViewTest : public QObject {
         QCOMPARE(ToQString(record.substr(0, 17)), QStringLiteral("00000009876543212"));
     }
 
+    // Only what the account and e-mail edits let through from the keyboard
+    // and the clipboard reaches the logic: a refused key or paste changes
+    // neither the text nor OK.
+    void theEditsPassOnlyWhatTheirFiltersTake() {
+        const std::string full(16, '1');
+        const struct {
+            int edit;
+            std::string typed;  // '\b' is backspace
+            std::string clipboard;  // pasted after typing when not empty
+            std::string expected;
+            bool okEnabled;  // checked for the account edit
+            const char16_t* message;
+        } cases[] = {
+            {id::kAccountEdit, "1\bx", "", "", false, nullptr},
+            {id::kAccountEdit, "12\b", "", "1", true, nullptr},
+            {id::kAccountEdit, full + "7", "", full, true, nullptr},
+            {id::kAccountEdit, "\b", "45x6", "", false, kMsgMustBeDigits},
+            {id::kAccountEdit, "123", "45678901234567890", "1234567890123456", true, nullptr},
+            {id::kEmailEdit, "a@b", "x@y.z;w@v.u", "a@b", false, kMsgMustBeEmailCharacters},
+            {id::kEmailEdit, "a@b", "x y", "a@b", false, kMsgMustBeEmailCharacters},
+            {id::kEmailEdit, "a@b;", "x@y.z", "a@b;x@y.z", false, nullptr},
+            {id::kEmailEdit, std::string(149, 'a'), "ddd", std::string(149, 'a') + "d", false,
+             nullptr},
+        };
+        for (const auto& c : cases) {
+            Harness h(5);
+            auto* edit = h.find<QLineEdit>(c.edit);
+            edit->setFocus();
+            for (char key : c.typed) {
+                if (key == '\b') {
+                    QTest::keyClick(edit, Qt::Key_Backspace);
+                } else {
+                    QTest::keyClicks(edit, QString(QChar::fromLatin1(key)));
+                }
+            }
+            if (!c.clipboard.empty()) {
+                QGuiApplication::clipboard()->setText(QString::fromStdString(c.clipboard));
+                QTest::keySequence(edit, QKeySequence::Paste);
+            }
+            const QString expected = QString::fromStdString(c.expected);
+            QCOMPARE(edit->text(), expected);
+            QCOMPARE(ToQString(h.model.view().TextOf(c.edit)), expected);
+            if (c.edit == id::kAccountEdit)
+                QCOMPARE(h.find<QPushButton>(id::kOk)->isEnabled(), c.okEnabled);
+            const auto messages = c.message != nullptr ? std::vector<std::u16string>{c.message}
+                                                       : std::vector<std::u16string>{};
+            QCOMPARE(h.filterMessages.messages, messages);
+        }
+        QGuiApplication::clipboard()->clear();
+    }
+
     void cancelAndTheCountdownEndTheDialogAsCancelled() {
         Harness cancelled(1);
         QTest::mouseClick(cancelled.find<QPushButton>(id::kCancel), Qt::LeftButton);
         QCOMPARE(cancelled.window->result(), kOutcomeCancelled);
-        QVERIFY(!cancelled.window->countdownRunning());
+        QVERIFY(!cancelled.window->tickTimerRunning());
         QVERIFY(cancelled.encipher.inputs.empty());
 
         Harness timed(1, u"<TimeOut>2</TimeOut>");
-        QVERIFY(timed.window->countdownRunning());
+        QVERIFY(timed.window->tickTimerRunning());
         for (int i = 0; i < kTicksPerSecond; ++i) timed.window->tick();
         QVERIFY(timed.find<QLabel>(id::kCountdown)->isVisible());
         QCOMPARE(timed.find<QLabel>(id::kCountdown)->text(), QStringLiteral("  1 秒後自動登出"));

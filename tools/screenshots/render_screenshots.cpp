@@ -153,12 +153,12 @@ bool SaveConfirmationOf(const QDir& dir, ConfirmationRequest request, bool secon
     if (logic.Open()) return false;
     ConfirmationWindow window(logic);
     // Three seconds with the card in; then out for a second and back in.
-    for (int i = 0; i < 12; ++i) window.Tick();
+    for (int i = 0; i < 12; ++i) window.tick();
     if (secondPhase) {
         card.present = false;
-        for (int i = 0; i < 4; ++i) window.Tick();
+        for (int i = 0; i < 4; ++i) window.tick();
         card.present = true;
-        for (int i = 0; i < 8; ++i) window.Tick();
+        for (int i = 0; i < 8; ++i) window.tick();
     }
     auto* picture = window.findChild<CardReaderAnimation*>();
     window.show();
