@@ -30,7 +30,7 @@ class EntryInputFilter;
 class KeypadWidget;
 
 // The countdown ticks every 200 ms from the start.
-class TransferAccountWindow : public DialogViewBase {
+class TransferAccountWindow final : public DialogViewBase {
     Q_OBJECT
 
   public:

@@ -93,7 +93,8 @@ TEST(ConfirmationView, HostBlockComesFirstWholeAndFocused) {
     std::u16string rows;
     for (int tag = 14; tag <= 19; ++tag) {
         const std::u16string n{u'1', static_cast<char16_t>(u'0' + tag % 10)};
-        rows += u"<Tag" + n + u">" + std::u16string(40, u'長') + u"</Tag" + n + u">";
+        rows.append(u"<Tag").append(n).append(u">").append(40, u'長');
+        rows.append(u"</Tag").append(n).append(u">");
     }
     Shown s(3, rows);
     s.window->show();

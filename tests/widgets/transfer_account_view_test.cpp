@@ -198,21 +198,21 @@ class TransferAccountViewTest : public QObject {
         const std::string full(16, '1');
         const struct {
             int edit;
-            std::string typed;  // '\b' is backspace
+            bool okEnabled;         // checked for the account edit
+            std::string typed;      // '\b' is backspace
             std::string clipboard;  // pasted after typing when not empty
             std::string expected;
-            bool okEnabled;  // checked for the account edit
-            const char16_t* message;
+            const char16_t* message;  // the refused paste's message
         } cases[] = {
-            {id::kAccountEdit, "1\bx", "", "", false, nullptr},
-            {id::kAccountEdit, "12\b", "", "1", true, nullptr},
-            {id::kAccountEdit, full + "7", "", full, true, nullptr},
-            {id::kAccountEdit, "\b", "45x6", "", false, kMsgMustBeDigits},
-            {id::kAccountEdit, "123", "45678901234567890", "1234567890123456", true, nullptr},
-            {id::kEmailEdit, "a@b", "x@y.z;w@v.u", "a@b", false, kMsgMustBeEmailCharacters},
-            {id::kEmailEdit, "a@b", "x y", "a@b", false, kMsgMustBeEmailCharacters},
-            {id::kEmailEdit, "a@b;", "x@y.z", "a@b;x@y.z", false, nullptr},
-            {id::kEmailEdit, std::string(149, 'a'), "ddd", std::string(149, 'a') + "d", false,
+            {id::kAccountEdit, false, "1\bx", "", "", nullptr},
+            {id::kAccountEdit, true, "12\b", "", "1", nullptr},
+            {id::kAccountEdit, true, full + "7", "", full, nullptr},
+            {id::kAccountEdit, false, "\b", "45x6", "", kMsgMustBeDigits},
+            {id::kAccountEdit, true, "123", "45678901234567890", "1234567890123456", nullptr},
+            {id::kEmailEdit, false, "a@b", "x@y.z;w@v.u", "a@b", kMsgMustBeEmailCharacters},
+            {id::kEmailEdit, false, "a@b", "x y", "a@b", kMsgMustBeEmailCharacters},
+            {id::kEmailEdit, false, "a@b;", "x@y.z", "a@b;x@y.z", nullptr},
+            {id::kEmailEdit, false, std::string(149, 'a'), "ddd", std::string(149, 'a') + "d",
              nullptr},
         };
         for (const auto& c : cases) {

@@ -340,12 +340,12 @@ class WidgetsTest : public QObject {
 
     void aViewEndsOnceWithItsModelsOutcome() {
         const struct {
-            bool shown;
+            bool shown = false;
             std::optional<int> outcome;
-            bool counting;
-            bool timerAfter;
-            int finishedSignals;
-            int result;
+            bool counting = false;
+            bool timerAfter = false;
+            int finishedSignals = 0;
+            int result = 0;
         } cases[] = {
             {true, std::nullopt, true, true, 0, QDialog::Rejected},
             {true, std::nullopt, false, false, 0, QDialog::Rejected},  // OK stopped the countdown

@@ -100,7 +100,7 @@ bool SaveMultiField(const QDir& dir, const char* document, const QString& name, 
 
 // A left-button release over the middle of a row, as the dialog receives it.
 void Release(QWidget& view, const Rect& rect) {
-    const QPointF at(rect.x + rect.width / 2, rect.y + rect.height / 2);
+    const QPointF at(QPoint(rect.x + rect.width / 2, rect.y + rect.height / 2));
     QMouseEvent release(QEvent::MouseButtonRelease, at, view.mapToGlobal(at), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &release);
