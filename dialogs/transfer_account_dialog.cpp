@@ -297,36 +297,6 @@ void TransferAccountDialog::PressKey(int controlId) {
         EvaluateOk();
 }
 
-bool TransferAccountDialog::TypeInAccount(char16_t typed) {
-    if (outcome_ || !opened_ || keypadChosen_) return false;
-    if (category_ != TransferCategory::kOther) SelectCategory(TransferCategory::kOther);
-    if (!AcceptTypedCharacter(EditKind::kTransferAccount, accountText_, typed, kMaxTransferAccount))
-        return false;
-    AccountKey(typed == kBackspace ? AccountEditKey::kBackspace : AccountEditKey::kCharacter);
-    if (typed == kBackspace) {
-        if (!accountText_.empty()) accountText_.pop_back();
-    } else if (typed >= 0x20) {
-        accountText_.push_back(typed);
-    }
-    Control(id::kAccountEdit).text = accountText_;
-    return true;
-}
-
-bool TransferAccountDialog::PasteIntoAccount(std::u16string_view clipboard) {
-    if (outcome_ || !opened_ || keypadChosen_) return false;
-    if (category_ != TransferCategory::kOther) SelectCategory(TransferCategory::kOther);
-    clipboard = clipboard.substr(0, kMaxPasteRead);
-    const PasteCheck check = CheckPaste(EditKind::kTransferAccount, accountText_, clipboard);
-    if (!check.accepted) {
-        if (!check.message.empty()) Message(check.message);
-        return false;
-    }
-    AccountKey(AccountEditKey::kCharacter);
-    accountText_.append(clipboard.substr(0, kMaxTransferAccount - accountText_.size()));
-    Control(id::kAccountEdit).text = accountText_;
-    return true;
-}
-
 // Typing sets OK by the keys themselves: an accepted character enables it,
 // backspace with fewer than 2 characters left disables it, Delete enables
 // it only while more than 1 character remains.
@@ -351,34 +321,6 @@ void TransferAccountDialog::SetAccountText(std::u16string_view text) {
     SecureWipe(accountText_);
     accountText_.assign(text.substr(0, kMaxTransferAccount));
     Control(id::kAccountEdit).text = accountText_;
-}
-
-bool TransferAccountDialog::TypeInEmail(char16_t typed) {
-    if (outcome_ || !opened_) return false;
-    if (!AcceptTypedCharacter(EditKind::kTransferEmail, emailText_, typed, kMaxTransferEmail))
-        return false;
-    if (typed == kBackspace) {
-        if (!emailText_.empty()) emailText_.pop_back();
-    } else if (typed >= 0x20) {
-        emailText_.push_back(typed);
-    }
-    Control(id::kEmailEdit).text = emailText_;
-    return true;
-}
-
-bool TransferAccountDialog::PasteIntoEmail(std::u16string_view clipboard) {
-    if (outcome_ || !opened_) return false;
-    clipboard = clipboard.substr(0, kMaxPasteRead);
-    const PasteCheck check = CheckPaste(EditKind::kTransferEmail, emailText_, clipboard);
-    if (!check.accepted) {
-        if (!check.message.empty()) Message(check.message);
-        return false;
-    }
-    const std::size_t room =
-        kMaxTransferEmail > emailText_.size() ? kMaxTransferEmail - emailText_.size() : 0;
-    emailText_.append(clipboard.substr(0, room));
-    Control(id::kEmailEdit).text = emailText_;
-    return true;
 }
 
 void TransferAccountDialog::SetEmailText(std::u16string_view text) {

@@ -136,20 +136,14 @@ class TransferAccountDialog {
     // another account first.
     void PressKey(int controlId);
 
-    // The account edit (keyboard entry): a typed character (backspace
-    // included) through the digits filter and a paste (Ctrl+V) with the
-    // clipboard text, each added at the end; they return whether the edit
-    // takes it. A view that edits the text itself passes every key the
+    // The account edit (keyboard entry). The view's edit filters what is
+    // typed and pasted (dialogs/input_filters.h); it passes every key the
     // filter let through to AccountKey before the edit changes (for the OK
     // rule) and mirrors the resulting text with SetAccountText.
-    bool TypeInAccount(char16_t typed);
-    bool PasteIntoAccount(std::u16string_view clipboard);
     void AccountKey(AccountEditKey key);
     void SetAccountText(std::u16string_view text);
 
-    // The e-mail edit, through the e-mail character filter.
-    bool TypeInEmail(char16_t typed);
-    bool PasteIntoEmail(std::u16string_view clipboard);
+    // The e-mail edit's text after a change (filtered by the view's edit).
     void SetEmailText(std::u16string_view text);
 
     // One 200 ms tick of the countdown.
@@ -164,7 +158,6 @@ class TransferAccountDialog {
     // "0", "1", "2", and "3" once OK took another account with the box checked.
     char16_t categoryDigit() const { return categoryDigit_; }
     bool keypadChosen() const { return keypadChosen_; }
-    int keyType() const { return document_.keyType; }
     const SecureKeypad& keypad() const { return keypad_; }
     std::size_t keypadEntryCount() const { return entry_.count(); }
     const Countdown& countdown() const { return countdown_; }

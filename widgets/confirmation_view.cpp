@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "widgets/dialog_view_base.h"
 #include "widgets/qt_text.h"
 #include "widgets/secure_static.h"
 
@@ -47,7 +48,7 @@ QFont DialogFont(int pixelSize, bool bold = false) {
 class SummaryText final : public QLabel {
   public:
     SummaryText(int controlId, int width, QWidget* parent) : QLabel(parent) {
-        setObjectName(QString::number(controlId));
+        Named(this, controlId);
         setTextFormat(Qt::PlainText);
         setWordWrap(true);
         setFixedWidth(width);
@@ -112,7 +113,7 @@ QFrame* Separator(QWidget* parent) {
 // ---------------------------------------------------------------------------
 
 CardReaderAnimation::CardReaderAnimation(QWidget* parent) : QWidget(parent) {
-    setObjectName(QString::number(control::kAnimation));
+    Named(this, control::kAnimation);
     setFixedSize(sizeHint());
     timer_.setInterval(kFramePeriodMs);
     connect(&timer_, &QTimer::timeout, this, [this] { setFrame((frame_ + 1) % kFrames); });
@@ -168,11 +169,9 @@ void CardReaderAnimation::paintEvent(QPaintEvent*) {
 // ---------------------------------------------------------------------------
 
 ConfirmationWindow::ConfirmationWindow(dialogs::ConfirmationDialog& logic, QWidget* parent)
-    : QDialog(parent), logic_(logic) {
+    : DialogViewBase(dialogs::kConfirmationPollPeriod, parent), logic_(logic) {
     Build();
-    pollTimer_.setInterval(static_cast<int>(dialogs::kConfirmationPollPeriod.count()));
-    connect(&pollTimer_, &QTimer::timeout, this, &ConfirmationWindow::Tick);
-    Refresh();
+    refreshView();
 }
 
 void ConfirmationWindow::Build() {
@@ -248,8 +247,7 @@ void ConfirmationWindow::BuildRows(QVBoxLayout* layout, const QColor& background
             transferIn_->setToolTip(QString());
             line->addWidget(transferIn_, 0, Qt::AlignTop);
         } else if (valueTag == kTag17) {
-            tag17_ = new QPlainTextEdit(box);
-            tag17_->setObjectName(QString::number(control::kTag17Value));
+            tag17_ = Named(new QPlainTextEdit(box), control::kTag17Value);
             tag17_->setReadOnly(true);
             tag17_->setFocusPolicy(Qt::ClickFocus);
             tag17_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -296,10 +294,8 @@ void ConfirmationWindow::BuildPrompt(QVBoxLayout* layout) {
 void ConfirmationWindow::BuildButtons(QVBoxLayout* layout) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    ok_ = new QPushButton(this);
-    ok_->setObjectName(QString::number(control::kOk));
-    cancel_ = new QPushButton(this);
-    cancel_->setObjectName(QString::number(control::kCancel));
+    ok_ = Named(new QPushButton(this), control::kOk);
+    cancel_ = Named(new QPushButton(this), control::kCancel);
     const auto& rgb = logic_.view().buttonColour;
     const QString face = QColor(rgb[0], rgb[1], rgb[2]).name();
     for (QPushButton* button : {ok_, cancel_}) {
@@ -324,12 +320,11 @@ void ConfirmationWindow::BuildButtons(QVBoxLayout* layout) {
 
     connect(ok_, &QPushButton::clicked, this, [this] {
         logic_.PressOk();
-        Refresh();
-        FollowOutcome();
+        showModel();
     });
     connect(cancel_, &QPushButton::clicked, this, [this] {
         logic_.PressCancel();
-        FollowOutcome();
+        showModel();
     });
 }
 
@@ -376,7 +371,7 @@ void ConfirmationWindow::BuildHostBlock(QVBoxLayout* layout) {
     layout->addWidget(hostBlock_);
 }
 
-void ConfirmationWindow::Refresh() {
+void ConfirmationWindow::refreshView() {
     const dialogs::ConfirmationView& view = logic_.view();
     setWindowTitle(ToQString(view.caption));
     bool rowsChanged = false;
@@ -430,32 +425,9 @@ void ConfirmationWindow::FitRows() {
     rowsArea_->setFixedHeight(std::min(height, kMaxRowsHeight));
 }
 
-void ConfirmationWindow::Tick() {
-    // A time-out shows its message box from inside the logic's tick; the
-    // timer may fire again in that box's loop.
-    if (ticking_) return;
-    ticking_ = true;
-    logic_.Tick();
-    ticking_ = false;
-    Refresh();
-    FollowOutcome();
-}
-
-void ConfirmationWindow::FollowOutcome() {
-    if (!logic_.timerRunning()) pollTimer_.stop();
-    if (const auto outcome = logic_.outcome()) {
-        pollTimer_.stop();
-        if (isVisible()) {
-            done(*outcome);
-        } else {
-            setResult(*outcome);
-        }
-    }
-}
-
 void ConfirmationWindow::reject() {
     logic_.PressCancel();
-    FollowOutcome();
+    showModel();
 }
 
 void ConfirmationWindow::keyPressEvent(QKeyEvent* event) {
@@ -472,11 +444,11 @@ void ConfirmationWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Focus opens on what the customer confirms, never on a button.
     if (!hostBlock_->isHidden()) hostBlock_->setFocus(Qt::OtherFocusReason);
-    if (logic_.timerRunning()) pollTimer_.start();
+    if (logic_.timerRunning()) startTicking();
 }
 
 void ConfirmationWindow::hideEvent(QHideEvent* event) {
-    pollTimer_.stop();
+    stopTicking();
     QDialog::hideEvent(event);
 }
 

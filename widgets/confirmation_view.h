@@ -4,11 +4,11 @@
 // ends with the logic's outcome.
 #pragma once
 
-#include <QDialog>
 #include <QTimer>
 #include <array>
 
 #include "dialogs/confirmation_dialog.h"
+#include "widgets/dialog_view_base.h"
 
 class QFrame;
 class QLabel;
@@ -46,7 +46,8 @@ class CardReaderAnimation final : public QWidget {
     int frame_ = 0;
 };
 
-class ConfirmationWindow final : public QDialog {
+// The window polls the logic every 250 ms while it is shown.
+class ConfirmationWindow final : public DialogViewBase {
     Q_OBJECT
 
   public:
@@ -54,18 +55,14 @@ class ConfirmationWindow final : public QDialog {
     // outlives the window.
     explicit ConfirmationWindow(dialogs::ConfirmationDialog& logic, QWidget* parent = nullptr);
 
-    // One poll period (the window's timer calls it every 250 ms while it is
-    // shown): ticks the logic, shows its view, ends the window once the
-    // logic has an outcome.
-    void Tick();
-    // Shows the logic's view as it stands.
-    void Refresh();
-    bool pollTimerRunning() const { return pollTimer_.isActive(); }
-
     // Escape and the window's close button cancel, as Cancel does.
     void reject() override;
 
   protected:
+    void tickModel() override { logic_.Tick(); }
+    void refreshView() override;
+    std::optional<int> modelOutcome() const override { return logic_.outcome(); }
+    bool modelCounting() const override { return logic_.timerRunning(); }
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -78,17 +75,13 @@ class ConfirmationWindow final : public QDialog {
     void BuildRows(QVBoxLayout* layout, const QColor& background);
     void BuildPrompt(QVBoxLayout* layout);
     void BuildButtons(QVBoxLayout* layout);
-    // A label for the summary's tag, kept by tag for Refresh.
+    // A label for the summary's tag, kept by tag for refreshView.
     QLabel* TagLabel(int tag, int width, QWidget* parent);
     // The rows area as tall as its shown rows, up to a limit past which
     // it scrolls.
     void FitRows();
-    // Ends the window with the logic's outcome once there is one.
-    void FollowOutcome();
 
     dialogs::ConfirmationDialog& logic_;
-    QTimer pollTimer_;
-    bool ticking_ = false;
     // By tag: entry 0 is Tag1's control; Tag11's and Tag17's entries are null
     // (the secure field and the multi-line edit show them).
     std::array<QLabel*, 19> tagLabels_{};

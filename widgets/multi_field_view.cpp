@@ -20,10 +20,6 @@ namespace {
 using namespace dialogs;
 namespace ec = entry_control;
 
-QString Id(int controlId) {
-    return QString::number(controlId);
-}
-
 QColor Colour(const Rgb& rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
@@ -33,8 +29,7 @@ void Place(QWidget* widget, const Rect& rect) {
 }
 
 QPushButton* Button(int controlId, QWidget* parent) {
-    auto* button = new QPushButton(parent);
-    button->setObjectName(Id(controlId));
+    auto* button = Named(new QPushButton(parent), controlId);
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
@@ -43,21 +38,16 @@ QPushButton* Button(int controlId, QWidget* parent) {
 }  // namespace
 
 MultiFieldView::MultiFieldView(MultiFieldDialog& model, MessageSink& messages, QWidget* parent)
-    : QDialog(parent), model_(model), messages_(messages) {
+    : DialogViewBase(std::chrono::milliseconds(kCountdownTickMs), parent),
+      model_(model),
+      messages_(messages) {
     setObjectName(QStringLiteral("multi-field-dialog"));
     build();
-    timer_.setInterval(kCountdownTickMs);
-    connect(&timer_, &QTimer::timeout, this, &MultiFieldView::tick);
-}
-
-MultiFieldView::~MultiFieldView() {
-    timer_.stop();
 }
 
 void MultiFieldView::build() {
     // The title and the row names are the page's text: plain, never markup.
-    title_ = new QLabel(this);
-    title_->setObjectName(Id(ec::kTitle));
+    title_ = Named(new QLabel(this), ec::kTitle);
     title_->setTextFormat(Qt::PlainText);
     QFont titleFont = title_->font();
     titleFont.setPixelSize(18);
@@ -76,72 +66,65 @@ void MultiFieldView::build() {
 void MultiFieldView::buildRows() {
     for (std::size_t i = 0; i < kMaxEntryRows; ++i) {
         Row& row = rows_[i];
-        row.label = new QLabel(this);
-        row.label->setObjectName(Id(ec::RowLabel(i)));
+        row.label = Named(new QLabel(this), ec::RowLabel(i));
         row.label->setTextFormat(Qt::PlainText);
         row.label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         row.field = new CSecureStatic(ec::RowSecureField(i), this);
-        row.dropDown = new QComboBox(this);
-        row.dropDown->setObjectName(Id(ec::RowDropDown(i)));
+        row.dropDown = Named(new QComboBox(this), ec::RowDropDown(i));
         row.dropDown->installEventFilter(this);
-        row.edit = new QLineEdit(this);
-        row.edit->setObjectName(Id(ec::RowEdit(i)));
+        row.edit = Named(new QLineEdit(this), ec::RowEdit(i));
         row.edit->installEventFilter(this);
         connect(row.dropDown, &QComboBox::activated, this, [this, i](int index) {
             model_.ChooseListItem(i, index);
-            afterEvent();
+            showModel();
         });
         connect(row.edit, &QLineEdit::textEdited, this, [this, i](const QString& text) {
             model_.SetEditText(i, TextView(text));
-            afterEvent();
+            showModel();
         });
         connect(row.field, &CSecureStatic::released, this, [this, i](Qt::MouseButton button) {
             if (button != Qt::LeftButton && button != Qt::RightButton) return;
             const QPoint at = rows_[i].field->geometry().center();
             model_.ReleaseMouse(at.x(), at.y());
-            afterEvent();
+            showModel();
         });
     }
 }
 
 // The hint, the keyboard choice, the keypad, the countdown and the buttons.
 void MultiFieldView::buildFooter() {
-    hint_ = new QLabel(this);
-    hint_->setObjectName(Id(ec::kHint));
+    hint_ = Named(new QLabel(this), ec::kHint);
     hint_->setTextFormat(Qt::PlainText);
     QFont hintFont(QStringLiteral("Verdana"));
     hintFont.setPointSize(9);
     hint_->setFont(hintFont);
     hint_->setStyleSheet(QStringLiteral("color: red"));
 
-    useKeyboard_ = new QRadioButton(ToQString(kUseKeyboardCaption), this);
-    useKeyboard_->setObjectName(Id(ec::kUseKeyboard));
-    useKeypad_ = new QRadioButton(ToQString(kUseKeypadCaption), this);
-    useKeypad_->setObjectName(Id(ec::kUseKeypad));
+    useKeyboard_ = Named(new QRadioButton(ToQString(kUseKeyboardCaption), this), ec::kUseKeyboard);
+    useKeypad_ = Named(new QRadioButton(ToQString(kUseKeypadCaption), this), ec::kUseKeypad);
     connect(useKeyboard_, &QRadioButton::clicked, this, [this] {
         model_.UseKeyboard(true);
-        afterEvent();
+        showModel();
     });
     connect(useKeypad_, &QRadioButton::clicked, this, [this] {
         model_.UseKeyboard(false);
-        afterEvent();
+        showModel();
     });
 
     keypad_ = new KeypadWidget(KeypadKind::kEntry, this);
     connect(keypad_, &KeypadWidget::keyPressed, this, &MultiFieldView::pressKey);
 
-    countdown_ = new QLabel(this);
-    countdown_->setObjectName(Id(ec::kCountdown));
+    countdown_ = Named(new QLabel(this), ec::kCountdown);
     countdown_->setTextFormat(Qt::PlainText);
     ok_ = Button(ec::kOk, this);
     cancel_ = Button(ec::kCancel, this);
     connect(ok_, &QPushButton::clicked, this, [this] {
         model_.PressOk();
-        afterEvent();
+        showModel();
     });
     connect(cancel_, &QPushButton::clicked, this, [this] {
         model_.PressCancel();
-        afterEvent();
+        showModel();
     });
     for (QPushButton* button : {ok_, cancel_})
         button->setStyleSheet(QStringLiteral("background: #FEEEE2"));
@@ -166,8 +149,8 @@ std::optional<int> MultiFieldView::start() {
     }
     fillLists();
     place();
-    refresh();
-    timer_.start();
+    refreshView();
+    startTicking();
     return std::nullopt;
 }
 
@@ -230,7 +213,7 @@ void MultiFieldView::refreshRow(std::size_t index) {
     if (TextView(row.edit->text()) != text) row.edit->setText(ToQString(text));
 }
 
-void MultiFieldView::refresh() {
+void MultiFieldView::refreshView() {
     refreshing_ = true;
     const MultiFieldViewModel& view = model_.view();
     setWindowTitle(ToQString(view.caption));
@@ -266,36 +249,20 @@ void MultiFieldView::applyFocus() {
         setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (auto* widget = findChild<QWidget*>(Id(control))) widget->setFocus(Qt::OtherFocusReason);
-}
-
-void MultiFieldView::afterEvent() {
-    if (const std::optional<int> outcome = model_.outcome()) {
-        timer_.stop();
-        done(*outcome);
-        return;
-    }
-    // OK stops the countdown for good, even when a row still lacks its value.
-    if (!model_.countdownRunning()) timer_.stop();
-    refresh();
+    if (QWidget* widget = findControl(control)) widget->setFocus(Qt::OtherFocusReason);
 }
 
 void MultiFieldView::pressKey(int controlId) {
     if (model_.PressKey(controlId) == KeyOutcome::kCaptionsChanged)
         keypad_->relabel(model_.keypad());
-    afterEvent();
-}
-
-void MultiFieldView::tick() {
-    model_.Tick();
-    afterEvent();
+    showModel();
 }
 
 void MultiFieldView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) {
         const QPoint at = event->position().toPoint();
         model_.ReleaseMouse(at.x(), at.y());
-        afterEvent();
+        showModel();
     }
     QDialog::mouseReleaseEvent(event);
 }
@@ -306,7 +273,7 @@ bool MultiFieldView::eventFilter(QObject* watched, QEvent* event) {
         if (watched != row.dropDown && watched != row.edit) continue;
         if (event->type() == QEvent::FocusIn && !refreshing_) {
             model_.FocusRow(i);
-            afterEvent();
+            showModel();
         }
         // No typed character reaches a drop-down (its keyboard search would
         // change the choice); the arrow keys still move it.
@@ -322,8 +289,7 @@ bool MultiFieldView::eventFilter(QObject* watched, QEvent* event) {
 void MultiFieldView::reject() {
     // Escape and the window's close button cancel like the Cancel button.
     model_.PressCancel();
-    timer_.stop();
-    done(model_.outcome().value_or(kOutcomeCancelled));
+    finish(model_.outcome().value_or(kOutcomeCancelled));
 }
 
 }  // namespace qorv::widgets

@@ -4,13 +4,12 @@
 // ...), the keypad "keypad" with its keys by id, OK "1" and Cancel "2".
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
 #include <array>
 #include <optional>
 
 #include "dialogs/message_sink.h"
 #include "dialogs/multi_field_dialog.h"
+#include "widgets/dialog_view_base.h"
 
 class QComboBox;
 class QLabel;
@@ -24,14 +23,14 @@ class CSecureStatic;
 class EntryInputFilter;
 class KeypadWidget;
 
-class MultiFieldView : public QDialog {
+// The countdown ticks every 200 ms from start() on.
+class MultiFieldView : public DialogViewBase {
     Q_OBJECT
 
   public:
     // `messages` shows the input filters' messages (the model has its own sink).
     MultiFieldView(dialogs::MultiFieldDialog& model, dialogs::MessageSink& messages,
                    QWidget* parent = nullptr);
-    ~MultiFieldView() override;
 
     // Opens the model (unless it is open already) and lays the dialog out. The outcome when the
     // dialog ended right there (nothing to show), else nothing: show it.
@@ -40,13 +39,13 @@ class MultiFieldView : public QDialog {
     int run();
 
     KeypadWidget* keypad() const { return keypad_; }
-    bool countdownActive() const { return timer_.isActive(); }
-
-  public slots:
-    // One tick of the 200 ms countdown timer (tests call it directly).
-    void tick();
 
   protected:
+    void tickModel() override { model_.Tick(); }
+    void refreshView() override;
+    std::optional<int> modelOutcome() const override { return model_.outcome(); }
+    // OK stops the countdown for good, even when a row still lacks its value.
+    bool modelCounting() const override { return model_.countdownRunning(); }
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
@@ -65,10 +64,8 @@ class MultiFieldView : public QDialog {
     void buildFooter();
     void place();
     void fillLists();
-    void refresh();
     void refreshRow(std::size_t index);
     void applyFocus();
-    void afterEvent();
     void pressKey(int controlId);
 
     dialogs::MultiFieldDialog& model_;
@@ -83,7 +80,6 @@ class MultiFieldView : public QDialog {
     KeypadWidget* keypad_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    QTimer timer_;
     int appliedFocus_ = -1;
     bool refreshing_ = false;
 };

@@ -30,12 +30,6 @@ constexpr TransferCategory kCategories[] = {TransferCategory::kAgreed, TransferC
                                             TransferCategory::kOther};
 constexpr int kListWidth = 300;
 
-template <typename W>
-W* Named(W* widget, int controlId) {
-    widget->setObjectName(QString::number(controlId));
-    return widget;
-}
-
 QFrame* Frame(int controlId, QWidget* parent) {
     auto* frame = Named(new QFrame(parent), controlId);
     frame->setFrameShape(QFrame::StyledPanel);
@@ -60,13 +54,13 @@ void SetText(QLineEdit* edit, const std::u16string& text) {
 
 TransferAccountWindow::TransferAccountWindow(TransferAccountDialog& model, MessageSink& messages,
                                              QWidget* parent)
-    : QDialog(parent), model_(model), filter_(std::make_unique<EntryInputFilter>(messages)) {
+    : DialogViewBase(std::chrono::milliseconds(kCountdownTickMs), parent),
+      model_(model),
+      filter_(std::make_unique<EntryInputFilter>(messages)) {
     setObjectName(QStringLiteral("CTransSet"));
     build();
-    refresh();
-    timer_.setInterval(kCountdownTickMs);
-    connect(&timer_, &QTimer::timeout, this, &TransferAccountWindow::tick);
-    if (!model_.outcome()) timer_.start();
+    refreshView();
+    if (!model_.outcome()) startTicking();
 }
 
 TransferAccountWindow::~TransferAccountWindow() = default;
@@ -165,35 +159,35 @@ void TransferAccountWindow::connectActions() {
         const TransferCategory category = kCategories[c];
         connect(categoryRadios_[c], &QRadioButton::clicked, this, [this, category] {
             model_.SelectCategory(category);
-            refresh();
+            showModel();
         });
         const int listId = ListControlFor(category);
         connect(lists_[c], &QComboBox::activated, this, [this, listId](int index) {
             model_.Focus(listId);
             model_.SelectListItem(listId, index);
-            refresh();
+            showModel();
         });
         lists_[c]->installEventFilter(this);
     }
     connect(keypadRadio_, &QRadioButton::clicked, this, [this] {
         model_.ChooseKeypad(true);
-        refresh();
+        showModel();
     });
     connect(keyboardRadio_, &QRadioButton::clicked, this, [this] {
         model_.ChooseKeypad(false);
-        refresh();
+        showModel();
     });
     connect(addToCommon_, &QCheckBox::clicked, this, [this](bool checked) {
         model_.SetAddToCommon(checked);
-        refresh();
+        showModel();
     });
     connect(keypad_, &KeypadWidget::keyPressed, this, [this](int key) {
         model_.PressKey(key);
-        refresh();
+        showModel();
     });
     connect(keypadField_, &CSecureStatic::released, this, [this] {
         model_.Focus(id::kKeypadField);
-        refresh();
+        showModel();
     });
     // The OK rule sees each key before the edit does; the input filter
     // (installed after, so it runs first) has already dropped refused keys.
@@ -203,16 +197,15 @@ void TransferAccountWindow::connectActions() {
     filter_->watchEdit(emailEdit_, EditKind::kTransferEmail, static_cast<int>(kMaxTransferEmail));
     connect(accountEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
         model_.SetAccountText(TextView(text));
-        refresh();
+        showModel();
     });
     connect(emailEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
         model_.SetEmailText(TextView(text));
-        refresh();
+        showModel();
     });
     connect(ok_, &QPushButton::clicked, this, [this] {
         model_.PressOk();
-        refresh();
-        finishIfEnded();
+        showModel();
     });
     connect(cancel_, &QPushButton::clicked, this, &TransferAccountWindow::reject);
     filter_->watchDialog(this);
@@ -223,12 +216,12 @@ bool TransferAccountWindow::eventFilter(QObject* watched, QEvent* event) {
         for (int c = 0; c < 3; ++c) {
             if (watched == lists_[c]) {
                 model_.Focus(ListControlFor(kCategories[c]));
-                refresh();
+                refreshView();
             }
         }
         if (watched == accountEdit_) {
             model_.Focus(id::kAccountEdit);
-            refresh();
+            refreshView();
         }
     } else if (event->type() == QEvent::KeyPress && watched == accountEdit_) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -239,7 +232,7 @@ bool TransferAccountWindow::eventFilter(QObject* watched, QEvent* event) {
         } else if (key->matches(QKeySequence::Paste) || !key->text().isEmpty()) {
             model_.AccountKey(AccountEditKey::kCharacter);
         }
-        refresh();
+        refreshView();
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -247,10 +240,10 @@ bool TransferAccountWindow::eventFilter(QObject* watched, QEvent* event) {
 QWidget* TransferAccountWindow::control(int controlId) const {
     if (controlId >= kFirstKeyId && controlId <= kTransferClearKeyId)
         return keypad_->key(controlId);
-    return findChild<QWidget*>(QString::number(controlId));
+    return findControl(controlId);
 }
 
-void TransferAccountWindow::refresh() {
+void TransferAccountWindow::refreshView() {
     if (refreshing_) return;
     refreshing_ = true;
     const dialogs::TransferAccountView& state = model_.view();
@@ -295,7 +288,7 @@ void TransferAccountWindow::refresh() {
     SetText(emailEdit_, state.TextOf(id::kEmailEdit));
 
     for (const int labelId : {id::kAccountLabel, id::kEmailLabel, id::kEmailNote}) {
-        if (auto* label = findChild<QLabel*>(QString::number(labelId)))
+        if (auto* label = findChild<QLabel*>(ControlName(labelId)))
             label->setText(ToQString(state.TextOf(labelId)));
     }
     nameControls(state);
@@ -325,22 +318,9 @@ void TransferAccountWindow::nameControls(const dialogs::TransferAccountView& sta
     emailEdit_->setAccessibleDescription(ToQString(state.TextOf(id::kEmailNote)));
 }
 
-void TransferAccountWindow::tick() {
-    model_.Tick();
-    refresh();
-    finishIfEnded();
-}
-
 void TransferAccountWindow::reject() {
     model_.PressCancel();
     finishIfEnded();
-}
-
-void TransferAccountWindow::finishIfEnded() {
-    const std::optional<int> outcome = model_.outcome();
-    if (!outcome) return;
-    timer_.stop();
-    done(*outcome);
 }
 
 int RunTransferAccountWindow(TransferAccountDialog& model, MessageSink& messages, QWidget* parent) {

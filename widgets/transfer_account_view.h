@@ -8,12 +8,11 @@
 // outcome: 1 OK, 2 cancelled or timed out.
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
 #include <memory>
 
 #include "dialogs/message_sink.h"
 #include "dialogs/transfer_account_dialog.h"
+#include "widgets/dialog_view_base.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -30,7 +29,8 @@ class CSecureStatic;
 class EntryInputFilter;
 class KeypadWidget;
 
-class TransferAccountWindow : public QDialog {
+// The countdown ticks every 200 ms from the start.
+class TransferAccountWindow final : public DialogViewBase {
     Q_OBJECT
 
   public:
@@ -44,16 +44,13 @@ class TransferAccountWindow : public QDialog {
     KeypadWidget* keypad() const { return keypad_; }
     // The widget of a control id, or nullptr.
     QWidget* control(int id) const;
-    bool countdownRunning() const { return timer_.isActive(); }
 
-  public slots:
-    // Shows the logic's current state.
-    void refresh();
-    // One countdown tick (tests call it instead of waiting).
-    void tick();
     void reject() override;
 
   protected:
+    void tickModel() override { model_.Tick(); }
+    void refreshView() override;
+    std::optional<int> modelOutcome() const override { return model_.outcome(); }
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -65,11 +62,9 @@ class TransferAccountWindow : public QDialog {
     void buildFooter(QVBoxLayout* layout);
     void connectActions();
     void nameControls(const dialogs::TransferAccountView& state);
-    void finishIfEnded();
 
     dialogs::TransferAccountDialog& model_;
     std::unique_ptr<EntryInputFilter> filter_;
-    QTimer timer_;
     unsigned focusSerial_ = 0;
     bool refreshing_ = false;
 

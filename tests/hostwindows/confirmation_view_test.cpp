@@ -64,7 +64,7 @@ struct Shown {
     QPushButton* Ok() const { return Control<QPushButton>(1); }
     QString Countdown() const { return Control<QLabel>(1030)->text(); }
     void Ticks(int count) {
-        for (int i = 0; i < count; ++i) window->Tick();
+        for (int i = 0; i < count; ++i) window->tick();
     }
     void TakeOutAndPutBack() {
         card.present = false;
@@ -93,7 +93,8 @@ TEST(ConfirmationView, HostBlockComesFirstWholeAndFocused) {
     std::u16string rows;
     for (int tag = 14; tag <= 19; ++tag) {
         const std::u16string n{u'1', static_cast<char16_t>(u'0' + tag % 10)};
-        rows += u"<Tag" + n + u">" + std::u16string(40, u'長') + u"</Tag" + n + u">";
+        rows.append(u"<Tag").append(n).append(u">").append(40, u'長');
+        rows.append(u"</Tag").append(n).append(u">");
     }
     Shown s(3, rows);
     s.window->show();
@@ -158,7 +159,7 @@ TEST(ConfirmationView, ShowsTheSummaryByControlIdWithEmptyRowsHiddenAndTheAmount
     EXPECT_FALSE(s.Ok()->autoDefault());
     EXPECT_NE(s.Control<CardReaderAnimation>(1036), nullptr);
     EXPECT_TRUE(s.Control<CardReaderAnimation>(1036)->running());
-    EXPECT_TRUE(w.pollTimerRunning());
+    EXPECT_TRUE(w.tickTimerRunning());
 }
 
 TEST(ConfirmationView, WithoutATitleTagTheTemplateTitleStaysAndLongTextsWrapUncut) {
@@ -175,7 +176,7 @@ TEST(ConfirmationView, WithoutATitleTagTheTemplateTitleStaysAndLongTextsWrapUncu
     ASSERT_EQ(logic.Open(), std::nullopt);
     ConfirmationWindow w(logic);
     w.show();
-    w.Tick();
+    w.tick();
     EXPECT_EQ(w.findChild<QLabel*>("1011")->text(), "繳費：確認交易資料");
     auto* value = w.findChild<QLabel*>("1015");
     EXPECT_EQ(value->text(), ToQString(longDigits));
@@ -185,9 +186,9 @@ TEST(ConfirmationView, WithoutATitleTagTheTemplateTitleStaysAndLongTextsWrapUncu
     EXPECT_LE(value->mapTo(&w, QPoint(value->width(), 0)).x(), w.width());
     // The longest countdown message fits its label as well.
     card.present = false;
-    for (int i = 0; i < 4; ++i) w.Tick();
+    for (int i = 0; i < 4; ++i) w.tick();
     card.present = true;
-    w.Tick();
+    w.tick();
     auto* countdown = w.findChild<QLabel*>("1030");
     EXPECT_TRUE(countdown->text().contains("依讀卡機上顯示指示"));
     EXPECT_GE(countdown->height(), countdown->heightForWidth(countdown->width()));
@@ -266,7 +267,7 @@ TEST(ConfirmationView, OkIsEnabledOnlyOnceTheCardWentOutAndCameBackAndWhileItIsI
     EXPECT_FALSE(s.window->isVisible());
     EXPECT_EQ(s.window->result(), dialogs::kConfirmOk);
     EXPECT_EQ(s.logic.outcome(), dialogs::kConfirmOk);
-    EXPECT_FALSE(s.window->pollTimerRunning());
+    EXPECT_FALSE(s.window->tickTimerRunning());
 }
 
 TEST(ConfirmationView, TheReaderGroupTellsTheCustomerToFollowThePinPad) {
@@ -302,7 +303,7 @@ TEST(ConfirmationView, EnterNeverConfirmsEscapeAndCancelCancel) {
     EXPECT_FALSE(c.window->isVisible());
     EXPECT_EQ(c.window->result(), dialogs::kConfirmCancelled);
     EXPECT_EQ(c.logic.outcome(), dialogs::kConfirmCancelled);
-    EXPECT_FALSE(c.window->pollTimerRunning());
+    EXPECT_FALSE(c.window->tickTimerRunning());
 }
 
 // Each time-out: its message box (caption "Qorv銀行") while the dialog is
@@ -325,7 +326,7 @@ TEST(ConfirmationView, EachTimeOutShowsItsMessageBoxThenCancels) {
             s.TakeOutAndPutBack();
             ticks = 5;
         }
-        for (; ticks < kAllTicks + 8 && s.window->isVisible(); ++ticks) s.window->Tick();
+        for (; ticks < kAllTicks + 8 && s.window->isVisible(); ++ticks) s.window->tick();
         const QString expected =
             QString("Qorv銀行|") +
             ToQString(cardReturned ? dialogs::kConfirmTimeoutText : dialogs::kInsertionTimeoutText);

@@ -142,7 +142,7 @@ class MultiFieldViewTest : public QObject {
         QVERIFY(h.control(ec::RowSecureField(1))->isVisible());
         QCOMPARE(h.control<QLineEdit>(ec::RowEdit(2))->text(), QStringLiteral("房東 Chen"));
         QVERIFY(!h.control<QPushButton>(ec::kOk)->isEnabled());
-        QVERIFY(h.view->countdownActive());
+        QVERIFY(h.view->tickTimerRunning());
         QVERIFY(!h.control(ec::kCountdown)->isVisible());
     }
 
@@ -162,7 +162,7 @@ class MultiFieldViewTest : public QObject {
         QVERIFY(ok->isEnabled());
         QTest::mouseClick(ok, Qt::LeftButton);
         QCOMPARE(h.view->result(), kOutcomeOk);
-        QVERIFY(!h.view->countdownActive());
+        QVERIFY(!h.view->tickTimerRunning());
         QCOMPARE(h.services.pins, std::vector<std::u16string>{u"135790"});
         std::u16string confirmation, joined, hex;
         h.model.ReadResults(confirmation, joined, hex);
@@ -251,7 +251,7 @@ class MultiFieldViewTest : public QObject {
         Harness h(u"<AtmNode Name=\"帳號\" Type=\"3\" KeyType=\"0\" Default=\"8\"></AtmNode>");
         QTest::mouseClick(h.control<QPushButton>(ec::kOk), Qt::LeftButton);
         QVERIFY(h.view->isVisible());
-        QVERIFY(!h.view->countdownActive());
+        QVERIFY(!h.view->tickTimerRunning());
         QCOMPARE(h.messages.messages, std::vector<std::u16string>{u"請輸入第 1 項資料"});
     }
 

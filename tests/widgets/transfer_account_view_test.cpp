@@ -1,10 +1,11 @@
 // The transfer account dialog's Qt view driven offscreen as a person uses
 // it: every control found by its id, the keypad switching to another
-// account, the common list filling the e-mail edit, the typed account with
-// its filter, OK, cancel and the countdown.
+// account, the common list filling the e-mail edit, the typed and pasted
+// account and e-mail with their filters, OK, cancel and the countdown.
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QRadioButton>
 #include <QtTest>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "dialogs/message_sink.h"
@@ -189,15 +191,66 @@ class TransferAccountViewTest : public QObject {
         QCOMPARE(ToQString(record.substr(0, 17)), QStringLiteral("00000009876543212"));
     }
 
+    // Only what the account and e-mail edits let through from the keyboard
+    // and the clipboard reaches the logic: a refused key or paste changes
+    // neither the text nor OK.
+    void theEditsPassOnlyWhatTheirFiltersTake() {
+        const std::string full(16, '1');
+        const struct {
+            int edit;
+            bool okEnabled;         // checked for the account edit
+            std::string typed;      // '\b' is backspace
+            std::string clipboard;  // pasted after typing when not empty
+            std::string expected;
+            const char16_t* message;  // the refused paste's message
+        } cases[] = {
+            {id::kAccountEdit, false, "1\bx", "", "", nullptr},
+            {id::kAccountEdit, true, "12\b", "", "1", nullptr},
+            {id::kAccountEdit, true, full + "7", "", full, nullptr},
+            {id::kAccountEdit, false, "\b", "45x6", "", kMsgMustBeDigits},
+            {id::kAccountEdit, true, "123", "45678901234567890", "1234567890123456", nullptr},
+            {id::kEmailEdit, false, "a@b", "x@y.z;w@v.u", "a@b", kMsgMustBeEmailCharacters},
+            {id::kEmailEdit, false, "a@b", "x y", "a@b", kMsgMustBeEmailCharacters},
+            {id::kEmailEdit, false, "a@b;", "x@y.z", "a@b;x@y.z", nullptr},
+            {id::kEmailEdit, false, std::string(149, 'a'), "ddd", std::string(149, 'a') + "d",
+             nullptr},
+        };
+        for (const auto& c : cases) {
+            Harness h(5);
+            auto* edit = h.find<QLineEdit>(c.edit);
+            edit->setFocus();
+            for (char key : c.typed) {
+                if (key == '\b') {
+                    QTest::keyClick(edit, Qt::Key_Backspace);
+                } else {
+                    QTest::keyClicks(edit, QString(QChar::fromLatin1(key)));
+                }
+            }
+            if (!c.clipboard.empty()) {
+                QGuiApplication::clipboard()->setText(QString::fromStdString(c.clipboard));
+                QTest::keySequence(edit, QKeySequence::Paste);
+            }
+            const QString expected = QString::fromStdString(c.expected);
+            QCOMPARE(edit->text(), expected);
+            QCOMPARE(ToQString(h.model.view().TextOf(c.edit)), expected);
+            if (c.edit == id::kAccountEdit)
+                QCOMPARE(h.find<QPushButton>(id::kOk)->isEnabled(), c.okEnabled);
+            const auto messages = c.message != nullptr ? std::vector<std::u16string>{c.message}
+                                                       : std::vector<std::u16string>{};
+            QCOMPARE(h.filterMessages.messages, messages);
+        }
+        QGuiApplication::clipboard()->clear();
+    }
+
     void cancelAndTheCountdownEndTheDialogAsCancelled() {
         Harness cancelled(1);
         QTest::mouseClick(cancelled.find<QPushButton>(id::kCancel), Qt::LeftButton);
         QCOMPARE(cancelled.window->result(), kOutcomeCancelled);
-        QVERIFY(!cancelled.window->countdownRunning());
+        QVERIFY(!cancelled.window->tickTimerRunning());
         QVERIFY(cancelled.encipher.inputs.empty());
 
         Harness timed(1, u"<TimeOut>2</TimeOut>");
-        QVERIFY(timed.window->countdownRunning());
+        QVERIFY(timed.window->tickTimerRunning());
         for (int i = 0; i < kTicksPerSecond; ++i) timed.window->tick();
         QVERIFY(timed.find<QLabel>(id::kCountdown)->isVisible());
         QCOMPARE(timed.find<QLabel>(id::kCountdown)->text(), QStringLiteral("  1 秒後自動登出"));

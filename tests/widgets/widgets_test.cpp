@@ -11,7 +11,9 @@
 #include <QSet>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "crypto/text_bytes.h"
 #include "crypto/value_protection.h"
@@ -19,6 +21,7 @@
 #include "dialogs/message_sink.h"
 #include "dialogs/secure_keypad.h"
 #include "support/recorded_messages.h"
+#include "widgets/dialog_view_base.h"
 #include "widgets/entry_bindings.h"
 #include "widgets/entry_input_filter.h"
 #include "widgets/keypad_widget.h"
@@ -90,6 +93,26 @@ QString ScrambledFor(const QString& plain, uint32_t offset) {
     crypto::ScrambleDisplayText(bytes, offset, scrambled);
     return ToQString(scrambled);
 }
+
+// A dialog view over a model the test sets directly.
+class ScriptedView final : public DialogViewBase {
+  public:
+    ScriptedView() : DialogViewBase(std::chrono::milliseconds(kCountdownTickMs), nullptr) {}
+    void startTimer() { startTicking(); }
+
+    std::optional<int> outcome;
+    bool counting = true;
+    int refreshes = 0;
+    std::function<void()> duringTick;
+
+  protected:
+    void tickModel() override {
+        if (duringTick) duringTick();
+    }
+    void refreshView() override { ++refreshes; }
+    std::optional<int> modelOutcome() const override { return outcome; }
+    bool modelCounting() const override { return counting; }
+};
 
 }  // namespace
 
@@ -311,6 +334,39 @@ class WidgetsTest : public QObject {
         controller.start();
         QVERIFY(spy.wait(3000));
         QCOMPARE(messages.messages.size(), std::size_t(1));
+    }
+
+    void aViewEndsOnceWithItsModelsOutcome() {
+        const struct {
+            bool shown = false;
+            std::optional<int> outcome;
+            bool counting = false;
+            int finishedSignals = 0;
+            int result = 0;
+        } cases[] = {
+            {true, std::nullopt, false, 0, QDialog::Rejected},  // OK stopped the countdown
+            {true, kOutcomeCancelled, true, 1, kOutcomeCancelled},
+            {false, kOutcomeOk, true, 0, kOutcomeOk},  // a hidden window keeps the result
+        };
+        for (const auto& c : cases) {
+            ScriptedView view;
+            QSignalSpy finished(&view, &QDialog::finished);
+            if (c.shown) view.show();
+            view.startTimer();
+            view.outcome = c.outcome;
+            view.counting = c.counting;
+            view.tick();
+            view.tick();  // an ended window is not ended again
+            QVERIFY(!view.tickTimerRunning());
+            QCOMPARE(finished.count(), c.finishedSignals);
+            QCOMPARE(view.result(), c.result);
+            QCOMPARE(view.isVisible(), c.shown && !c.outcome);
+        }
+        // A tick from inside the model's tick (a message box's event loop) is dropped.
+        ScriptedView nested;
+        nested.duringTick = [&nested] { nested.tick(); };
+        nested.tick();
+        QCOMPARE(nested.refreshes, 1);
     }
 
     void automationFindsKeysWithoutCompilingAgainstTheWidget() {

@@ -100,7 +100,7 @@ bool SaveMultiField(const QDir& dir, const char* document, const QString& name, 
 
 // A left-button release over the middle of a row, as the dialog receives it.
 void Release(QWidget& view, const Rect& rect) {
-    const QPointF at(rect.x + rect.width / 2, rect.y + rect.height / 2);
+    const QPointF at(QPoint(rect.x + rect.width / 2, rect.y + rect.height / 2));
     QMouseEvent release(QEvent::MouseButtonRelease, at, view.mapToGlobal(at), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &release);
@@ -153,12 +153,12 @@ bool SaveConfirmationOf(const QDir& dir, ConfirmationRequest request, bool secon
     if (logic.Open()) return false;
     ConfirmationWindow window(logic);
     // Three seconds with the card in; then out for a second and back in.
-    for (int i = 0; i < 12; ++i) window.Tick();
+    for (int i = 0; i < 12; ++i) window.tick();
     if (secondPhase) {
         card.present = false;
-        for (int i = 0; i < 4; ++i) window.Tick();
+        for (int i = 0; i < 4; ++i) window.tick();
         card.present = true;
-        for (int i = 0; i < 8; ++i) window.Tick();
+        for (int i = 0; i < 8; ++i) window.tick();
     }
     auto* picture = window.findChild<CardReaderAnimation*>();
     window.show();

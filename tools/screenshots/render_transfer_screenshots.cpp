@@ -53,7 +53,6 @@ bool Render(const QDir& dir, const QString& name, char16_t keyType,
     if (model.Open(document)) return false;
     act(model);
     TransferAccountWindow window(model, filterMessages);
-    window.refresh();
     window.adjustSize();
     return qorv::screenshots::WriteWindow(window, dir, name);
 }
@@ -78,7 +77,8 @@ int main(int argc, char** argv) {
     ok &= Render(dir, QStringLiteral("transfer-other-keyboard.png"), u'5',
                  [](TransferAccountDialog& m) {
                      m.SelectCategory(TransferCategory::kOther);
-                     for (char16_t c : std::u16string_view(u"00012345678901")) m.TypeInAccount(c);
+                     m.AccountKey(AccountEditKey::kCharacter);
+                     m.SetAccountText(u"00012345678901");
                      m.SetEmailText(u"me@home.tw");
                  });
     return ok ? 0 : 1;
