@@ -242,8 +242,6 @@ class MultiFieldDialog {
     // Ignored unless OK is enabled.
     void PressOk();
     void PressCancel();
-    // Enter never confirms: only a click on OK does.
-    void PressEnter() {}
 
     std::optional<int> outcome() const { return outcome_; }
     const MultiFieldViewModel& view() const { return view_; }

@@ -22,7 +22,11 @@ struct ToUtf16 {
     std::u16string& out;
     void Reserve(std::size_t size) { out.reserve(size); }
     void Append(char32_t cp) { AppendUtf16(out, cp); }
-    void AppendAscii(std::string_view run) { out.append(run.begin(), run.end()); }
+    // Unit by unit: append(first, last) over chars would build the run in a
+    // temporary string first and free it unwiped.
+    void AppendAscii(std::string_view run) {
+        for (const char c : run) out.push_back(static_cast<char16_t>(c));
+    }
 };
 struct ToUtf8 {
     std::string& out;

@@ -659,12 +659,6 @@ TEST(MultiFieldEnding, AFailedCipherKeepsTheClearResultsAndSaysSo) {
     EXPECT_FALSE(r.confirmation.empty());
 }
 
-TEST(MultiFieldEnding, TheEnterKeyNeverConfirms) {
-    Fixture f(Doc(Node(u"Type=\"5\" KeyType=\"2\"", u"abc")));
-    f.dialog.PressEnter();
-    EXPECT_FALSE(f.dialog.outcome());
-}
-
 TEST(MultiFieldHostile, LargeAndBrokenDocumentsEndInBoundedTimeWithClearMessages) {
     const auto start = std::chrono::steady_clock::now();
     std::u16string list;
