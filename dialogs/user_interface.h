@@ -67,7 +67,8 @@ class UserInterface {
 #ifdef QORV_TEST_HOOKS
     // A plain form for tests of the modal machinery itself (showing,
     // driving, the page going away) apart from any dialog's logic: an edit
-    // "1001", a list "1002" holding `items`, OK "1" and Cancel "2". Returns the outcome; `text` and `chosen` what was entered.
+    // "1001", a list "1002" holding `items`, OK "1" and Cancel "2". Returns the outcome; `text` and
+    // `chosen` what was entered.
     virtual int RunTestForm(const std::vector<std::u16string>& /*items*/, std::u16string& /*text*/,
                             int& /*chosen*/) {
         return kDialogCancelled;
