@@ -14,7 +14,8 @@ set(QORV_DEV_FIREFOX_EXTENSION_ID "qorvclientatm@qorv.example")
 set(QORV_KEY_DIR "" CACHE PATH
     "Deployment key folder (client key pair, bank server public key, key-store constant)")
 set(QORV_CHROME_EXTENSION_ID "" CACHE STRING
-    "ID of the deployment's extension in Chromium and Google Chrome")
+    "ID of the deployment's extension in the Chromium family; a list (id;id) when stores \
+that assign their own IDs (Edge Add-ons, addons.opera.com) list it too")
 set(QORV_FIREFOX_EXTENSION_ID "" CACHE STRING "ID of the deployment's extension in Firefox")
 # A development build fills what was not given with the development set.
 if(QORV_DEVELOPMENT)
@@ -47,7 +48,7 @@ if(NOT QORV_DEVELOPMENT)
     get_filename_component(qorv_key_dir_real "${QORV_KEY_DIR}" REALPATH)
     get_filename_component(qorv_dev_key_dir_real "${QORV_DEV_KEY_DIR}" REALPATH)
     if(qorv_key_dir_real STREQUAL qorv_dev_key_dir_real
-       OR QORV_CHROME_EXTENSION_ID STREQUAL QORV_DEV_CHROME_EXTENSION_ID
+       OR QORV_DEV_CHROME_EXTENSION_ID IN_LIST QORV_CHROME_EXTENSION_ID
        OR QORV_FIREFOX_EXTENSION_ID STREQUAL QORV_DEV_FIREFOX_EXTENSION_ID)
         message(FATAL_ERROR
             "The development extension IDs and keys/dev are trusted only by a development "
@@ -69,11 +70,24 @@ if(NOT QORV_DEVELOPMENT)
                             "constant.txt is missing (see keys/dev/README.md for its shape).")
     endif()
 endif()
-string(LENGTH "${QORV_CHROME_EXTENSION_ID}" qorv_id_length)
-if(NOT QORV_CHROME_EXTENSION_ID MATCHES "^[a-p]+$" OR NOT qorv_id_length EQUAL 32)
-    message(FATAL_ERROR "QORV_CHROME_EXTENSION_ID must be 32 letters a-p "
-                        "(node extension/build.mjs --new-key prints it), not '${QORV_CHROME_EXTENSION_ID}'")
-endif()
+# Every Chromium ID, as the C++ build takes them (comma-separated) and as the
+# installed manifests list them.
+set(QORV_CHROME_EXTENSION_IDS_TEXT "")
+set(QORV_CHROME_ORIGINS_JSON "")
+foreach(qorv_id IN LISTS QORV_CHROME_EXTENSION_ID)
+    string(LENGTH "${qorv_id}" qorv_id_length)
+    if(NOT qorv_id MATCHES "^[a-p]+$" OR NOT qorv_id_length EQUAL 32)
+        message(FATAL_ERROR "QORV_CHROME_EXTENSION_ID must be 32 letters a-p "
+                            "(node extension/build.mjs --new-key prints it), or a list of such "
+                            "IDs separated by ';', not '${qorv_id}'")
+    endif()
+    if(NOT QORV_CHROME_EXTENSION_IDS_TEXT STREQUAL "")
+        string(APPEND QORV_CHROME_EXTENSION_IDS_TEXT ",")
+        string(APPEND QORV_CHROME_ORIGINS_JSON ", ")
+    endif()
+    string(APPEND QORV_CHROME_EXTENSION_IDS_TEXT "${qorv_id}")
+    string(APPEND QORV_CHROME_ORIGINS_JSON "\"chrome-extension://${qorv_id}/\"")
+endforeach()
 if(QORV_FIREFOX_EXTENSION_ID MATCHES "[\"\\\\]")
     message(FATAL_ERROR "QORV_FIREFOX_EXTENSION_ID must not contain quotes or backslashes")
 endif()
@@ -82,5 +96,5 @@ if(QORV_DEVELOPMENT)
 else()
     set(qorv_build_kind "bank build")
 endif()
-message(STATUS "QorvClientATM ${qorv_build_kind}: extension ${QORV_CHROME_EXTENSION_ID}, "
+message(STATUS "QorvClientATM ${qorv_build_kind}: extension ${QORV_CHROME_EXTENSION_IDS_TEXT}, "
                "${QORV_FIREFOX_EXTENSION_ID}; keys ${QORV_KEY_DIR}")

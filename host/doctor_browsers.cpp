@@ -26,15 +26,22 @@ ManifestState ReadManifest(const Machine& machine, const std::string& folder, Ma
     if (!manifest["path"].is_string() || manifest["path"] != machine.hostPath) {
         return ManifestState::OtherHost;
     }
-    const std::string caller = kind == ManifestKind::Chromium
-                                   ? "chrome-extension://" + machine.chromeExtensionId + "/"
-                                   : machine.firefoxExtensionId;
+    // One of this build's extensions may start the host: which store's the
+    // customer installed from is not known here.
+    std::vector<std::string> callers;
+    if (kind == ManifestKind::Chromium) {
+        for (const std::string& id : machine.chromeExtensionIds)
+            callers.push_back(ChromeOrigin(id));
+    } else {
+        callers.push_back(machine.firefoxExtensionId);
+    }
     const nlohmann::json& allowed =
         manifest[kind == ManifestKind::Chromium ? "allowed_origins" : "allowed_extensions"];
-    if (!allowed.is_array() || std::find(allowed.begin(), allowed.end(), caller) == allowed.end()) {
-        return ManifestState::OtherExtension;
-    }
-    return ManifestState::Good;
+    const bool ours = allowed.is_array() &&
+                      std::any_of(callers.begin(), callers.end(), [&](const std::string& c) {
+                          return std::find(allowed.begin(), allowed.end(), c) != allowed.end();
+                      });
+    return ours ? ManifestState::Good : ManifestState::OtherExtension;
 }
 
 // The best of the user's and the system's manifest (the user's wins in the

@@ -112,7 +112,7 @@ Machine RealMachine(reader::PcscProvider& pcsc) {
     machine.run = RunCommand;
     machine.hostPath = OwnExecutable();
     const RegistrationSettings settings = DefaultRegistrationSettings();
-    machine.chromeExtensionId = settings.chromeExtensionId;
+    machine.chromeExtensionIds = settings.chromeExtensionIds;
     machine.firefoxExtensionId = settings.firefoxExtensionId;
     return machine;
 }

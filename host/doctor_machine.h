@@ -24,7 +24,7 @@ struct Machine {
     // The host the manifests must name (canonical path).
     std::string hostPath;
     // The extensions this build trusts.
-    std::string chromeExtensionId;
+    std::vector<std::string> chromeExtensionIds;
     std::string firefoxExtensionId;
 
     // The variable's value, "" when unset.

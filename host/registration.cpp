@@ -11,11 +11,12 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string_view>
 
 #include "host/registration_files.h"
 
-#ifndef QORV_CHROME_EXTENSION_ID
-#error "QORV_CHROME_EXTENSION_ID must be defined by the build"
+#ifndef QORV_CHROME_EXTENSION_IDS
+#error "QORV_CHROME_EXTENSION_IDS must be defined by the build"
 #endif
 #ifndef QORV_FIREFOX_EXTENSION_ID
 #error "QORV_FIREFOX_EXTENSION_ID must be defined by the build"
@@ -23,6 +24,16 @@
 
 namespace qorv::host {
 namespace {
+
+std::vector<std::string> SplitAtCommas(std::string_view text) {
+    std::vector<std::string> pieces;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        pieces.emplace_back(text.substr(0, comma));
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    }
+    return pieces;
+}
 
 std::string HomeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
@@ -138,9 +149,13 @@ RegistrationSettings DefaultRegistrationSettings() {
     RegistrationSettings settings;
     settings.scope = geteuid() == 0 ? RegistrationScope::System : RegistrationScope::User;
     settings.home = HomeFolder();
-    settings.chromeExtensionId = QORV_CHROME_EXTENSION_ID;
+    settings.chromeExtensionIds = SplitAtCommas(QORV_CHROME_EXTENSION_IDS);
     settings.firefoxExtensionId = QORV_FIREFOX_EXTENSION_ID;
     return settings;
+}
+
+std::string ChromeOrigin(const std::string& id) {
+    return "chrome-extension://" + id + "/";
 }
 
 std::string ManifestText(ManifestKind kind, const RegistrationSettings& settings) {
@@ -151,7 +166,10 @@ std::string ManifestText(ManifestKind kind, const RegistrationSettings& settings
         {"type", "stdio"},
     };
     if (kind == ManifestKind::Chromium) {
-        manifest["allowed_origins"] = {"chrome-extension://" + settings.chromeExtensionId + "/"};
+        nlohmann::json& origins = manifest["allowed_origins"] = nlohmann::json::array();
+        for (const std::string& id : settings.chromeExtensionIds) {
+            origins.push_back(ChromeOrigin(id));
+        }
     } else {
         manifest["allowed_extensions"] = {settings.firefoxExtensionId};
     }

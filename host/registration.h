@@ -61,14 +61,18 @@ struct RegistrationSettings {
     // The user the registration runs for: every folder written into belongs
     // to root or to this user.
     uid_t user = geteuid();
-    // The only extensions allowed to start the host.
-    std::string chromeExtensionId;   // 32 letters a-p
-    std::string firefoxExtensionId;  // gecko id, e.g. "qorvclientatm@qorv.example"
+    // The only extensions allowed to start the host: the Chromium family's
+    // (one per store that assigns its own ID), Firefox's.
+    std::vector<std::string> chromeExtensionIds;  // each 32 letters a-p
+    std::string firefoxExtensionId;               // gecko id, e.g. "qorvclientatm@qorv.example"
 };
 
 // The settings of this build: extension IDs of the deployment, the caller's
 // home and the scope that suits the caller (system-wide for root).
 RegistrationSettings DefaultRegistrationSettings();
+
+// "chrome-extension://<id>/", as Chromium browsers name a caller.
+std::string ChromeOrigin(const std::string& id);
 
 // The manifest text for one browser family.
 std::string ManifestText(ManifestKind kind, const RegistrationSettings& settings);

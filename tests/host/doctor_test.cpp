@@ -24,6 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr const char* kChromeId = "kbpikjekkjciibmenhdnppmjacfnalkg";
+// The same extension listed on a store that assigns its own ID.
+constexpr const char* kEdgeStoreId = "mmnnooppaabbccddeeffgghhiijjkkll";
 constexpr const char* kFirefoxId = "qorvclientatm@qorv.example";
 constexpr const char* kHost = "/usr/bin/qorvclientatm-host";
 constexpr const char* kCjkFont = "Noto Sans CJK TC\naa|en|zh-cn|zh-tw\n";
@@ -38,7 +40,7 @@ class ScratchMachine {
         machine.root = root_;
         machine.pcsc = &pcsc;
         machine.hostPath = kHost;
-        machine.chromeExtensionId = kChromeId;
+        machine.chromeExtensionIds = {kChromeId, kEdgeStoreId};
         machine.firefoxExtensionId = kFirefoxId;
         machine.environment = {{"HOME", "/home/alice"},
                                {"XDG_RUNTIME_DIR", "/run/user/1000"},
@@ -125,6 +127,12 @@ const Scenario kScenarios[] = {
          m.Manifest("/etc/chromium/native-messaging-hosts", kHost, "chrome-extension://abc/");
      },
      "browser:chromium", Severity::Warning, "another bank's extension", 1},
+    {"ManifestNamingTheExtensionOfAnotherStore",
+     [](ScratchMachine& m) {
+         m.Manifest("/etc/chromium/native-messaging-hosts", kHost,
+                    std::string("chrome-extension://") + kEdgeStoreId + "/");
+     },
+     "browser:chromium", Severity::Ok, "Chromium: the host is registered", 0},
     {"UserManifestOfVivaldi",
      [](ScratchMachine& m) {
          m.File("/opt/vivaldi/vivaldi", "");

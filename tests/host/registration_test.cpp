@@ -36,7 +36,7 @@ class RegistrationTest : public ::testing::Test {
         settings.root = root.string();
         settings.home = "/home/alice";
         settings.hostPath = testing::HostPath();
-        settings.chromeExtensionId = kChromeId;
+        settings.chromeExtensionIds = {kChromeId};
         settings.firefoxExtensionId = kFirefoxId;
         MakeProfiles("home/alice");
     }
@@ -150,6 +150,18 @@ TEST_F(RegistrationTest, EveryBrowserGetsItsManifestPerUserAndSystemWide) {
     EXPECT_EQ(FilesUnderRoot().size(), 4u);
     ASSERT_EQ(UnregisterHost(settings), kRegistrationOk);
     EXPECT_TRUE(FilesUnderRoot().empty());
+}
+
+TEST(ManifestText, EveryStoresChromiumIdMayStartTheHost) {
+    RegistrationSettings settings;
+    settings.hostPath = "/usr/bin/qorvclientatm-host";
+    settings.chromeExtensionIds = {kChromeId, "mmnnooppaabbccddeeffgghhiijjkkll"};
+    settings.firefoxExtensionId = kFirefoxId;
+    EXPECT_EQ(json::parse(ManifestText(ManifestKind::Chromium, settings))["allowed_origins"],
+              json::array({"chrome-extension://kbpikjekkjciibmenhdnppmjacfnalkg/",
+                           "chrome-extension://mmnnooppaabbccddeeffgghhiijjkkll/"}));
+    EXPECT_EQ(json::parse(ManifestText(ManifestKind::Firefox, settings))["allowed_extensions"],
+              json::array({kFirefoxId}));
 }
 
 TEST_F(RegistrationTest, RegisteringAgainReplacesAStaleManifest) {

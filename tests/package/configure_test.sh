@@ -13,6 +13,7 @@ echo "a bank's own key-store constant" >"$scratch/bank-keys/constant.txt"
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 bank_id=abcdefghijklmnopabcdefghijklmnop
+bank_edge_id=ponmlkjihgfedcbaponmlkjihgfedcba  # the same extension on a store with its own IDs
 bank_gecko=qorvclientatm@ebank.example.com.tw
 n=0
 
@@ -46,14 +47,21 @@ configure refused "is the development key" -DQORV_CHROME_EXTENSION_ID=$bank_id \
     -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$scratch/copied-keys"
 configure refused "only for a development build" -DQORV_TEST_HOOKS=ON -DQORV_CHROME_EXTENSION_ID=$bank_id \
     -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$scratch/bank-keys"
+configure refused "only by a development build" "-DQORV_CHROME_EXTENSION_ID=$bank_id;kbpikjekkjciibmenhdnppmjacfnalkg" \
+    -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$scratch/bank-keys"
 configure refused "32 letters a-p" -DQORV_CHROME_EXTENSION_ID=ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP \
     -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$scratch/bank-keys"
+configure refused "32 letters a-p" "-DQORV_CHROME_EXTENSION_ID=$bank_id;abc" \
+    -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko -DQORV_KEY_DIR="$scratch/bank-keys"
 
-configure ok "bank build" -DQORV_CHROME_EXTENSION_ID=$bank_id -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko \
+configure ok "bank build" "-DQORV_CHROME_EXTENSION_ID=$bank_id;$bank_edge_id" -DQORV_FIREFOX_EXTENSION_ID=$bank_gecko \
     -DQORV_KEY_DIR="$scratch/bank-keys" -DCMAKE_INSTALL_PREFIX=/opt/bank
 manifests=$last_dir/host/manifests
-grep -q "\"chrome-extension://$bank_id/\"" "$manifests/chromium/qorvclientatm.qorvclientatmctrl.1.json" ||
-    fail "the bank build's Chromium manifest does not allow the bank's extension"
+grep -q "\"chrome-extension://$bank_id/\", \"chrome-extension://$bank_edge_id/\"" \
+    "$manifests/chromium/qorvclientatm.qorvclientatmctrl.1.json" ||
+    fail "the bank build's Chromium manifest does not allow the bank's extension from both stores"
+grep -q "QORV_CHROME_EXTENSION_IDS=.*$bank_id,$bank_edge_id" "$last_dir/build.ninja" ||
+    fail "the bank build's host does not register both extension IDs"
 grep -q "\"$bank_gecko\"" "$manifests/firefox/qorvclientatm.qorvclientatmctrl.1.json" ||
     fail "the bank build's Firefox manifest does not allow the bank's add-on"
 grep -q '"path": "/opt/bank/bin/qorvclientatm-host"' "$manifests/chromium/qorvclientatm.qorvclientatmctrl.1.json" ||
