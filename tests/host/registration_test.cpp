@@ -447,7 +447,7 @@ TEST(SystemHostCheck, OnlyAHostRootAloneCanChangeMayServeEveryUser) {
     const FakeFiles installed = layout(0755, 0, S_IFREG | 0755, 0);
     EXPECT_EQ(SystemHostProblem(host, installed.Stat()), "");
 
-    const struct {
+    const struct {  // NOLINT(cppcoreguidelines-pro-type-member-init): every row sets all three
         const char* what;
         FakeFiles files;
         const char* problem;
