@@ -94,24 +94,22 @@ TEST(InputPump, WhatTheTakerReadAheadIsServedByTheThreadAfterWatch) {
 }
 
 TEST(InputPump, WatchingAnInputThatHasEndedTellsTheEndAtOnce) {
-    Pipe ended;
-    std::atomic<int> ends{0};
-    InputPump pump(ended.reader(), [&] { ++ends; });
-    ended.CloseWriter();
-    pump.Watch();
-    EXPECT_EQ(ends, 1);  // before a window could be shown
-    EXPECT_EQ(pump.Next().status, FrameStatus::EndOfInput);
-
-    // A frame still unread is not an end.
-    Pipe pending;
-    std::atomic<int> pendingEnds{0};
-    InputPump second(pending.reader(), [&] { ++pendingEnds; });
-    pending.Write(Frame("{}"));
-    pending.CloseWriter();
-    second.Watch();
-    EXPECT_EQ(second.Next().body, "{}");
-    EXPECT_EQ(second.Next().status, FrameStatus::EndOfInput);
-    EXPECT_EQ(pendingEnds, 1);
+    for (const bool framePending : {false, true}) {
+        SCOPED_TRACE(framePending ? "a frame still unread" : "nothing left");
+        Pipe pipe;
+        std::atomic<int> ends{0};
+        InputPump pump(pipe.reader(), [&] { ++ends; });
+        if (framePending) pipe.Write(Frame("{}"));
+        pipe.CloseWriter();
+        pump.Watch();
+        if (framePending) {
+            EXPECT_EQ(pump.Next().body, "{}");  // a frame still unread is not an end
+        } else {
+            EXPECT_EQ(ends, 1);  // before a window could be shown
+        }
+        EXPECT_EQ(pump.Next().status, FrameStatus::EndOfInput);
+        EXPECT_EQ(ends, 1);
+    }
 }
 
 TEST(InputPump, FramesOfAnySizeCrossAPipeWhole) {

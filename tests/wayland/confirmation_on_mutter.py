@@ -129,37 +129,29 @@ class Host:
 
 def run_cases(host, keyboard, keys):
     """The three ways out; an error text for the first that goes wrong."""
-    cancelled = lambda request_id: {"id": request_id, "result": CANCELLED}
+
+    def space_then_tab_space():
+        keyboard.tap(keys.KEY_SPACE)
+        early = host.reply_within(NO_REPLY_SECONDS)
+        if early is not None:
+            return f"Space ended the window before Tab moved the focus to a button: {early}"
+        keyboard.tap(keys.KEY_TAB, keys.KEY_SPACE)
+        return None
 
     # Escape first: once it has worked, a key that changes nothing later
     # is known to have arrived, not to have been lost on the way.
-    failure = host.open_confirmation(1)
-    if failure:
-        return failure
-    keyboard.tap(keys.KEY_ESC)
-    reply = host.reply_within(10)
-    if reply != cancelled(1):
-        return f"Escape did not cancel the window: {reply}"
-
-    failure = host.open_confirmation(2)
-    if failure:
-        return failure
-    keyboard.tap(keys.KEY_SPACE)
-    early = host.reply_within(NO_REPLY_SECONDS)
-    if early is not None:
-        return f"Space ended the window before Tab moved the focus to a button: {early}"
-    keyboard.tap(keys.KEY_TAB, keys.KEY_SPACE)
-    reply = host.reply_within(10)
-    if reply != cancelled(2):
-        return f"Tab, Space did not press Cancel: {reply}"
-
-    failure = host.open_confirmation(3)
-    if failure:
-        return failure
-    host.end_input()
-    reply = host.reply_within(10)
-    if reply != cancelled(3):
-        return f"the window did not end as cancelled when the input ended: {reply}"
+    cases = [
+        ("Escape did not cancel the window", lambda: keyboard.tap(keys.KEY_ESC)),
+        ("Tab, Space did not press Cancel", space_then_tab_space),
+        ("the window did not end as cancelled when the input ended", host.end_input),
+    ]
+    for request_id, (failed, act) in enumerate(cases, start=1):
+        failure = host.open_confirmation(request_id) or act()
+        if failure:
+            return failure
+        reply = host.reply_within(10)
+        if reply != {"id": request_id, "result": CANCELLED}:
+            return f"{failed}: {reply}"
     return None
 
 
